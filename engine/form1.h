@@ -1,0 +1,44 @@
+#pragma once
+// The lock engine as one object per call: the dispatcher creates a Form1 for
+// every file and discards it afterwards, so nothing carries over from one
+// file to the next.
+
+#include <filesystem>
+#include <string>
+
+#include "batch_counters.h"
+#include "random_source.h"
+#include "window_port.h"
+
+namespace sealdoor {
+
+class Form1 {
+ public:
+  Form1(WindowPort& window, BatchCounters& counters);
+
+  // Locks `filesseps` in place with the password of the window's password
+  // box. `nopath` is the name shown in the progress panel. `result` becomes
+  // true only when the file was locked.
+  void LockIt(const std::filesystem::path& filesseps, const std::string& nopath, bool& result);
+
+  // Unlocks `filesseps` in place when the password box holds its password.
+  void UnlockIt(const std::filesystem::path& filesseps, const std::string& nopath, bool& result);
+
+  // Writes a fresh key header (13 lines, CR LF) for the current password to
+  // `passfile`. False when the file could not be written.
+  [[nodiscard]] bool MKH(const std::filesystem::path& passfile);
+
+  // A fresh working-file name: six small letters and ".tmp".
+  [[nodiscard]] std::string GetTempFileName();
+
+ private:
+  enum class Mode { Lock, Unlock };
+  void Process(const std::filesystem::path& filesseps, const std::string& nopath, bool& result,
+               Mode mode);
+
+  WindowPort& window_;
+  BatchCounters& counters_;
+  SystemRandom random_;
+};
+
+}  // namespace sealdoor

@@ -1,0 +1,137 @@
+#include "posix_io.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <cstring>
+
+namespace sealdoor::io {
+namespace {
+
+std::atomic<FaultHook> gHook{nullptr};
+
+int Injected(Op op) noexcept {
+  const FaultHook hook = gHook.load(std::memory_order_relaxed);
+  return hook ? hook(op) : 0;
+}
+
+}  // namespace
+
+void SetFaultHook(FaultHook hook) noexcept { gHook.store(hook); }
+
+UniqueFd& UniqueFd::operator=(UniqueFd&& o) noexcept {
+  if (this != &o) {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = o.Release();
+  }
+  return *this;
+}
+
+UniqueFd::~UniqueFd() {
+  if (fd_ >= 0) ::close(fd_);
+}
+
+int UniqueFd::Release() noexcept {
+  const int fd = fd_;
+  fd_ = -1;
+  return fd;
+}
+
+std::expected<UniqueFd, int> Open(const std::filesystem::path& p, int flags, mode_t mode) {
+  return OpenAt(AT_FDCWD, p.string(), flags, mode);
+}
+
+std::expected<UniqueFd, int> OpenAt(int dirfd, const std::string& name, int flags, mode_t mode) {
+  if (const int e = Injected(Op::Open)) return std::unexpected(e);
+  int fd;
+  do {
+    fd = ::openat(dirfd, name.c_str(), flags | O_CLOEXEC, mode);
+  } while (fd < 0 && errno == EINTR);
+  if (fd < 0) return std::unexpected(errno);
+  return UniqueFd(fd);
+}
+
+std::expected<std::size_t, int> ReadFull(int fd, std::span<std::uint8_t> buf) {
+  if (const int e = Injected(Op::Read)) return std::unexpected(e);
+  std::size_t got = 0;
+  while (got < buf.size()) {
+    const ssize_t n = ::read(fd, buf.data() + got, buf.size() - got);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return std::unexpected(errno);
+    }
+    if (n == 0) break;
+    got += static_cast<std::size_t>(n);
+  }
+  return got;
+}
+
+std::expected<std::size_t, int> PreadFull(int fd, std::span<std::uint8_t> buf, off_t offset) {
+  if (const int e = Injected(Op::Read)) return std::unexpected(e);
+  std::size_t got = 0;
+  while (got < buf.size()) {
+    const ssize_t n = ::pread(fd, buf.data() + got, buf.size() - got,
+                              offset + static_cast<off_t>(got));
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return std::unexpected(errno);
+    }
+    if (n == 0) break;
+    got += static_cast<std::size_t>(n);
+  }
+  return got;
+}
+
+Result WriteAll(int fd, std::span<const std::uint8_t> buf) {
+  if (const int e = Injected(Op::Write)) return std::unexpected(e);
+  std::size_t done = 0;
+  while (done < buf.size()) {
+    const ssize_t n = ::write(fd, buf.data() + done, buf.size() - done);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return std::unexpected(errno);
+    }
+    done += static_cast<std::size_t>(n);
+  }
+  return {};
+}
+
+Result Fsync(int fd) {
+  if (const int e = Injected(Op::Fsync)) return std::unexpected(e);
+  if (::fsync(fd) != 0) return std::unexpected(errno);
+  return {};
+}
+
+Result Fchmod(int fd, mode_t mode) {
+  if (const int e = Injected(Op::Chmod)) return std::unexpected(e);
+  if (::fchmod(fd, mode) != 0) return std::unexpected(errno);
+  return {};
+}
+
+Result RenameAt(int dirfd, const std::string& from, const std::string& to) {
+  if (const int e = Injected(Op::Rename)) return std::unexpected(e);
+  if (::renameat(dirfd, from.c_str(), dirfd, to.c_str()) != 0) return std::unexpected(errno);
+  return {};
+}
+
+Result Allocate(int fd, off_t length) {
+  if (const int e = Injected(Op::Allocate)) return std::unexpected(e);
+  if (length <= 0) return {};
+  // fallocate, not posix_fallocate: where the file system cannot reserve
+  // space we go on without, rather than have the C library write zeros.
+  if (::fallocate(fd, 0, 0, length) == 0) return {};
+  if (errno == EOPNOTSUPP || errno == ENOSYS || errno == EINVAL) return {};
+  return std::unexpected(errno);
+}
+
+std::expected<struct stat, int> Fstat(int fd) {
+  struct stat st {};
+  if (::fstat(fd, &st) != 0) return std::unexpected(errno);
+  return st;
+}
+
+std::string ErrorText(int err) { return std::strerror(err); }
+
+}  // namespace sealdoor::io

@@ -1,0 +1,63 @@
+#pragma once
+// Thin RAII wrappers over the POSIX calls the engine uses, with one seam for
+// tests: a fault hook that can make any of these calls fail.
+
+#include <sys/stat.h>
+#include <sys/types.h>
+
+#include <cstdint>
+#include <expected>
+#include <filesystem>
+#include <span>
+#include <string>
+
+namespace sealdoor::io {
+
+class UniqueFd {
+ public:
+  UniqueFd() = default;
+  explicit UniqueFd(int fd) noexcept : fd_(fd) {}
+  UniqueFd(UniqueFd&& o) noexcept : fd_(o.Release()) {}
+  UniqueFd& operator=(UniqueFd&& o) noexcept;
+  UniqueFd(const UniqueFd&) = delete;
+  UniqueFd& operator=(const UniqueFd&) = delete;
+  ~UniqueFd();
+
+  [[nodiscard]] int Get() const noexcept { return fd_; }
+  [[nodiscard]] bool Valid() const noexcept { return fd_ >= 0; }
+  int Release() noexcept;
+
+ private:
+  int fd_ = -1;
+};
+
+// The calls a fault can be injected into.
+enum class Op { Open, Read, Write, Fsync, Rename, Chmod, Allocate };
+
+// Returns an errno value to make the call fail with, or 0 to let it run.
+using FaultHook = int (*)(Op);
+void SetFaultHook(FaultHook hook) noexcept;
+
+// errno values on failure.
+using Result = std::expected<void, int>;
+
+[[nodiscard]] std::expected<UniqueFd, int> Open(const std::filesystem::path& p, int flags,
+                                                mode_t mode = 0);
+[[nodiscard]] std::expected<UniqueFd, int> OpenAt(int dirfd, const std::string& name, int flags,
+                                                  mode_t mode = 0);
+// Reads until `buf` is full or the file ends; returns the bytes read.
+[[nodiscard]] std::expected<std::size_t, int> ReadFull(int fd, std::span<std::uint8_t> buf);
+[[nodiscard]] std::expected<std::size_t, int> PreadFull(int fd, std::span<std::uint8_t> buf,
+                                                        off_t offset);
+[[nodiscard]] Result WriteAll(int fd, std::span<const std::uint8_t> buf);
+[[nodiscard]] Result Fsync(int fd);
+[[nodiscard]] Result Fchmod(int fd, mode_t mode);
+[[nodiscard]] Result RenameAt(int dirfd, const std::string& from, const std::string& to);
+// Reserves `length` bytes; a file system without support is not an error.
+[[nodiscard]] Result Allocate(int fd, off_t length);
+[[nodiscard]] std::expected<struct stat, int> Fstat(int fd);
+
+// strerror as a std::string.
+[[nodiscard]] std::string ErrorText(int err);
+
+}  // namespace sealdoor::io
