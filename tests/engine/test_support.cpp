@@ -1,0 +1,74 @@
+#include "test_support.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <random>
+#include <stdexcept>
+
+namespace sealdoor::test {
+
+namespace fs = std::filesystem;
+
+void RecordingPort::SetCaption(Caption which, std::string_view text) {
+  static constexpr const char* names[] = {"Label18", "Label16", "Label21", "Label22"};
+  calls.push_back(std::string(names[static_cast<int>(which)]) + " = " + std::string(text));
+}
+
+void RecordingPort::SetBarWidth(Bar which, int twips) {
+  calls.push_back(std::string(which == Bar::File ? "file bar" : "overall bar") + " = " +
+                  std::to_string(twips));
+}
+
+void RecordingPort::Message(std::string_view text, MessageStyle style) {
+  messages.emplace_back(std::string(text), style);
+  calls.push_back("message " + std::to_string(static_cast<int>(style)) + ": " + std::string(text));
+}
+
+ScratchDir::ScratchDir() {
+  std::string tmpl = (fs::temp_directory_path() / "sealdoor-test-XXXXXX").string();
+  if (!::mkdtemp(tmpl.data())) throw std::runtime_error("mkdtemp failed");
+  path_ = tmpl;
+}
+
+ScratchDir::~ScratchDir() {
+  std::error_code ec;
+  // Undo read-only folders a test may have left, so everything goes.
+  for (auto it = fs::recursive_directory_iterator(path_, ec); it != fs::recursive_directory_iterator();
+       it.increment(ec)) {
+    if (it->is_directory(ec)) fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ec);
+  }
+  fs::permissions(path_, fs::perms::owner_all, fs::perm_options::add, ec);
+  fs::remove_all(path_, ec);
+}
+
+std::vector<std::string> ScratchDir::Names() const {
+  std::vector<std::string> names;
+  for (const auto& e : fs::directory_iterator(path_)) names.push_back(e.path().filename().string());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+std::vector<std::uint8_t> ReadBytes(const fs::path& p) {
+  std::ifstream in(p, std::ios::binary);
+  if (!in) throw std::runtime_error("cannot read " + p.string());
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+void WriteBytes(const fs::path& p, const std::vector<std::uint8_t>& bytes) {
+  std::ofstream out(p, std::ios::binary | std::ios::trunc);
+  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  if (!out) throw std::runtime_error("cannot write " + p.string());
+}
+
+std::vector<std::uint8_t> RandomBytes(std::size_t n, unsigned seed) {
+  std::mt19937 gen(seed);
+  std::vector<std::uint8_t> v(n);
+  for (auto& b : v) b = static_cast<std::uint8_t>(gen());
+  return v;
+}
+
+fs::path DataFile(const std::string& name) { return fs::path(SEALDOOR_TEST_DATA) / name; }
+
+}  // namespace sealdoor::test
