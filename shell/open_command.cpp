@@ -1,0 +1,93 @@
+#include "open_command.h"
+
+#include <gio/gdesktopappinfo.h>
+#include <gio/gio.h>
+
+#include <memory>
+
+#include "module2.h"
+#include "terminal.h"
+
+namespace sealdoor::shell {
+namespace {
+
+struct GFree {
+  void operator()(void* p) const { g_free(p); }
+};
+struct GUnref {
+  void operator()(void* p) const { g_object_unref(p); }
+};
+
+// Exec field codes: the file codes become "%1"; "%%" is a percent sign;
+// the icon, name and location codes are expanded; deprecated ones dropped.
+std::string ExpandFieldCodes(std::string_view exec, GAppInfo* app) {
+  std::string out;
+  bool fileCodeSeen = false;
+  for (std::size_t i = 0; i < exec.size(); ++i) {
+    if (exec[i] != '%' || i + 1 >= exec.size()) {
+      out += exec[i];
+      continue;
+    }
+    const char code = exec[++i];
+    switch (code) {
+      case 'f': case 'F': case 'u': case 'U':
+        if (!fileCodeSeen) out += "%1";
+        fileCodeSeen = true;
+        break;
+      case '%': out += '%'; break;
+      case 'c':
+        if (const char* name = g_app_info_get_name(app)) out += name;
+        break;
+      case 'k':
+        if (G_IS_DESKTOP_APP_INFO(app))
+          if (const char* file = g_desktop_app_info_get_filename(G_DESKTOP_APP_INFO(app))) out += file;
+        break;
+      default: break;  // %i (icon) and the deprecated codes give nothing
+    }
+  }
+  return out;
+}
+
+}  // namespace
+
+std::string CutCommand(std::string_view command) {
+  const auto npos = std::string_view::npos;
+  auto upTo = [&](std::size_t at) { return std::string(command.substr(0, at + 1)); };
+  // Every search is for the first occurrence; the kept part ends with the
+  // character at which the match begins.
+  if (const auto at = command.find(" \"%1"); at != npos) return upTo(at);  // space, quote, %1
+  if (const auto at = command.find(" %1"); at != npos) return upTo(at);     // space, %1
+  if (const auto at = command.find("\"%1"); at != npos) return upTo(at);   // quote, %1
+  if (const auto at = command.find(" /"); at != npos) return upTo(at);      // a switch
+  return {};
+}
+
+std::string ClassForExtension(const std::string& extension) {
+  gboolean uncertain = TRUE;
+  const std::string name = "file" + extension;
+  std::unique_ptr<gchar, GFree> type(g_content_type_guess(name.c_str(), nullptr, 0, &uncertain));
+  if (!type || uncertain) return {};
+  std::unique_ptr<gchar, GFree> mime(g_content_type_get_mime_type(type.get()));
+  return mime ? std::string(mime.get()) : std::string(type.get());
+}
+
+std::string CommandForClass(const std::string& mimeType) {
+  if (mimeType.empty()) return {};
+  std::unique_ptr<GAppInfo, GUnref> app(g_app_info_get_default_for_type(mimeType.c_str(), FALSE));
+  if (!app) return {};
+  const char* exec = g_app_info_get_commandline(app.get());
+  if (!exec) return {};
+  std::string command = ExpandFieldCodes(exec, app.get());
+  if (G_IS_DESKTOP_APP_INFO(app.get()) &&
+      g_desktop_app_info_get_boolean(G_DESKTOP_APP_INFO(app.get()), "Terminal")) {
+    command = TerminalPrefix() + command;
+  }
+  return command;
+}
+
+void GetOpenCommand() {
+  const std::string cut = CutCommand(CommandForClass(ClassForExtension(Module2::FileExtension)));
+  if (!cut.empty()) Module2::OpenCommand = cut;
+}
+
+}  // namespace sealdoor::shell

@@ -1,0 +1,24 @@
+#include "program_starter.h"
+
+#include <glib.h>
+
+namespace sealdoor::shell {
+
+std::expected<void, std::string> SpawnStarter::Start(const std::vector<std::string>& argv) {
+  if (argv.empty() || argv.front().empty()) return std::unexpected(std::string("no program named"));
+  std::vector<gchar*> raw;
+  raw.reserve(argv.size() + 1);
+  for (const auto& a : argv) raw.push_back(const_cast<gchar*>(a.c_str()));
+  raw.push_back(nullptr);
+  GError* error = nullptr;
+  const gboolean ok = g_spawn_async(nullptr, raw.data(), nullptr, G_SPAWN_SEARCH_PATH,
+                                    nullptr, nullptr, nullptr, &error);
+  if (!ok) {
+    std::string reason = error ? error->message : "unknown error";
+    g_clear_error(&error);
+    return std::unexpected(reason);
+  }
+  return {};
+}
+
+}  // namespace sealdoor::shell

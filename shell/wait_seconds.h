@@ -1,0 +1,11 @@
+#pragma once
+#include <functional>
+
+namespace sealdoor::shell {
+
+// Returns after `seconds` seconds, calling `yield` throughout so the window
+// keeps handling its events. A monotonic clock: midnight and changes of the
+// system time do not matter. Sleeps between yields rather than spin.
+void WaitSeconds(const int& seconds, const std::function<void()>& yield);
+
+}  // namespace sealdoor::shell

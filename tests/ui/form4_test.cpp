@@ -1,0 +1,232 @@
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QtTest>
+
+#include "fakes.h"
+
+using sealdoor::MessageStyle;
+using sealdoor::test::Harness;
+
+namespace {
+
+template <typename T = QWidget>
+T* Child(QWidget& w, const char* name, int index = -1) {
+  for (T* c : w.findChildren<T*>(QLatin1String(name)))
+    if (index < 0 || c->property("Index").toInt() == index) return c;
+  return nullptr;
+}
+
+int Px(int twips) { return qRound(twips / 15.0); }
+
+}  // namespace
+
+class Form4Test : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void controlsSitWhereTheLayoutPutsThem_data();
+  void controlsSitWhereTheLayoutPutsThem();
+  void initialStates();
+  void hoverFeedback();
+  void hoverOverControlsIsNotBackground();
+  void passwordInput_data();
+  void passwordInput();
+  void deletingTheLastCharacterShowsTheHint();
+  void closeEndsTheProgram();
+};
+
+void Form4Test::controlsSitWhereTheLayoutPutsThem_data() {
+  QTest::addColumn<QString>("name");
+  QTest::addColumn<int>("index");
+  QTest::addColumn<QString>("parent");
+  QTest::addColumn<QRect>("twips");
+  QTest::addColumn<QString>("text");
+  const QString f3 = "Frame3", f4 = "Frame4";
+  auto row = [](const char* n, int i, const QString& p, QRect r, const char* t = nullptr) {
+    QTest::newRow(i >= 0 ? qPrintable(QString("%1(%2)").arg(n).arg(i)) : n)
+        << QString(n) << i << p << r << (t ? QString(t) : QString());
+  };
+  row("Frame3", -1, "Form4", {120, 0, 5412, 2892});
+  row("Label8", -1, f3, {240, 360, 3252, 1812});
+  row("Label9", -1, f3, {360, 480, 3012, 612});
+  row("Image1", 0, f3, {360, 480, 384, 384});
+  row("Image1", 1, f3, {360, 480, 384, 384});
+  row("Label10", -1, f3, {960, 480, 2532, 252}, "Sealdoor Version 1.01");
+  row("Label11", -1, f3, {960, 720, 2412, 252});
+  row("Label12", -1, f3, {1080, 1080, 2292, 492}, "");
+  row("Label13", -1, f3, {360, 1800, 3012, 252}, "Enter password first !");
+  row("Label2", -1, f3, {240, 2340, 852, 252}, "Password:");
+  row("Text1", -1, f3, {1200, 2340, 2292, 288}, "");
+  row("Command4", -1, f3, {3720, 360, 1572, 372}, "Lock Files");
+  row("Command5", -1, f3, {3720, 960, 1572, 372}, "Unlock Files");
+  row("Command6", -1, f3, {3720, 1560, 1572, 372}, "Unlock and Open");
+  row("Command7", -1, f3, {3720, 2280, 1572, 372}, "Close");
+  row("Frame4", -1, f3, {240, 960, 3252, 1212});
+  row("Label18", -1, f4, {120, 120, 3012, 252}, "Unlock:");
+  row("Label16", -1, f4, {120, 360, 3012, 252}, "");
+  row("Label19", -1, f4, {120, 680, 492, 252}, "File:");
+  row("Label15", 0, f4, {600, 720, 2052, 132});
+  row("Label15", 1, f4, {600, 720, 12, 132});
+  row("Label21", -1, f4, {2760, 680, 492, 252}, "100%");
+  row("Label20", -1, f4, {120, 920, 492, 204}, "All:");
+  row("Label17", 0, f4, {600, 960, 2052, 132});
+  row("Label17", 1, f4, {600, 960, 12, 132});
+  row("Label22", -1, f4, {2760, 920, 492, 252}, "100%");
+}
+
+void Form4Test::controlsSitWhereTheLayoutPutsThem() {
+  QFETCH(QString, name);
+  QFETCH(int, index);
+  QFETCH(QString, parent);
+  QFETCH(QRect, twips);
+  QFETCH(QString, text);
+  Harness h;
+  QWidget* w = Child(h.window, qPrintable(name), index);
+  QVERIFY2(w, qPrintable(name));
+  QCOMPARE(w->parentWidget()->objectName(), parent);
+  QCOMPARE(w->geometry(), QRect(Px(twips.x()), Px(twips.y()), Px(twips.width()), Px(twips.height())));
+  if (!text.isNull()) {
+    if (auto* l = qobject_cast<QLabel*>(w)) QCOMPARE(l->text(), text);
+    if (auto* b = qobject_cast<QPushButton*>(w)) QCOMPARE(b->text(), text);
+    if (auto* e = qobject_cast<QLineEdit*>(w)) QCOMPARE(e->text(), text);
+  }
+}
+
+void Form4Test::initialStates() {
+  Harness h;
+  h.window.show();
+  QVERIFY(QTest::qWaitForWindowExposed(&h.window));
+  QCOMPARE(h.window.windowTitle(), QString("Sealdoor"));
+  QCOMPARE(h.window.size(), QSize(Px(5664), Px(3012)));
+  QCOMPARE(h.window.minimumSize(), h.window.maximumSize());  // fixed size
+  QVERIFY(!h.pointer.busy);
+  QVERIFY(!Child(h.window, "Frame4")->isVisible());
+  QVERIFY(!Child(h.window, "Label13")->isVisible());
+  QVERIFY(Child(h.window, "Image1", 0)->isVisible());
+  QVERIFY(!Child(h.window, "Image1", 1)->isVisible());
+  auto* text1 = Child<QLineEdit>(h.window, "Text1");
+  QCOMPARE(text1->echoMode(), QLineEdit::Password);
+  QCOMPARE(text1->maxLength(), 24);
+  // Focus order: Text1, then the four buttons; labels take none.
+  QWidget* w = text1;
+  for (const char* next : {"Command4", "Command5", "Command6", "Command7"}) {
+    w = w->nextInFocusChain();
+    while (w->focusPolicy() == Qt::NoFocus) w = w->nextInFocusChain();
+    QCOMPARE(w->objectName(), QString(next));
+  }
+  for (auto* b : h.window.findChildren<QPushButton*>()) QVERIFY(!b->isDefault());
+  QVERIFY(!h.window.windowIcon().isNull());
+}
+
+void Form4Test::hoverFeedback() {
+  Harness h;
+  h.window.show();
+  QVERIFY(QTest::qWaitForWindowExposed(&h.window));
+  auto* hint = Child(h.window, "Label13");
+  auto* closed = Child(h.window, "Image1", 0);
+  auto* open = Child(h.window, "Image1", 1);
+  auto* frame3 = Child(h.window, "Frame3");
+  auto* status = Child<QLabel>(h.window, "Label12");
+  const QPoint background(Px(100), Px(2800));  // bare panel, below the box
+
+  QTest::mouseMove(Child(h.window, "Command5"));
+  QVERIFY(hint->isVisible());  // empty box: the hint shows on hover
+  QVERIFY(open->isVisible() && !closed->isVisible());
+  QTest::mouseMove(frame3, background);
+  QVERIFY(open->isVisible());  // empty status line: nothing changes
+  QTest::mouseMove(Child(h.window, "Command4"));
+  QVERIFY(closed->isVisible() && !open->isVisible());
+  QTest::keyClicks(Child(h.window, "Text1"), "a");
+  QVERIFY(!hint->isVisible());
+  QTest::mouseMove(Child(h.window, "Command6"));
+  QVERIFY(!hint->isVisible());
+  QVERIFY(open->isVisible());
+
+  status->setText("File locked !");  // left by a batch
+  QTest::mouseMove(frame3, background + QPoint(1, 0));
+  QVERIFY(status->text().isEmpty());
+  QVERIFY(closed->isVisible() && !open->isVisible());
+}
+
+void Form4Test::hoverOverControlsIsNotBackground() {
+  Harness h;
+  h.window.show();
+  QVERIFY(QTest::qWaitForWindowExposed(&h.window));
+  auto* status = Child<QLabel>(h.window, "Label12");
+  QTest::mouseMove(Child(h.window, "Command5"));
+  for (const char* name : {"Label8", "Image1", "Text1", "Label2", "Label10"}) {
+    status->setText("Files locked !");
+    QWidget* w = Child(h.window, name, name == QString("Image1") ? 1 : -1);
+    QTest::mouseMove(w->isVisible() ? w : Child(h.window, "Image1", 0), QPoint(2, 2));
+    QCOMPARE(status->text(), QString("Files locked !"));
+  }
+}
+
+void Form4Test::passwordInput_data() {
+  QTest::addColumn<QString>("typed");  // typed key by key
+  QTest::addColumn<QString>("pasted");  // then pasted at once
+  QTest::addColumn<QString>("left");
+  QTest::addColumn<int>("messages");
+  QTest::newRow("letters and a digit") << "abc1" << "" << "abc1" << 0;
+  QTest::newRow("digits only") << "0123456789" << "" << "0123456789" << 0;
+  QTest::newRow("letter then !") << "a!" << "" << "" << 1;
+  QTest::newRow("pasted with a space") << "" << "abc def" << "" << 1;
+  QTest::newRow("pasted with many refused") << "" << "a b!c_d" << "" << 1;
+  QTest::newRow("accented letter") << "" << QString::fromUtf8("caf\u00e9") << "" << 1;
+  QTest::newRow("underscore") << "x_" << "" << "" << 1;
+  QTest::newRow("backquote") << "x`" << "" << "" << 1;
+  QTest::newRow("bracket between the alphabets") << "[" << "" << "" << 1;
+  QTest::newRow("25 characters stop at 24") << QString(25, 'k') << "" << QString(24, 'k') << 0;
+}
+
+void Form4Test::passwordInput() {
+  QFETCH(QString, typed);
+  QFETCH(QString, pasted);
+  QFETCH(QString, left);
+  QFETCH(int, messages);
+  Harness h;
+  auto* text1 = Child<QLineEdit>(h.window, "Text1");
+  bool hintWhileMessage = false;
+  h.messages.onShow = [&](const QString&) {
+    hintWhileMessage = Child(h.window, "Label13")->isVisibleTo(&h.window) && text1->text().isEmpty();
+  };
+  h.window.show();
+  QTest::keyClicks(text1, typed);
+  if (!pasted.isEmpty()) text1->insert(pasted);
+  QCOMPARE(text1->text(), left);
+  QCOMPARE(int(h.messages.shown.size()), messages);
+  if (messages) {
+    QCOMPARE(h.messages.shown[0].first, QString("Invalid characters in password !\n\rEnter letters or digits only."));
+    QCOMPARE(h.messages.shown[0].second, MessageStyle::None);
+    QVERIFY(hintWhileMessage);  // emptied, hint shown, then the message
+  }
+  QCOMPARE(Child(h.window, "Label13")->isVisibleTo(&h.window), left.isEmpty());
+}
+
+void Form4Test::deletingTheLastCharacterShowsTheHint() {
+  Harness h;
+  h.window.show();
+  auto* text1 = Child<QLineEdit>(h.window, "Text1");
+  QTest::keyClicks(text1, "ab");
+  QTest::keyClick(text1, Qt::Key_Backspace);
+  QVERIFY(!Child(h.window, "Label13")->isVisible());
+  QTest::keyClick(text1, Qt::Key_Backspace);
+  QVERIFY(Child(h.window, "Label13")->isVisible());
+  QVERIFY(h.messages.shown.empty());
+}
+
+void Form4Test::closeEndsTheProgram() {
+  Harness h;
+  h.window.show();
+  QTest::keyClicks(Child(h.window, "Text1"), "secret1");
+  int code = -1;
+  QTimer::singleShot(0, [&] { QTest::mouseClick(Child(h.window, "Command7"), Qt::LeftButton); });
+  QTimer::singleShot(5000, [] { QCoreApplication::exit(99); });  // a hang fails the test
+  code = QCoreApplication::exec();
+  QCOMPARE(code, 0);
+  QVERIFY(h.messages.shown.empty());  // no question asked
+}
+
+QTEST_MAIN(Form4Test)
+#include "form4_test.moc"

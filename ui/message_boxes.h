@@ -1,0 +1,15 @@
+#pragma once
+#include <QString>
+
+#include "engine/window_port.h"
+
+namespace sealdoor::ui {
+
+// Modal message boxes titled "Sealdoor" with one OK button.
+class MessageBoxes {
+ public:
+  virtual ~MessageBoxes() = default;
+  virtual void Show(const QString& text, MessageStyle style) = 0;
+};
+
+}  // namespace sealdoor::ui

@@ -1,0 +1,19 @@
+#include "qt_message_boxes.h"
+
+#include <QMessageBox>
+
+namespace sealdoor::ui {
+
+void QtMessageBoxes::Show(const QString& text, MessageStyle style) {
+  QMessageBox::Icon icon = QMessageBox::NoIcon;
+  switch (style) {
+    case MessageStyle::None: icon = QMessageBox::NoIcon; break;
+    case MessageStyle::Critical: icon = QMessageBox::Critical; break;
+    case MessageStyle::Exclamation: icon = QMessageBox::Warning; break;
+    case MessageStyle::Information: icon = QMessageBox::Information; break;
+  }
+  QMessageBox box(icon, QStringLiteral("Sealdoor"), text, QMessageBox::Ok, parent_);
+  box.exec();
+}
+
+}  // namespace sealdoor::ui

@@ -1,0 +1,20 @@
+#pragma once
+#include <QPointer>
+#include <QWidget>
+
+#include "message_boxes.h"
+
+namespace sealdoor::ui {
+
+// QMessageBox with the icon of each style: none, critical, exclamation
+// (warning), information.
+class QtMessageBoxes final : public MessageBoxes {
+ public:
+  void SetParent(QWidget* parent) { parent_ = parent; }
+  void Show(const QString& text, MessageStyle style) override;
+
+ private:
+  QPointer<QWidget> parent_;
+};
+
+}  // namespace sealdoor::ui
