@@ -1,0 +1,296 @@
+#include <QDir>
+#include <QFileDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListView>
+#include <QPushButton>
+#include <QSortFilterProxyModel>
+#include <QtTest>
+#include <filesystem>
+#include <fstream>
+
+#include "engine/format.h"
+#include "fakes.h"
+#include "ui/qt_file_dialog.h"
+
+namespace fs = std::filesystem;
+using sealdoor::MessageStyle;
+using sealdoor::test::Harness;
+
+namespace {
+
+template <typename T = QWidget>
+T* Child(QWidget& w, const char* name, int index = -1) {
+  for (T* c : w.findChildren<T*>(QLatin1String(name)))
+    if (index < 0 || c->property("Index").toInt() == index) return c;
+  return nullptr;
+}
+
+struct Folder {
+  QTemporaryDir dir;
+  std::string Path() const { return dir.path().toStdString(); }
+  std::string Make(const std::string& name, std::size_t bytes, char fill = 'x') const {
+    const std::string p = Path() + "/" + name;
+    std::ofstream(p, std::ios::binary) << std::string(bytes, fill);
+    return p;
+  }
+};
+
+std::string Several(const std::string& folder, std::initializer_list<std::string> names) {
+  std::string s = folder;
+  for (const auto& n : names) s += '\0' + n;
+  return s;
+}
+
+bool IsLocked(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::vector<std::uint8_t> head(702);
+  in.read(reinterpret_cast<char*>(head.data()), 702);
+  head.resize(static_cast<std::size_t>(in.gcount()));
+  return sealdoor::format::IsLocked(head);
+}
+
+void TypePassword(Harness& h, const char* pw) { Child<QLineEdit>(h.window, "Text1")->setText(pw); }
+
+}  // namespace
+
+class DispatchTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void emptyPasswordOnlyFocusesTheBox();
+  void cancelChangesNothing();
+  void threeFilesInOrderThenFilesLocked();
+  void oneFileUnlockedAndNamesWithSpaces();
+  void folderEndingWithSeparator();
+  void countersFor100And10Bytes();
+  void closingMessageFollowsTheLastFile();
+  void busyWhileRunningAndTidyAfter();
+  void unlockAndOpenOpensOnlyAfterSuccess();
+  void realDialogOffersWhatEachActionNeeds();
+};
+
+void DispatchTest::emptyPasswordOnlyFocusesTheBox() {
+  Harness h;
+  h.window.show();
+  QVERIFY(QTest::qWaitForWindowActive(&h.window));
+  for (const char* button : {"Command4", "Command5", "Command6"}) {
+    Child(h.window, "Command7")->setFocus();
+    QTest::mouseClick(Child(h.window, button), Qt::LeftButton);
+    QCOMPARE(QApplication::focusWidget()->objectName(), QString("Text1"));
+  }
+  QVERIFY(h.dialog.asked.empty());
+  QVERIFY(h.messages.shown.empty());
+}
+
+void DispatchTest::cancelChangesNothing() {
+  Harness h;
+  TypePassword(h, "pw1");
+  h.dialog.answers = {std::nullopt};
+  h.window.Command4_Click();
+  QCOMPARE(int(h.dialog.asked.size()), 1);
+  QVERIFY(h.window.isEnabled());
+  QVERIFY(!h.pointer.busy);
+  QVERIFY(!Child(h.window, "Frame4")->isVisibleTo(&h.window));
+  QVERIFY(Child<QLabel>(h.window, "Label12")->text().isEmpty());
+  QCOMPARE(Child<QLabel>(h.window, "Label22")->text(), QString("100%"));  // untouched
+  QVERIFY(h.messages.shown.empty());
+}
+
+void DispatchTest::threeFilesInOrderThenFilesLocked() {
+  Harness h;
+  Folder f;
+  // b.txt is locked already: its refusal must come between a and c.
+  const auto a = f.Make("a.txt", 1000), b = f.Make("b.txt", 900), c = f.Make("c.txt", 800);
+  TypePassword(h, "pw1");
+  h.dialog.answers = {Several(f.Path(), {"b.txt"}), Several(f.Path(), {"a.txt", "b.txt", "c.txt"})};
+  h.window.Command4_Click();
+  QVERIFY(IsLocked(b));
+  QStringList shownNames;  // the name in the progress panel at each message
+  h.messages.onShow = [&](const QString&) { shownNames << Child<QLabel>(h.window, "Label16")->text(); };
+  h.messages.shown.clear();
+  h.window.Command4_Click();
+  QVERIFY(IsLocked(a) && IsLocked(c));
+  QCOMPARE(h.messages.Texts(),
+           QStringList({"'" + QString::fromStdString(b) + "' is already locked !", "Files locked !"}));
+  QCOMPARE(shownNames.front(), QString("a.txt"));  // b was refused after a was done
+  QCOMPARE(h.messages.shown.back().second, MessageStyle::Information);
+  const auto& o = h.dialog.asked.back();
+  QCOMPARE(o.title, QString("Sealdoor - Lock File(s)"));
+  QVERIFY(o.multiSelect);
+  QCOMPARE(o.initialDir, QDir::homePath());
+  QCOMPARE(o.filter,
+           QString("All Files (*.*)|*.*|Text (*.txt)|*.txt|Pictures (*.jpg;*.gif;*.bmp)|*.jpg;*.gif;*.bmp|"
+                   "Microsoft Word (*.doc)|*.doc|Microsoft Access (*.mdb)|*.mdb|Excel (*.xls)|*.xls|"
+                   "Sound (*.wav)|*.wav"));
+}
+
+void DispatchTest::oneFileUnlockedAndNamesWithSpaces() {
+  Harness h;
+  Folder f;
+  const auto p = f.Make("my report 2.doc", 5000);
+  TypePassword(h, "Secret9");
+  h.dialog.answers = {p, p};
+  h.window.Command4_Click();
+  QCOMPARE(h.messages.Texts(), QStringList({"File locked !"}));
+  h.window.Command5_Click();
+  QCOMPARE(h.messages.Texts(), QStringList({"File locked !", "File Unlocked !"}));
+  QCOMPARE(Child<QLabel>(h.window, "Label16")->text(), QString("my report 2.doc"));
+  QCOMPARE(h.dialog.asked.back().title, QString("Sealdoor - Unlock File(s)"));
+  QVERIFY(!IsLocked(p));
+  QCOMPARE(fs::file_size(p), 5000u);
+}
+
+void DispatchTest::folderEndingWithSeparator() {
+  Harness h;
+  Folder f;
+  const auto p = f.Make("x.bin", 300);
+  TypePassword(h, "pw");
+  h.dialog.answers = {Several(f.Path() + "/", {"x.bin"})};  // "/dir/" + "/" + "x.bin"
+  h.window.Command4_Click();
+  QVERIFY(IsLocked(p));
+  QCOMPARE(h.messages.Texts(), QStringList({"Files locked !"}));  // one name, but the several form
+}
+
+void DispatchTest::countersFor100And10Bytes() {
+  Harness h;
+  Folder f;
+  f.Make("a", 100);
+  f.Make("b", 10);
+  TypePassword(h, "pw");
+  double totalAtFirstLine = -1;
+  h.dialog.answers = {Several(f.Path(), {"a", "b"})};
+  h.window.Command4_Click();
+  totalAtFirstLine = h.window.Counters().TotalLines;
+  QCOMPARE(totalAtFirstLine, 2.0);             // 110 / 54, remainder dropped
+  QCOMPARE(h.window.Counters().LinesDone, 3.0);  // 2 lines for a, 1 for b
+}
+
+void DispatchTest::closingMessageFollowsTheLastFile() {
+  Folder f;
+  const auto plain = f.Make("plain", 800);
+  const auto other = f.Make("other", 800);
+  {
+    Harness h;  // first refused (not locked), second unlocked: closing message
+    TypePassword(h, "pw");
+    h.dialog.answers = {other, Several(f.Path(), {"plain", "other"})};
+    h.window.Command4_Click();
+    h.messages.shown.clear();
+    h.window.Command5_Click();
+    QCOMPARE(h.messages.Texts(),
+             QStringList({"'" + QString::fromStdString(plain) + "' is not a locked file !", "Files Unlocked !"}));
+  }
+  {
+    Harness h;  // first unlocked, last refused: no closing message
+    TypePassword(h, "pw");
+    h.dialog.answers = {other, Several(f.Path(), {"other", "plain"})};
+    h.window.Command4_Click();
+    h.messages.shown.clear();
+    h.window.Command5_Click();
+    QCOMPARE(h.messages.Texts(), QStringList({"'" + QString::fromStdString(plain) + "' is not a locked file !"}));
+    QVERIFY(!IsLocked(other));
+  }
+}
+
+void DispatchTest::busyWhileRunningAndTidyAfter() {
+  Harness h;
+  Folder f;
+  const auto locked = f.Make("locked", 800);
+  f.Make("next", 800);
+  TypePassword(h, "pw");
+  h.dialog.answers = {locked, Several(f.Path(), {"locked", "next"})};
+  h.window.Command4_Click();
+  h.messages.shown.clear();
+  bool disabled = false, busy = false;
+  QString status;
+  QColor statusColour;
+  h.messages.onShow = [&](const QString& text) {
+    if (!text.endsWith("already locked !")) return;
+    auto* l12 = Child<QLabel>(h.window, "Label12");
+    disabled = !h.window.isEnabled();
+    busy = h.pointer.busy;
+    status = l12->text();
+    statusColour = l12->palette().color(QPalette::WindowText);
+  };
+  h.window.Command4_Click();
+  QVERIFY(disabled);
+  QVERIFY(busy);
+  QCOMPARE(status, QString("\n\rWorking...  Plese wait..."));
+  QCOMPARE(statusColour, QColor(255, 0, 0));
+  auto* l12 = Child<QLabel>(h.window, "Label12");
+  QVERIFY(h.window.isEnabled());
+  QVERIFY(!h.pointer.busy);
+  QVERIFY(l12->text().isEmpty());
+  QCOMPARE(l12->palette().color(QPalette::WindowText), QColor(Qt::black));
+  QVERIFY(!Child(h.window, "Frame4")->isVisibleTo(&h.window));
+  QCOMPARE(Child<QLabel>(h.window, "Label22")->text(), QString("100%"));
+  QCOMPARE(Child(h.window, "Label17", 1)->width(), qRound(2052 / 15.0));
+}
+
+void DispatchTest::unlockAndOpenOpensOnlyAfterSuccess() {
+  Harness h;
+  Folder f;
+  const auto setup = f.Make("setup.exe", 2000);
+  TypePassword(h, "pw");
+  h.dialog.answers = {setup, setup};
+  h.window.Command6_Click();  // not locked: refused, nothing opened
+  QVERIFY(h.starter.started.empty());
+  QCOMPARE(h.messages.Texts(), QStringList({"'" + QString::fromStdString(setup) + "' is not a locked file !"}));
+  QVERIFY(!h.dialog.asked.back().multiSelect);
+  QCOMPARE(h.dialog.asked.back().title, QString("Sealdoor - Open File"));
+
+  h.dialog.answers = {setup, setup};
+  h.window.Command4_Click();
+  h.messages.shown.clear();
+  h.window.Command6_Click();
+  QVERIFY(!IsLocked(setup));
+  QCOMPARE(h.starter.started, (std::vector<std::vector<std::string>>{{setup}}));
+  QVERIFY(h.messages.shown.empty());  // no closing message for this action
+  QVERIFY(h.window.isEnabled());
+  QVERIFY(!h.pointer.busy);
+}
+
+void DispatchTest::realDialogOffersWhatEachActionNeeds() {
+  Folder f;
+  const auto noDot = f.Make("README", 10);
+  const auto txt = f.Make("notes.txt", 10);
+  for (const bool several : {true, false}) {
+    sealdoor::ui::QtFileDialog dialog;
+    sealdoor::ui::FileDialogOptions options;
+    options.initialDir = f.dir.path();
+    options.title = "Sealdoor - Lock File(s)";
+    options.filter = "All Files (*.*)|*.*|Text (*.txt)|*.txt";
+    options.multiSelect = several;
+    QStringList visible;
+    dialog.onShown = [&](QFileDialog& d) {
+      QCOMPARE(d.fileMode(), several ? QFileDialog::ExistingFiles : QFileDialog::ExistingFile);
+      QVERIFY(d.testOption(QFileDialog::DontResolveSymlinks));
+      QCOMPARE(d.windowTitle(), QString("Sealdoor - Lock File(s)"));
+      auto* view = d.findChild<QListView*>("listView");
+      QTRY_VERIFY(view && view->model()->rowCount(view->rootIndex()) == 2);
+      for (int r = 0; r < view->model()->rowCount(view->rootIndex()); ++r)
+        visible << view->model()->index(r, 0, view->rootIndex()).data().toString();
+      if (several) {
+        d.selectFile("\"README\" \"notes.txt\"");
+      } else {
+        d.selectFile("README");
+      }
+      static_cast<QDialog&>(d).accept();  // QFileDialog::accept checks the choice
+    };
+    const auto chosen = dialog.Show(options);
+    visible.sort();
+    QCOMPARE(visible, QStringList({"README", "notes.txt"}));  // "*.*" shows a name without a dot
+    QVERIFY(chosen.has_value());
+    if (several) {
+      QCOMPARE(*chosen, Several(f.Path(), {"README", "notes.txt"}));
+    } else {
+      QCOMPARE(*chosen, noDot);
+    }
+  }
+  QCOMPARE(sealdoor::ui::NameFilters("All Files (*.*)|*.*|Pictures (*.jpg;*.gif)|*.jpg;*.gif"),
+           QStringList({"All Files (*.*) (*)", "Pictures (*.jpg;*.gif) (*.jpg *.gif)"}));
+  (void)txt;
+}
+
+QTEST_MAIN(DispatchTest)
+#include "dispatch_test.moc"
