@@ -2,7 +2,7 @@
 add_library(sealdoor_flags INTERFACE)
 target_compile_options(sealdoor_flags INTERFACE
   -Wall -Wextra -Wpedantic -Wshadow -Wconversion -Wsign-conversion
-  -Wnon-virtual-dtor -Wold-style-cast -Wcast-align -Wnull-dereference
+  -Wnon-virtual-dtor -Wold-style-cast -Wcast-align
   -Wdouble-promotion -Wformat=2 -Wimplicit-fallthrough
   -Werror)
 target_compile_definitions(sealdoor_flags INTERFACE _FILE_OFFSET_BITS=64)

@@ -19,6 +19,11 @@ std::string TemporaryFolder() {
 
 std::string SystemRootFolder() { return "/usr"; }
 
+std::string ExpandSystemRoot(const std::string& command, const std::string& windowsFolder) {
+  if (!command.starts_with("%SystemRoot%")) return command;
+  return windowsFolder + command.substr(12);
+}
+
 void GetSystemFolders() {
   Module2::TempFolder = TemporaryFolder();
   Module2::WindowsFolder = SystemRootFolder();

@@ -11,6 +11,10 @@ namespace sealdoor::shell {
 // that holds the system's own programs (%SystemRoot%/bin/... finds them).
 [[nodiscard]] std::string SystemRootFolder();
 
+// A command whose first 12 characters are exactly "%SystemRoot%" with those
+// replaced by `windowsFolder`; any other command unchanged.
+[[nodiscard]] std::string ExpandSystemRoot(const std::string& command, const std::string& windowsFolder);
+
 // Fills Module2::TempFolder and Module2::WindowsFolder, once, at start-up.
 void GetSystemFolders();
 

@@ -23,6 +23,7 @@
 #include "shell/module2.h"
 #include "shell/open_command.h"
 #include "shell/program_starter.h"
+#include "shell/system_folders.h"
 #include "shell/wait_seconds.h"
 #include "twips.h"
 
@@ -412,8 +413,7 @@ void Form4::OpenIt(const std::string& filesseps, bool& result) {
   Module2::FileExtension = extension;
   shell::GetOpenCommand();
   if (!Module2::OpenCommand.empty()) {
-    std::string command = Module2::OpenCommand;
-    if (command.starts_with("%SystemRoot%")) command = Module2::WindowsFolder + command.substr(12);
+    const std::string command = shell::ExpandSystemRoot(Module2::OpenCommand, Module2::WindowsFolder);
     if (auto started = services_.starter.Start(shell::CommandArguments(command, filesseps)); !started)
       return cannotStart(started.error());
     shell::WaitSeconds(openPause_, yield);

@@ -1,0 +1,148 @@
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <functional>
+
+#include "../support/xdg_fixture.h"
+#include "shell/command_line.h"
+#include "shell/open_command.h"
+#include "shell/system_folders.h"
+#include "shell/wait_seconds.h"
+
+namespace sealdoor::shell {
+namespace {
+
+TEST(CutCommand, RulesInOrder) {
+  struct Case {
+    const char* command;
+    const char* prefix;
+  };
+  const Case cases[] = {
+      {"C:\\Prog\\app.exe %1", "C:\\Prog\\app.exe "},                   // rule 2
+      {"C:\\Prog\\app.exe \"%1\"", "C:\\Prog\\app.exe "},               // rule 1
+      {"C:\\Prog\\app.exe /p", "C:\\Prog\\app.exe "},                   // rule 4: the switch goes
+      {"C:\\Prog\\app.exe", ""},                                        // no placeholder, no switch
+      {"C:\\Prog\\app.exe%1", ""},                                      // glued placeholder
+      {"C:\\Prog\\app.exe%1 /x", "C:\\Prog\\app.exe%1 "},              // ... unless it has " /"
+      {"app /x %1", "app /x "},                                         // " %1" beats " /"
+      {"app %1 /x", "app "},                                            // whatever the order
+      {"app /dde \"%1\"", "app /dde "},                                 // cut at the space before "%1
+      {"\"%1\" %*", "\""},                                              // a quote first: just the quote
+  };
+  for (const auto& c : cases) EXPECT_EQ(CutCommand(c.command), c.prefix) << c.command;
+  // Rule 1 looks for space, double quote, "%1" in that order and cuts at
+  // that space: a quoted program path with a space keeps its quotes whole.
+  EXPECT_EQ(CutCommand("\"C:\\My Apps\\x.exe\" \"%1\""), "\"C:\\My Apps\\x.exe\" ");
+  EXPECT_EQ(CutCommand("app --file=\"%1\""), "app --file=\"");  // rule 3
+}
+
+TEST(CommandArguments, ThePathIsAlwaysOneArgument) {
+  struct Case {
+    const char* prefix;
+    const char* path;
+    std::vector<std::string> argv;
+  };
+  const std::vector<Case> cases = {
+      {"/usr/bin/editor ", "/home/u/my file.txt", {"/usr/bin/editor", "/home/u/my file.txt"}},
+      {"editor ", "/t/a\"b'c;d$(rm -rf x)`e`", {"editor", "/t/a\"b'c;d$(rm -rf x)`e`"}},
+      {"editor --new-window ", "/t/-x", {"editor", "--new-window", "/t/-x"}},
+      {"\"/opt/My App/run\" ", "/t/f", {"/opt/My App/run", "/t/f"}},
+      {"\"/opt/a\\\"q\\\\b\" ", "/t/f", {"/opt/a\"q\\b", "/t/f"}},  // escapes inside quotes
+      {"app --file=\"", "/t/x y", {"app", "--file=/t/x y"}},          // open quote: path continues it
+      {"app \"", "/t/f", {"app", "/t/f"}},
+      {"\"", "/t/prog", {"/t/prog"}},                                  // the file itself runs
+      {"flatpak run --file-forwarding org.x @@u ", "/t/f", {"flatpak", "run", "--file-forwarding", "org.x", "@@u", "/t/f", "@@"}},
+      {"flatpak run --file-forwarding org.x @@ ", "/t/f", {"flatpak", "run", "--file-forwarding", "org.x", "@@", "/t/f", "@@"}},
+  };
+  for (const auto& c : cases) EXPECT_EQ(CommandArguments(c.prefix, c.path), c.argv) << c.prefix;
+}
+
+TEST(SystemFolders, SystemRootOnlyAtTheHead) {
+  EXPECT_EQ(ExpandSystemRoot("%SystemRoot%/bin/notepad ", "/usr"), "/usr/bin/notepad ");
+  EXPECT_EQ(ExpandSystemRoot("%SystemRoot%/bin/notepad ", ""), "/bin/notepad ");
+  EXPECT_EQ(ExpandSystemRoot("run %SystemRoot%/x ", "/usr"), "run %SystemRoot%/x ");
+  EXPECT_EQ(ExpandSystemRoot("%systemroot%/x ", "/usr"), "%systemroot%/x ");  // case counts
+  EXPECT_EQ(SystemRootFolder().back() == '/', false);
+}
+
+TEST(SystemFolders, TempFolderHonoursTmpdirAndEndsWithASlash) {
+  const char* saved = std::getenv("TMPDIR");
+  const std::string keep = saved ? saved : "";
+  ::setenv("TMPDIR", "/var/tmp", 1);
+  EXPECT_EQ(TemporaryFolder(), "/var/tmp/");
+  ::setenv("TMPDIR", "/var/tmp/", 1);
+  EXPECT_EQ(TemporaryFolder(), "/var/tmp/");
+  ::setenv("TMPDIR", "/no/such/folder", 1);
+  EXPECT_EQ(TemporaryFolder(), "/tmp/");
+  ::unsetenv("TMPDIR");
+  EXPECT_EQ(TemporaryFolder(), "/tmp/");
+  if (saved) ::setenv("TMPDIR", keep.c_str(), 1);
+}
+
+TEST(WaitSeconds, ZeroReturnsAtOnceAndAPauseKeepsYielding) {
+  int yields = 0;
+  const int zero = 0;
+  WaitSeconds(zero, [&] { ++yields; });
+  EXPECT_EQ(yields, 0);
+  const auto start = std::chrono::steady_clock::now();
+  const int one = 1;
+  WaitSeconds(one, [&] { ++yields; });
+  EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
+  EXPECT_GT(yields, 10);  // the window was served throughout
+}
+
+// Runs `f` in a fresh process (GIO caches what it reads) and returns its text.
+std::string InChild(const test::XdgFixture& fixture, const std::function<std::string()>& f) {
+  int fds[2];
+  if (::pipe(fds) != 0) return "pipe failed";
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    ::close(fds[0]);
+    fixture.Apply();
+    const std::string out = f();
+    (void)!::write(fds[1], out.data(), out.size());
+    ::_exit(0);
+  }
+  ::close(fds[1]);
+  std::string out;
+  char buf[4096];
+  ssize_t n;
+  while ((n = ::read(fds[0], buf, sizeof buf)) > 0) out.append(buf, static_cast<std::size_t>(n));
+  ::close(fds[0]);
+  ::waitpid(pid, nullptr, 0);
+  return out;
+}
+
+TEST(OpenCommand, TheDesktopsDefaultApplicationCutToAPrefix) {
+  test::XdgFixture fixture;
+  const std::string rec = fixture.Recorder().string();
+  struct Case {
+    const char* extension;
+    std::string command;  // as looked up, "%1" for the file
+    std::string prefix;   // after the cutting rules
+  };
+  const std::vector<Case> cases = {
+      {".sdtest", rec + " %1", rec + " "},
+      {".sdterm", "x-terminal-emulator -e " + rec + " --edit %1", "x-terminal-emulator -e " + rec + " --edit "},
+      {".sdflat", rec + " run --file-forwarding org.example.App @@u %1 @@",
+       rec + " run --file-forwarding org.example.App @@u "},
+      {".sdquote", "\"" + (fixture.Root() / "bin dir" / "spaced recorder").string() + "\" %1",
+       "\"" + (fixture.Root() / "bin dir" / "spaced recorder").string() + "\" "},
+      {".sdorphan", "", ""},            // a known type without an application
+      {".nosuchext", "", ""},           // an unknown extension
+      {".d/README", "", ""},            // a dot in a folder's name
+  };
+  for (const auto& c : cases) {
+    const std::string got = InChild(fixture, [&] {
+      const std::string command = CommandForClass(ClassForExtension(c.extension));
+      return command + "\n" + CutCommand(command);
+    });
+    EXPECT_EQ(got, c.command + "\n" + c.prefix) << c.extension;
+  }
+}
+
+}  // namespace
+}  // namespace sealdoor::shell

@@ -1,0 +1,47 @@
+// Runs Form4::OpenIt once on the path given, with the real program starter
+// and the desktop the environment names, and prints each message it shows.
+// The open-it tests start it afresh for every scenario: GIO caches what it
+// has read about the desktop for the life of a process.
+
+#include <QApplication>
+#include <cstdio>
+
+#include "shell/program_starter.h"
+#include "shell/system_folders.h"
+#include "ui/file_dialog.h"
+#include "ui/form4.h"
+#include "ui/message_boxes.h"
+#include "ui/pointer.h"
+
+namespace {
+
+struct PrintedMessages final : sealdoor::ui::MessageBoxes {
+  void Show(const QString& text, sealdoor::MessageStyle style) override {
+    std::printf("message %d: %s\n", static_cast<int>(style), qPrintable(text));
+  }
+};
+struct NoPointer final : sealdoor::ui::Pointer {
+  void SetBusy() override {}
+  void SetNormal() override {}
+};
+struct NoDialog final : sealdoor::ui::FileDialog {
+  std::optional<std::string> Show(const sealdoor::ui::FileDialogOptions&) override { return std::nullopt; }
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  QApplication app(argc, argv);
+  if (argc != 2) return 2;
+  sealdoor::shell::GetSystemFolders();
+  PrintedMessages messages;
+  NoPointer pointer;
+  NoDialog dialog;
+  sealdoor::shell::SpawnStarter starter;
+  sealdoor::ui::Form4 window({messages, pointer, dialog, starter});
+  window.SetOpenPause(0);
+  bool result = true;
+  window.OpenIt(argv[1], result);
+  std::fflush(stdout);
+  return 0;
+}

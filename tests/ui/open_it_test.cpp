@@ -1,0 +1,118 @@
+#include <QProcess>
+#include <QtTest>
+#include <filesystem>
+#include <fstream>
+
+#include "../support/xdg_fixture.h"
+
+namespace fs = std::filesystem;
+using sealdoor::test::XdgFixture;
+
+namespace {
+
+// Runs OpenIt on `path` in a fresh process on the fixture's desktop; returns
+// what it printed, and waits for the started program's record.
+QString OpenIn(const XdgFixture& fixture, const std::string& path, bool expectStart) {
+  fs::remove(fixture.RecordFile());
+  QProcess probe;
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  for (const auto& [k, v] : fixture.Environment()) env.insert(QString::fromStdString(k), QString::fromStdString(v));
+  env.insert("QT_QPA_PLATFORM", "offscreen");
+  probe.setProcessEnvironment(env);
+  probe.start(QStringLiteral(SEALDOOR_OPEN_PROBE), {QString::fromStdString(path)});
+  probe.waitForFinished(20000);
+  // The started program runs on its own; give it time to write its record.
+  if (expectStart) {
+    for (int i = 0; i < 1000 && !fs::exists(fixture.RecordFile()); ++i) QTest::qWait(10);
+  }
+  return QString::fromUtf8(probe.readAllStandardOutput());
+}
+
+std::vector<std::string> V(std::initializer_list<std::string> l) { return l; }
+
+}  // namespace
+
+class OpenItTest : public QObject {
+  Q_OBJECT
+ private slots:
+  void registeredTypeGetsThePathAsOneArgument_data();
+  void registeredTypeGetsThePathAsOneArgument();
+  void terminalAndFlatpakApplications();
+  void unregisteredTypeIsTold();
+  void directRunOnlyForTheFourExtensionsAsWritten();
+};
+
+void OpenItTest::registeredTypeGetsThePathAsOneArgument_data() {
+  QTest::addColumn<QString>("name");
+  QTest::newRow("plain") << "report.sdtest";
+  QTest::newRow("spaces") << "my  report final.sdtest";
+  QTest::newRow("quotes") << "it's \"quoted\".sdtest";
+  QTest::newRow("shell characters") << "a;b|c&d $(touch pwned) `id`.sdtest";
+  QTest::newRow("leading dash") << "-rf.sdtest";
+}
+
+void OpenItTest::registeredTypeGetsThePathAsOneArgument() {
+  QFETCH(QString, name);
+  XdgFixture fixture;
+  const std::string path = (fixture.Root() / name.toStdString()).string();
+  std::ofstream(path) << "hello";
+  const QString out = OpenIn(fixture, path, true);
+  QCOMPARE(out, QString());
+  QCOMPARE(fixture.Recorded(), V({"recorder", path}));
+  QVERIFY(!fs::exists(fixture.Root() / "pwned"));
+}
+
+void OpenItTest::terminalAndFlatpakApplications() {
+  XdgFixture fixture;
+  const std::string rec = fixture.Recorder().string();
+  const std::string term = (fixture.Root() / "notes file.sdterm").string();
+  std::ofstream(term) << "x";
+  OpenIn(fixture, term, true);
+  QCOMPARE(fixture.Recorded(), V({"x-terminal-emulator", "-e", rec, "--edit", term}));
+
+  const std::string flat = (fixture.Root() / "photo.sdflat").string();
+  std::ofstream(flat) << "x";
+  OpenIn(fixture, flat, true);
+  QCOMPARE(fixture.Recorded(), V({"recorder", "run", "--file-forwarding", "org.example.App", "@@u", flat, "@@"}));
+
+  const std::string quoted = (fixture.Root() / "q.sdquote").string();
+  std::ofstream(quoted) << "x";
+  OpenIn(fixture, quoted, true);
+  QCOMPARE(fixture.Recorded(), V({"spaced recorder", quoted}));
+}
+
+void OpenItTest::unregisteredTypeIsTold() {
+  XdgFixture fixture;
+  for (const std::string name : {"data.sdorphan", "data.nosuchext", "folder.d/README"}) {
+    const std::string path = (fixture.Root() / name).string();
+    fs::create_directories(fs::path(path).parent_path());
+    std::ofstream(path) << "x";
+    const QString out = OpenIn(fixture, path, false);
+    QCOMPARE(out, QString::fromStdString("message 48: '" + path +
+                                         "' is not a registered type.\r\n\r\nThe file was unlocked, but could not "
+                                         "be open !\n"));
+    QVERIFY(fixture.Recorded().empty());
+  }
+}
+
+void OpenItTest::directRunOnlyForTheFourExtensionsAsWritten() {
+  XdgFixture fixture;
+  for (const std::string ext : {".exe", ".com", ".bat", ".pif"}) {
+    const std::string path = (fixture.Root() / ("prog" + ext)).string();
+    fs::copy_file(fixture.Recorder(), path, fs::copy_options::overwrite_existing);
+    QCOMPARE(OpenIn(fixture, path, true), QString());
+    QCOMPARE(fixture.Recorded(), V({"prog" + ext}));  // started as itself, no arguments
+  }
+  const std::string upper = (fixture.Root() / "PROG.EXE").string();
+  fs::copy_file(fixture.Recorder(), upper);
+  QVERIFY(OpenIn(fixture, upper, false).contains("is not a registered type."));  // association route
+  QVERIFY(fixture.Recorded().empty());
+
+  const std::string notRunnable = (fixture.Root() / "data.exe").string();
+  std::ofstream(notRunnable) << "MZ";
+  QVERIFY(OpenIn(fixture, notRunnable, false).startsWith(
+      QString::fromStdString("message 48: '" + notRunnable + "' could not be started: ")));
+}
+
+QTEST_MAIN(OpenItTest)
+#include "open_it_test.moc"
