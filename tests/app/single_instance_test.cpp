@@ -1,0 +1,74 @@
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include "app/single_instance.h"
+
+class SingleInstanceTest : public QObject {
+  Q_OBJECT
+ private slots:
+  void aSecondCopyEndsAtOnceAndLeavesTheFirst();
+  void theLockGoesWithAKilledProcess();
+};
+
+namespace {
+
+QProcessEnvironment Env(const QTemporaryDir& runtime) {
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  env.insert("XDG_RUNTIME_DIR", runtime.path());
+  env.insert("QT_QPA_PLATFORM", "offscreen");
+  return env;
+}
+
+}  // namespace
+
+void SingleInstanceTest::aSecondCopyEndsAtOnceAndLeavesTheFirst() {
+  QTemporaryDir runtime;
+  QProcess first, second;
+  first.setProcessEnvironment(Env(runtime));
+  second.setProcessEnvironment(Env(runtime));
+  first.start(SEALDOOR_APP, {});
+  QVERIFY(first.waitForStarted());
+  // Wait until the first copy holds the lock.
+  sealdoor::app::SingleInstance* probe = nullptr;
+  for (int i = 0; i < 500; ++i) {
+    delete probe;
+    probe = new sealdoor::app::SingleInstance((runtime.path() + "/sealdoor.lock").toStdString());
+    if (!probe->First()) break;
+    delete probe;
+    probe = nullptr;
+    QTest::qWait(10);
+  }
+  QVERIFY2(probe && !probe->First(), "the first copy never took the lock");
+  delete probe;
+
+  second.start(SEALDOOR_APP, {});
+  QVERIFY(second.waitForFinished(10000));
+  QCOMPARE(second.exitStatus(), QProcess::NormalExit);
+  QCOMPARE(second.exitCode(), 0);
+  QCOMPARE(second.readAllStandardOutput(), QByteArray());
+  QCOMPARE(first.state(), QProcess::Running);  // untouched
+  first.kill();
+  first.waitForFinished();
+}
+
+void SingleInstanceTest::theLockGoesWithAKilledProcess() {
+  QTemporaryDir runtime;
+  const std::string lock = (runtime.path() + "/sealdoor.lock").toStdString();
+  QProcess first;
+  first.setProcessEnvironment(Env(runtime));
+  first.start(SEALDOOR_APP, {});
+  QVERIFY(first.waitForStarted());
+  bool held = false;
+  for (int i = 0; i < 500 && !held; ++i) {
+    held = !sealdoor::app::SingleInstance(lock).First();
+    if (!held) QTest::qWait(10);
+  }
+  QVERIFY(held);
+  first.kill();  // as a crash would end it
+  first.waitForFinished();
+  QVERIFY(sealdoor::app::SingleInstance(lock).First());
+}
+
+QTEST_GUILESS_MAIN(SingleInstanceTest)
+#include "single_instance_test.moc"
