@@ -82,7 +82,7 @@ void ScrambleBlockReference(std::span<const std::uint8_t, 54> in,
     unsigned v = 0;
     for (std::size_t i = 0; i < 6; ++i) {
       const std::size_t b = bit + i;
-      v = (v << 1) | ((in[b / 8] >> (7 - b % 8)) & 1u);
+      v = (v << 1) | ((unsigned{in[b / 8]} >> (7 - b % 8)) & 1u);
     }
     groups[g] = static_cast<std::uint8_t>(v);
   }
