@@ -57,8 +57,12 @@ QFont SansFont(qreal points, bool bold = false, bool underline = false) {
   return f;
 }
 
+// Colours are set for every colour group, so a label keeps its look while
+// the window is disabled during a batch (only the buttons and the password
+// box grey out).
 void SetColours(QWidget* w, std::optional<QColor> background, std::optional<QColor> text) {
   QPalette p = w->palette();
+  if (!text) text = QApplication::palette().color(QPalette::Active, QPalette::WindowText);
   if (background) {
     p.setColor(QPalette::Window, *background);
     w->setAutoFillBackground(true);
@@ -71,6 +75,7 @@ QLabel* MakeLabel(QWidget* parent, const char* name, QRect place, const QString&
   auto* l = new QLabel(text, parent);
   l->setObjectName(QLatin1String(name));
   l->setGeometry(place);
+  SetColours(l, std::nullopt, std::nullopt);
   return l;
 }
 
