@@ -52,6 +52,8 @@ class ReplacementFile {
   io::UniqueFd dir_;
   io::UniqueFd file_;
   std::string name_;
+  std::uint64_t written_ = 0;
+  std::uint64_t flushed_ = 0;  // handed to write-back so far
   bool done_ = false;
 };
 

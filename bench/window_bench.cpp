@@ -1,0 +1,65 @@
+// Times a batch through the window's own path: Command4_Click or
+// Command5_Click, ShowDialog and the engine, with the dialog answering the
+// given files and message boxes closing at once. Offscreen; prints seconds.
+//
+//   window_bench lock|unlock PASSWORD FILE...   (all FILEs in one folder)
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QLineEdit>
+#include <cstdio>
+#include <filesystem>
+
+#include "shell/program_starter.h"
+#include "ui/file_dialog.h"
+#include "ui/form4.h"
+#include "ui/message_boxes.h"
+#include "ui/pointer.h"
+
+namespace {
+
+struct QuietMessages final : sealdoor::ui::MessageBoxes {
+  int shown = 0;
+  void Show(const QString&, sealdoor::MessageStyle) override { ++shown; }
+};
+struct NoPointer final : sealdoor::ui::Pointer {
+  void SetBusy() override {}
+  void SetNormal() override {}
+};
+struct Answer final : sealdoor::ui::FileDialog {
+  std::string selection;
+  std::optional<std::string> Show(const sealdoor::ui::FileDialogOptions&) override { return selection; }
+};
+struct NoStarter final : sealdoor::shell::ProgramStarter {
+  std::expected<void, std::string> Start(const std::vector<std::string>&) override { return {}; }
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication app(argc, argv);
+  if (argc < 4) return 2;
+  const bool lock = std::string(argv[1]) == "lock";
+  QuietMessages messages;
+  NoPointer pointer;
+  Answer dialog;
+  NoStarter starter;
+  if (argc == 4) {
+    dialog.selection = std::filesystem::absolute(argv[3]).string();
+  } else {
+    dialog.selection = std::filesystem::absolute(argv[3]).parent_path().string();
+    for (int i = 3; i < argc; ++i) dialog.selection += '\0' + std::filesystem::path(argv[i]).filename().string();
+  }
+  sealdoor::ui::Form4 window({messages, pointer, dialog, starter});
+  window.show();
+  window.findChild<QLineEdit*>("Text1")->setText(QString::fromLatin1(argv[2]));
+  QElapsedTimer timer;
+  timer.start();
+  if (lock)
+    window.Command4_Click();
+  else
+    window.Command5_Click();
+  std::printf("%.4f\n", static_cast<double>(timer.nsecsElapsed()) / 1e9);
+  return messages.shown == 1 ? 0 : 1;  // only the closing message: nothing refused
+}
