@@ -112,11 +112,6 @@ std::expected<void, Failure> TransformContent(const Source& src, off_t offset,
       lastYield = now;
     }
   }
-  // A file that grew while we read it is not the file we locked.
-  std::uint8_t probe = 0;
-  auto more = io::PreadFull(src.fd.Get(), {&probe, 1}, offset + static_cast<off_t>(length));
-  if (!more) return std::unexpected(Failure{more.error(), {}});
-  if (*more != 0) return std::unexpected(Failure{0, kChanged});
   return {};
 }
 
@@ -154,6 +149,8 @@ void Form1::Process(const fs::path& filesseps, const std::string& nopath, bool& 
 
   auto src = OpenSource(filesseps, lock);
   if (!src) return fail(src.error());
+  // Working files a killed run left in this folder go first, whatever follows.
+  RemoveLeftoverWorkingFiles(src->folder);
   const auto size = static_cast<std::uint64_t>(src->st.st_size);
 
   // Recognition: a locked file carries the signature at bytes 649..702.
@@ -191,7 +188,6 @@ void Form1::Process(const fs::path& filesseps, const std::string& nopath, bool& 
     }
   }
 
-  RemoveLeftoverWorkingFiles(src->folder);
   auto out = ReplacementFile::Create(src->folder, random_);
   if (!out) {
     Failure f = out.error();
@@ -218,7 +214,19 @@ void Form1::Process(const fs::path& filesseps, const std::string& nopath, bool& 
     return fail(r.error());
   meter.Finish();
 
-  if (auto r = CheckUnchanged(*src); !r) return fail(r.error());
+  if (auto r = CheckUnchanged(*src); !r) {
+    // Another program changed, replaced or deleted the file meanwhile: its
+    // version stays as it is, and ours, made from what we read, is kept
+    // beside it, so neither is lost.
+    Failure f = r.error();
+    const std::string suffix = lock ? ".sealdoor-locked" : ".sealdoor-unlocked";
+    if (auto kept = out->KeepBeside(src->name + suffix, src->st)) {
+      f.text = f.Reason() + "; what was read is kept, " + (lock ? "locked" : "unlocked") + ", as '" +
+               (src->folder / *kept).string() + "'";
+      f.code = 0;
+    }
+    return fail(f);
+  }
   if (auto r = out->Commit(src->name, src->st); !r) return fail(r.error());
   result = true;
 }

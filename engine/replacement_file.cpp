@@ -69,8 +69,7 @@ io::Result ReplacementFile::Write(std::span<const std::uint8_t> bytes) {
   return {};
 }
 
-std::expected<void, Failure> ReplacementFile::Commit(const std::string& targetName,
-                                                     const struct stat& original) {
+std::expected<void, Failure> ReplacementFile::Prepare(const struct stat& original) {
   if (auto r = io::Fsync(file_.Get()); !r) return std::unexpected(Failure{r.error(), {}});
   // Owner first: changing the owner clears set-id bits, the mode puts them back.
   if (::fchown(file_.Get(), original.st_uid, original.st_gid) != 0) {
@@ -80,6 +79,12 @@ std::expected<void, Failure> ReplacementFile::Commit(const std::string& targetNa
   }
   if (auto r = io::Fchmod(file_.Get(), original.st_mode & 07777); !r)
     return std::unexpected(Failure{r.error(), {}});
+  return {};
+}
+
+std::expected<void, Failure> ReplacementFile::Commit(const std::string& targetName,
+                                                     const struct stat& original) {
+  if (auto r = Prepare(original); !r) return r;
   if (auto r = io::RenameAt(dir_.Get(), name_, targetName); !r)
     return std::unexpected(Failure{r.error(), {}});
   done_ = true;
@@ -87,6 +92,22 @@ std::expected<void, Failure> ReplacementFile::Commit(const std::string& targetNa
   // is whole either way.
   (void)io::Fsync(dir_.Get());
   return {};
+}
+
+std::expected<std::string, Failure> ReplacementFile::KeepBeside(const std::string& baseName,
+                                                                const struct stat& original) {
+  if (auto r = Prepare(original); !r) return std::unexpected(r.error());
+  for (int n = 1; n < 100; ++n) {
+    const std::string name = n == 1 ? baseName : baseName + " (" + std::to_string(n) + ")";
+    // Never over an existing file: that could be the very version we keep this one beside.
+    if (::renameat2(dir_.Get(), name_.c_str(), dir_.Get(), name.c_str(), RENAME_NOREPLACE) == 0) {
+      done_ = true;
+      (void)io::Fsync(dir_.Get());
+      return name;
+    }
+    if (errno != EEXIST) return std::unexpected(Failure{errno, {}});
+  }
+  return std::unexpected(Failure{EEXIST, {}});
 }
 
 void RemoveLeftoverWorkingFiles(const std::filesystem::path& folder) noexcept {

@@ -44,9 +44,18 @@ class ReplacementFile {
   [[nodiscard]] std::expected<void, Failure> Commit(const std::string& targetName,
                                                     const struct stat& original);
 
+  // Keeps the new version under a new name beside the file instead
+  // ("baseName", else "baseName (2)" and so on, never over an existing
+  // file), for when the file itself must not be replaced. Returns the name.
+  [[nodiscard]] std::expected<std::string, Failure> KeepBeside(const std::string& baseName,
+                                                               const struct stat& original);
+
   [[nodiscard]] const std::string& Name() const noexcept { return name_; }
 
  private:
+  // Synced, with the original's owner and mode.
+  [[nodiscard]] std::expected<void, Failure> Prepare(const struct stat& original);
+
   ReplacementFile(io::UniqueFd dir, io::UniqueFd file, std::string name);
 
   io::UniqueFd dir_;

@@ -11,6 +11,7 @@
 #include <fstream>
 #include <functional>
 #include <map>
+#include <optional>
 
 #include "engine/base64.h"
 #include "engine/base64_file_codec.h"
@@ -324,6 +325,49 @@ TEST(Failures, AFailingWriteSyncOrRenameLeavesTheOriginal) {
   }
 }
 
+// Fails only the n-th call of one kind.
+int gNth = 0;
+int gSeen = 0;
+int FailNth(io::Op op) { return op == gFailing && ++gSeen == gNth ? ENOSPC : 0; }
+
+TEST(Failures, EachReadWriteAndSyncFailingInTurnLeavesTheOriginal) {
+  ScratchDir dir;
+  const auto plain = test::RandomBytes(8 * 1024 * 1024 + 5, 14);  // three chunks
+  for (const bool lock : {true, false}) {
+    for (const io::Op op : {io::Op::Read, io::Op::Write, io::Op::Fsync}) {
+      for (int n = 1; n < 50; ++n) {
+        WriteBytes(dir / "f", plain);
+        if (!lock) {
+          ASSERT_TRUE(Lock(dir / "f"));
+        }
+        const auto before = ReadBytes(dir / "f");
+        gFailing = op;
+        gNth = n;
+        gSeen = 0;
+        io::SetFaultHook(&FailNth);
+        Outcome o;
+        RunEngine(o, dir / "f", lock);
+        io::SetFaultHook(nullptr);
+        if (o.result) {
+          // Past the last call that matters (the folder's sync after the
+          // rename cannot undo it): the new version is complete.
+          EXPECT_GT(n, 1) << "no call of this kind was made";
+          EXPECT_EQ(ReadBytes(dir / "f").size(), lock ? plain.size() + 702 : plain.size());
+          if (!lock) {
+            EXPECT_EQ(ReadBytes(dir / "f"), plain);
+          }
+          break;
+        }
+        EXPECT_FALSE(o.result) << static_cast<int>(op) << " call " << n;
+        EXPECT_EQ(ReadBytes(dir / "f"), before) << static_cast<int>(op) << " call " << n;
+        ASSERT_EQ(o.port.messages.size(), 1u);
+        EXPECT_TRUE(o.port.messages[0].first.ends_with("No space left on device")) << o.port.messages[0].first;
+        EXPECT_EQ(dir.Names(), std::vector<std::string>{"f"});
+      }
+    }
+  }
+}
+
 TEST(Failures, AFileTooLargeForTheLimitLeavesTheOriginal) {
   ScratchDir dir;
   const auto plain = test::RandomBytes(1 << 20, 11);
@@ -354,20 +398,26 @@ struct MeddlingPort : RecordingPort {
   }
 };
 
-TEST(Failures, AFileChangedWhileBeingProcessedIsLeftAsTheOtherProgramLeftIt) {
+TEST(Failures, AFileChangedWhileBeingProcessedKeepsBothVersions) {
   ScratchDir dir;
   const fs::path f = dir / "f";
   const auto plain = test::RandomBytes(4000, 12);
-  const std::string changed = "' could not be locked: it was changed by another program while it was being processed";
+  const std::string kept = "; what was read is kept, locked, as '" + (dir / "f.sealdoor-locked").string() + "'";
   struct Case {
     const char* what;
     std::function<void()> meddle;
     std::string reason;
+    std::optional<std::vector<std::uint8_t>> theirs;  // what the other program left
   };
+  const std::vector<std::uint8_t> other = {1, 2, 3};
+  auto appended = plain;
+  appended.insert(appended.end(), {'m', 'o', 'r', 'e'});
   const std::vector<Case> cases = {
-      {"appended", [&] { std::ofstream(f, std::ios::app) << "more"; }, changed},
-      {"replaced", [&] { WriteBytes(dir / "other", {1, 2, 3}); fs::rename(dir / "other", f); }, changed},
-      {"deleted", [&] { fs::remove(f); }, "' could not be locked: it was deleted while being processed"},
+      {"appended", [&] { std::ofstream(f, std::ios::app) << "more"; },
+       "it was changed by another program while it was being processed" + kept, appended},
+      {"replaced", [&] { WriteBytes(dir / "other", other); fs::rename(dir / "other", f); },
+       "it was changed by another program while it was being processed" + kept, other},
+      {"deleted", [&] { fs::remove(f); }, "it was deleted while being processed" + kept, std::nullopt},
   };
   for (const auto& c : cases) {
     WriteBytes(f, plain);
@@ -378,11 +428,18 @@ TEST(Failures, AFileChangedWhileBeingProcessedIsLeftAsTheOtherProgramLeftIt) {
     Form1(port, counters).LockIt(f, "f", result);
     EXPECT_FALSE(result) << c.what;
     ASSERT_EQ(port.messages.size(), 1u) << c.what;
-    EXPECT_EQ(port.messages[0].first, "'" + f.string() + c.reason) << c.what;
-    if (fs::exists(f)) {
-      EXPECT_FALSE(format::IsLocked(ReadBytes(f))) << c.what;
+    EXPECT_EQ(port.messages[0].first, "'" + f.string() + "' could not be locked: " + c.reason) << c.what;
+    if (c.theirs) {
+      EXPECT_EQ(ReadBytes(f), *c.theirs) << c.what;
+    } else {
+      EXPECT_FALSE(fs::exists(f));
     }
-    for (const auto& name : dir.Names()) EXPECT_EQ(name, "f") << c.what;
+    // Ours is the locked form of what was read, and unlocks to it.
+    ASSERT_TRUE(Unlock(dir / "f.sealdoor-locked")) << c.what;
+    EXPECT_EQ(ReadBytes(dir / "f.sealdoor-locked"), plain) << c.what;
+    fs::remove(dir / "f.sealdoor-locked");
+    fs::remove(f);
+    EXPECT_TRUE(dir.Names().empty()) << c.what;
   }
 }
 

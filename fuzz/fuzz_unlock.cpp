@@ -1,0 +1,60 @@
+// Recognition, the stored password and unlocking, on arbitrary bytes.
+
+#include <unistd.h>
+
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "engine/base64.h"
+#include "engine/batch_counters.h"
+#include "engine/form1.h"
+#include "engine/format.h"
+
+namespace {
+
+struct QuietPort final : sealdoor::WindowPort {
+  std::string Password() const override { return "Fuzz1"; }
+  void SetCaption(sealdoor::Caption, std::string_view) override {}
+  void SetBarWidth(sealdoor::Bar, int) override {}
+  void ShowProgress() override {}
+  void Message(std::string_view, sealdoor::MessageStyle) override {}
+  void Yield() override {}
+};
+
+std::filesystem::path Folder() {
+  static const std::filesystem::path folder = [] {
+    auto p = std::filesystem::temp_directory_path() / ("sealdoor-fuzz-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(p);
+    return p;
+  }();
+  return folder;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  const std::span<const std::uint8_t> bytes(data, size);
+  const bool locked = sealdoor::format::IsLocked(bytes);
+  // The stored password from any text, and from any head.
+  (void)sealdoor::format::ReadStoredPassword(
+      std::string_view(reinterpret_cast<const char*>(data), std::min<std::size_t>(size, 1000)));
+  if (size >= sealdoor::format::kHead)
+    (void)sealdoor::format::ReadStoredPassword(std::span<const std::uint8_t, 702>(data, 702));
+
+  const auto file = Folder() / "input";
+  {
+    std::ofstream out(file, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
+  }
+  QuietPort port;
+  sealdoor::BatchCounters counters{1000, 0};
+  bool result = false;
+  sealdoor::Form1(port, counters).UnlockIt(file, "input", result);
+  // Only a locked file whose head names our password may come out unlocked,
+  // and then exactly 702 bytes shorter.
+  if (result && (!locked || std::filesystem::file_size(file) != size - 702)) __builtin_trap();
+  if (!result && std::filesystem::file_size(file) != size) __builtin_trap();
+  return 0;
+}
