@@ -53,41 +53,29 @@ def main():
         with open(src, "wb") as f:
             for _ in range(mib):
                 f.write(os.urandom(1 << 20))
-        results = {}
-
-        def run(name, make_cmd, stdin=None, before=None, after=None):
-            walls, rsss = [], []
-            for _ in range(RUNS):
-                if before:
-                    before()
+        rm = lambda: os.path.exists(dst) and os.remove(dst)
+        commands = [
+            ("cp", lambda: ["cp", src, dst], None),
+            ("dd conv=fsync", lambda: ["dd", f"if={src}", f"of={dst}", "bs=4M", "conv=fsync", "status=none"], None),
+            # lock and unlock take turns on the same file, each from its own input
+            ("sealdoor lock", lambda: [CLI, "lock", "--password-stdin", src], PASSWORD + "\n"),
+            ("sealdoor unlock", lambda: [CLI, "unlock", "--password-stdin", src], PASSWORD + "\n"),
+            ("openssl aes-256-ctr",
+             lambda: ["openssl", "enc", "-aes-256-ctr", "-pbkdf2", "-pass", "pass:x", "-in", src, "-out", dst], None),
+            ("gpg -c", lambda: ["gpg", "--batch", "--yes", "-q", "--pinentry-mode", "loopback", "--passphrase", "x",
+                                "-c", "-o", dst, src], None),
+        ]
+        walls = {name: [] for name, _, _ in commands}
+        rsss = {name: [] for name, _, _ in commands}
+        # Rounds interleave the commands, so each meets the disk in the same moods.
+        for _ in range(RUNS):
+            for name, make_cmd, stdin in commands:
                 warm(src)
                 w, m = timed(make_cmd(), stdin)
-                walls.append(w)
-                rsss.append(m)
-                if after:
-                    after()
-            results[name] = (statistics.median(walls), max(rsss))
-
-        rm = lambda: os.path.exists(dst) and os.remove(dst)
-        run("cp", lambda: ["cp", src, dst], after=rm)
-        run("dd conv=fsync", lambda: ["dd", f"if={src}", f"of={dst}", "bs=4M", "conv=fsync", "status=none"], after=rm)
-        # lock and unlock alternate on the same file, so each starts from its input.
-        lock_w, unlock_w, lock_m, unlock_m = [], [], [], []
-        for _ in range(RUNS):
-            warm(src)
-            w, m = timed([CLI, "lock", "--password-stdin", src], PASSWORD + "\n")
-            lock_w.append(w)
-            lock_m.append(m)
-            warm(src)
-            w, m = timed([CLI, "unlock", "--password-stdin", src], PASSWORD + "\n")
-            unlock_w.append(w)
-            unlock_m.append(m)
-        results["sealdoor lock"] = (statistics.median(lock_w), max(lock_m))
-        results["sealdoor unlock"] = (statistics.median(unlock_w), max(unlock_m))
-        run("openssl aes-256-ctr",
-            lambda: ["openssl", "enc", "-aes-256-ctr", "-pbkdf2", "-pass", "pass:x", "-in", src, "-out", dst], after=rm)
-        run("gpg -c", lambda: ["gpg", "--batch", "--yes", "-q", "--pinentry-mode", "loopback", "--passphrase", "x",
-                               "-c", "-o", dst, src], after=rm)
+                walls[name].append(w)
+                rsss[name].append(m)
+                rm()
+        results = {name: (statistics.median(walls[name]), max(rsss[name])) for name in walls}
 
         floor = results["dd conv=fsync"][0]
         print(f"\n## {mib} MiB")

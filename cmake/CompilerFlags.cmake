@@ -11,6 +11,6 @@ if(SEALDOOR_SANITIZE)
   target_compile_options(sealdoor_flags INTERFACE
     -fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=all
     # GCC 12 reports false "maybe uninitialized" in libstdc++ under ASan.
-    -Wno-maybe-uninitialized)
+    $<$<CXX_COMPILER_ID:GNU>:-Wno-maybe-uninitialized>)
   target_link_options(sealdoor_flags INTERFACE -fsanitize=address,undefined)
 endif()

@@ -27,8 +27,6 @@ namespace {
 // few and memory flat whatever the file's size.
 constexpr std::size_t kChunkBlocks = std::size_t{1} << 16;
 constexpr std::size_t kChunk = kChunkBlocks * format::kBlock;
-// Long work lets the window repaint at least this often.
-constexpr auto kYieldEvery = std::chrono::milliseconds(50);
 
 const char* const kChanged = "it was changed by another program while it was being processed";
 
@@ -88,7 +86,8 @@ std::expected<void, Failure> CheckUnchanged(const Source& src) {
 // complete block scrambled and a final incomplete block unchanged.
 std::expected<void, Failure> TransformContent(const Source& src, off_t offset,
                                               std::uint64_t length, ReplacementFile& out,
-                                              ProgressMeter& meter, WindowPort& window) {
+                                              ProgressMeter& meter, WindowPort& window,
+                                              std::chrono::milliseconds yieldEvery) {
   const auto inBuf = std::make_unique_for_overwrite<std::uint8_t[]>(kChunk + format::kScrambleSlack);
   const auto outBuf = std::make_unique_for_overwrite<std::uint8_t[]>(kChunk + format::kScrambleSlack);
   std::memset(inBuf.get() + kChunk, 0, format::kScrambleSlack);
@@ -107,7 +106,7 @@ std::expected<void, Failure> TransformContent(const Source& src, off_t offset,
     meter.AddLines(blocks + (tail != 0 ? 1 : 0));
     done += want;
     const auto now = std::chrono::steady_clock::now();
-    if (now - lastYield >= kYieldEvery) {
+    if (now - lastYield >= yieldEvery) {
       window.Yield();
       lastYield = now;
     }
@@ -209,7 +208,7 @@ void Form1::Process(const fs::path& filesseps, const std::string& nopath, bool& 
 
   ProgressMeter meter(window_, counters_, estimate);
   if (auto r = TransformContent(*src, static_cast<off_t>(contentOffset), contentLength, *out, meter,
-                                window_);
+                                window_, yieldEvery_);
       !r)
     return fail(r.error());
   meter.Finish();

@@ -3,6 +3,7 @@
 // every file and discards it afterwards, so nothing carries over from one
 // file to the next.
 
+#include <chrono>
 #include <filesystem>
 #include <string>
 
@@ -31,6 +32,9 @@ class Form1 {
   // A fresh working-file name: six small letters and ".tmp".
   [[nodiscard]] std::string GetTempFileName();
 
+  // How long the content may run before the window gets to repaint.
+  void SetYieldInterval(std::chrono::milliseconds every) noexcept { yieldEvery_ = every; }
+
  private:
   enum class Mode { Lock, Unlock };
   void Process(const std::filesystem::path& filesseps, const std::string& nopath, bool& result,
@@ -39,6 +43,7 @@ class Form1 {
   WindowPort& window_;
   BatchCounters& counters_;
   SystemRandom random_;
+  std::chrono::milliseconds yieldEvery_{50};
 };
 
 }  // namespace sealdoor

@@ -216,6 +216,26 @@ TEST(Progress, UnlockEstimatesSixtyBytesALine) {
   EXPECT_EQ(o.counters.LinesDone, 200);
 }
 
+// Records yields among the other calls, so their place shows.
+struct YieldCountingPort : RecordingPort {
+  void Yield() override { calls.push_back("yield"); }
+};
+
+TEST(Progress, TheWindowGetsToRepaintDuringTheContent) {
+  ScratchDir dir;
+  WriteBytes(dir / "f", test::RandomBytes(12 * 1024 * 1024, 3));  // four chunks
+  YieldCountingPort port;
+  BatchCounters counters{1e6, 0};
+  bool result = false;
+  Form1 engine(port, counters);
+  engine.SetYieldInterval(std::chrono::milliseconds(0));  // at every chunk
+  engine.LockIt(dir / "f", "f", result);
+  ASSERT_TRUE(result);
+  const auto first = std::find(port.calls.begin(), port.calls.end(), "Frame4 visible");
+  const auto last = std::find(port.calls.begin(), port.calls.end(), "Label21 = 100%");
+  EXPECT_GE(std::count(first, last, "yield"), 3);
+}
+
 TEST(Attributes, ModeKeptReadOnlyIncludedAndTimeOfLocking) {
   ScratchDir dir;
   const auto plain = test::RandomBytes(3000, 4);

@@ -6,6 +6,7 @@
 #include <QPushButton>
 #include <QSortFilterProxyModel>
 #include <QtTest>
+#include <cmath>
 #include <filesystem>
 #include <fstream>
 
@@ -64,6 +65,7 @@ class DispatchTest : public QObject {
   void oneFileUnlockedAndNamesWithSpaces();
   void folderEndingWithSeparator();
   void countersFor100And10Bytes();
+  void countersHoldAByteTotalPast2GiB();
   void closingMessageFollowsTheLastFile();
   void busyWhileRunningAndTidyAfter();
   void unlockAndOpenOpensOnlyAfterSuccess();
@@ -166,6 +168,20 @@ void DispatchTest::countersFor100And10Bytes() {
   QCOMPARE(h.window.Counters().LinesDone, 3.0);  // 2 lines for a, 1 for b
 }
 
+void DispatchTest::countersHoldAByteTotalPast2GiB() {
+  Harness h;
+  Folder f;
+  const std::string big = f.Path() + "/big.img";
+  { std::ofstream(big, std::ios::binary); }
+  fs::resize_file(big, 3ull << 30);  // sparse: no disk space taken
+  TypePassword(h, "pw");
+  h.dialog.answers = {big};
+  h.window.Command5_Click();  // not locked: refused at once, the total lowered by length / 74
+  QCOMPARE(h.messages.Texts(), QStringList({"'" + QString::fromStdString(big) + "' is not a locked file !"}));
+  const double bytes = 3221225472.0;
+  QCOMPARE(h.window.Counters().TotalLines, std::floor(bytes / 54) - bytes / 74);
+}
+
 void DispatchTest::closingMessageFollowsTheLastFile() {
   Folder f;
   const auto plain = f.Make("plain", 800);
@@ -263,19 +279,31 @@ void DispatchTest::realDialogOffersWhatEachActionNeeds() {
     options.multiSelect = several;
     QStringList visible;
     dialog.onShown = [&](QFileDialog& d) {
+      // Whatever fails below, the dialog must close, or exec() never returns.
+      struct Closer {
+        QFileDialog& d;
+        ~Closer() {
+          if (d.isVisible()) d.reject();
+        }
+      } closer{d};
       QCOMPARE(d.fileMode(), several ? QFileDialog::ExistingFiles : QFileDialog::ExistingFile);
       QVERIFY(d.testOption(QFileDialog::DontResolveSymlinks));
       QCOMPARE(d.windowTitle(), QString("Sealdoor - Lock File(s)"));
       auto* view = d.findChild<QListView*>("listView");
-      QTRY_VERIFY(view && view->model()->rowCount(view->rootIndex()) == 2);
+      QTRY_VERIFY_WITH_TIMEOUT(view && view->model()->rowCount(view->rootIndex()) == 2, 30000);
       for (int r = 0; r < view->model()->rowCount(view->rootIndex()); ++r)
         visible << view->model()->index(r, 0, view->rootIndex()).data().toString();
-      if (several) {
-        d.selectFile("\"README\" \"notes.txt\"");
-      } else {
-        d.selectFile("README");
+      // The dialog's model fills in the background; choose once it has settled.
+      const QString typed = several ? QString("\"README\" \"notes.txt\"") : QString("README");
+      const QStringList expected = several ? QStringList({QString::fromStdString(noDot), QString::fromStdString(txt)})
+                                           : QStringList({QString::fromStdString(noDot)});
+      for (int i = 0; i < 500 && d.selectedFiles() != expected; ++i) {
+        d.selectFile(typed);
+        QTest::qWait(20);
       }
+      QCOMPARE(d.selectedFiles(), expected);
       static_cast<QDialog&>(d).accept();  // QFileDialog::accept checks the choice
+      QVERIFY(!d.isVisible());
     };
     const auto chosen = dialog.Show(options);
     visible.sort();
@@ -289,7 +317,6 @@ void DispatchTest::realDialogOffersWhatEachActionNeeds() {
   }
   QCOMPARE(sealdoor::ui::NameFilters("All Files (*.*)|*.*|Pictures (*.jpg;*.gif)|*.jpg;*.gif"),
            QStringList({"All Files (*.*) (*)", "Pictures (*.jpg;*.gif) (*.jpg *.gif)"}));
-  (void)txt;
 }
 
 QTEST_MAIN(DispatchTest)

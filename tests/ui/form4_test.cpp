@@ -34,6 +34,7 @@ class Form4Test : public QObject {
   void passwordInput();
   void deletingTheLastCharacterShowsTheHint();
   void closeEndsTheProgram();
+  void theTitleBarsCloseEndsItToo();
 };
 
 void Form4Test::controlsSitWhereTheLayoutPutsThem_data() {
@@ -226,6 +227,14 @@ void Form4Test::closeEndsTheProgram() {
   code = QCoreApplication::exec();
   QCOMPARE(code, 0);
   QVERIFY(h.messages.shown.empty());  // no question asked
+}
+
+void Form4Test::theTitleBarsCloseEndsItToo() {
+  Harness h;
+  h.window.show();
+  QTimer::singleShot(0, [&] { h.window.close(); });
+  QTimer::singleShot(5000, [] { QCoreApplication::exit(99); });
+  QCOMPARE(QCoreApplication::exec(), 0);
 }
 
 QTEST_MAIN(Form4Test)
