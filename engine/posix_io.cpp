@@ -53,11 +53,15 @@ std::expected<UniqueFd, int> OpenAt(int dirfd, const std::string& name, int flag
   return UniqueFd(fd);
 }
 
-std::expected<std::size_t, int> ReadFull(int fd, std::span<std::uint8_t> buf) {
+namespace {
+
+// Calls `readSome(buffer, count, done)` until `buf` is full or it reports the end.
+template <typename ReadSome>
+std::expected<std::size_t, int> Fill(std::span<std::uint8_t> buf, ReadSome readSome) {
   if (const int e = Injected(Op::Read)) return std::unexpected(e);
   std::size_t got = 0;
   while (got < buf.size()) {
-    const ssize_t n = ::read(fd, buf.data() + got, buf.size() - got);
+    const ssize_t n = readSome(buf.data() + got, buf.size() - got, got);
     if (n < 0) {
       if (errno == EINTR) continue;
       return std::unexpected(errno);
@@ -68,20 +72,16 @@ std::expected<std::size_t, int> ReadFull(int fd, std::span<std::uint8_t> buf) {
   return got;
 }
 
+}  // namespace
+
+std::expected<std::size_t, int> ReadFull(int fd, std::span<std::uint8_t> buf) {
+  return Fill(buf, [fd](std::uint8_t* p, std::size_t n, std::size_t) { return ::read(fd, p, n); });
+}
+
 std::expected<std::size_t, int> PreadFull(int fd, std::span<std::uint8_t> buf, off_t offset) {
-  if (const int e = Injected(Op::Read)) return std::unexpected(e);
-  std::size_t got = 0;
-  while (got < buf.size()) {
-    const ssize_t n = ::pread(fd, buf.data() + got, buf.size() - got,
-                              offset + static_cast<off_t>(got));
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return std::unexpected(errno);
-    }
-    if (n == 0) break;
-    got += static_cast<std::size_t>(n);
-  }
-  return got;
+  return Fill(buf, [fd, offset](std::uint8_t* p, std::size_t n, std::size_t done) {
+    return ::pread(fd, p, n, offset + static_cast<off_t>(done));
+  });
 }
 
 Result WriteAll(int fd, std::span<const std::uint8_t> buf) {

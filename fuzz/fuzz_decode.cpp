@@ -9,18 +9,10 @@
 #include <iterator>
 #include <string>
 
+#include "fuzz_folder.h"
 #include "engine/base64_file_codec.h"
 
 namespace {
-
-std::filesystem::path Folder() {
-  static const std::filesystem::path folder = [] {
-    auto p = std::filesystem::temp_directory_path() / ("sealdoor-fuzz-" + std::to_string(::getpid()));
-    std::filesystem::create_directories(p);
-    return p;
-  }();
-  return folder;
-}
 
 std::string Read(const std::filesystem::path& p) {
   std::ifstream in(p, std::ios::binary);
@@ -31,8 +23,8 @@ std::string Read(const std::filesystem::path& p) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   namespace codec = sealdoor::codec;
-  const auto text = Folder() / "text", bytes = Folder() / "bytes", again = Folder() / "again",
-             back = Folder() / "back";
+  const auto text = FuzzFolder() / "text", bytes = FuzzFolder() / "bytes", again = FuzzFolder() / "again",
+             back = FuzzFolder() / "back";
   {
     std::ofstream out(text, std::ios::binary | std::ios::trunc);
     out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));

@@ -7,6 +7,7 @@
 #include <fstream>
 #include <string>
 
+#include "fuzz_folder.h"
 #include "engine/base64.h"
 #include "engine/batch_counters.h"
 #include "engine/form1.h"
@@ -23,15 +24,6 @@ struct QuietPort final : sealdoor::WindowPort {
   void Yield() override {}
 };
 
-std::filesystem::path Folder() {
-  static const std::filesystem::path folder = [] {
-    auto p = std::filesystem::temp_directory_path() / ("sealdoor-fuzz-" + std::to_string(::getpid()));
-    std::filesystem::create_directories(p);
-    return p;
-  }();
-  return folder;
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -43,7 +35,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (size >= sealdoor::format::kHead)
     (void)sealdoor::format::ReadStoredPassword(std::span<const std::uint8_t, 702>(data, 702));
 
-  const auto file = Folder() / "input";
+  const auto file = FuzzFolder() / "input";
   {
     std::ofstream out(file, std::ios::binary | std::ios::trunc);
     out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));

@@ -289,31 +289,19 @@ void Form4::Text1_Change() {
   }
 }
 
-void Form4::Command4_Click() {
-  if (Text1->text().isEmpty()) {
-    Text1->setFocus();
-    return;
-  }
-  dialogFlags_ = kFlagsSeveral;
-  ShowDialog(1);
-}
+void Form4::Command4_Click() { ActionClick(kFlagsSeveral, 1); }
 
-void Form4::Command5_Click() {
-  if (Text1->text().isEmpty()) {
-    Text1->setFocus();
-    return;
-  }
-  dialogFlags_ = kFlagsSeveral;
-  ShowDialog(2);
-}
+void Form4::Command5_Click() { ActionClick(kFlagsSeveral, 2); }
 
-void Form4::Command6_Click() {
+void Form4::Command6_Click() { ActionClick(kFlagsOne, 3); }
+
+void Form4::ActionClick(int dialogFlags, int fromwhere) {
   if (Text1->text().isEmpty()) {
     Text1->setFocus();
     return;
   }
-  dialogFlags_ = kFlagsOne;
-  ShowDialog(3);
+  dialogFlags_ = dialogFlags;
+  ShowDialog(fromwhere);
 }
 
 void Form4::Yield() { QCoreApplication::processEvents(); }

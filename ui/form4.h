@@ -70,6 +70,8 @@ class Form4 final : public QWidget {
  private:
   friend class Form4Port;
   void BuildControls();
+  // The three action buttons: a password first, then the dialog.
+  void ActionClick(int dialogFlags, int fromwhere);
   void ApplyHintRule();
   void ShowPadlock(bool open);
   void Yield();

@@ -59,6 +59,15 @@ struct FakeStarter final : shell::ProgramStarter {
   }
 };
 
+// A control of the window by its designer name (and index, for the
+// elements of a control array).
+template <typename T = QWidget>
+T* Child(QWidget& w, const char* name, int index = -1) {
+  for (T* c : w.findChildren<T*>(QLatin1String(name)))
+    if (index < 0 || c->property("Index").toInt() == index) return c;
+  return nullptr;
+}
+
 // A window wired to fakes.
 struct Harness {
   FakeMessages messages;

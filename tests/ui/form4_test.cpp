@@ -6,16 +6,10 @@
 #include "fakes.h"
 
 using sealdoor::MessageStyle;
+using sealdoor::test::Child;
 using sealdoor::test::Harness;
 
 namespace {
-
-template <typename T = QWidget>
-T* Child(QWidget& w, const char* name, int index = -1) {
-  for (T* c : w.findChildren<T*>(QLatin1String(name)))
-    if (index < 0 || c->property("Index").toInt() == index) return c;
-  return nullptr;
-}
 
 int Px(int twips) { return qRound(twips / 15.0); }
 
