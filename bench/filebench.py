@@ -70,6 +70,7 @@ def main():
         # Rounds interleave the commands, so each meets the disk in the same moods.
         for _ in range(RUNS):
             for name, make_cmd, stdin in commands:
+                os.sync()  # each starts on a quiet disk, not behind the last one's write-back
                 warm(src)
                 w, m = timed(make_cmd(), stdin)
                 walls[name].append(w)
