@@ -22,25 +22,13 @@ namespace fs = std::filesystem;
 using test::ReadBytes;
 using test::WriteBytes;
 
-struct CliRun {
-  int exitCode = -1;
-  std::string err;
-};
-
 // sealdoor-cli OP FILE with the password on standard input, as `user`
 // (empty: as ourselves).
-CliRun Cli(const std::string& op, const fs::path& file, const std::string& user = {}) {
+test::CommandResult Cli(const std::string& op, const fs::path& file, const std::string& user = {}) {
   std::string cmd;
   if (!user.empty()) cmd = "setpriv --reuid=" + user + " --regid=" + user + " --clear-groups ";
   cmd += std::string(SEALDOOR_CLI) + " " + op + " --password-stdin '" + file.string() + "' 2>&1 <<< 'Perm1'";
-  FILE* p = ::popen(("bash -c \"" + cmd + "\"").c_str(), "r");
-  CliRun r;
-  char buf[1024];
-  std::size_t n;
-  while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) r.err.append(buf, n);
-  const int status = ::pclose(p);
-  r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return r;
+  return test::RunShell("bash -c \"" + cmd + "\"");
 }
 
 class Permissions : public ::testing::Test {
@@ -99,9 +87,9 @@ TEST_F(Permissions, RefusalsSayWhy) {
     ::chmod(unreadable.c_str(), 0644);
     const auto before = ReadBytes(c.file);
     ::chmod(unreadable.c_str(), 0000);
-    const CliRun r = Cli("lock", c.file, user_);
+    const auto r = Cli("lock", c.file, user_);
     EXPECT_EQ(r.exitCode, 1);
-    EXPECT_EQ(r.err, "sealdoor-cli: '" + c.file.string() + c.message + "\n");
+    EXPECT_EQ(r.output, "sealdoor-cli: '" + c.file.string() + c.message + "\n");
     ::chmod(unreadable.c_str(), 0644);
     EXPECT_EQ(ReadBytes(c.file), before);
     ::chmod(unreadable.c_str(), 0000);
@@ -120,9 +108,9 @@ TEST(DiskFull, LockingAFileThatDoesNotFitLeavesItWhole) {
   const fs::path f = mnt / "big.bin";
   const auto plain = test::RandomBytes(160 * 1024, 5);
   WriteBytes(f, plain);
-  const CliRun r = Cli("lock", f);
+  const auto r = Cli("lock", f);
   EXPECT_EQ(r.exitCode, 1);
-  EXPECT_EQ(r.err, "sealdoor-cli: '" + f.string() + "' could not be locked: No space left on device\n");
+  EXPECT_EQ(r.output, "sealdoor-cli: '" + f.string() + "' could not be locked: No space left on device\n");
   EXPECT_EQ(ReadBytes(f), plain);
   std::vector<std::string> names;
   for (const auto& e : fs::directory_iterator(mnt)) names.push_back(e.path().filename().string());

@@ -10,21 +10,9 @@
 namespace sealdoor {
 namespace {
 
-struct Outcome {
-  int code = -1;
-  std::string out;  // standard output and error together
-};
-
-Outcome Cli(const std::string& args, const std::string& input) {
-  const std::string cmd = "printf '%s' '" + input + "' | " + SEALDOOR_CLI + " " + args + " 2>&1";
-  FILE* p = ::popen(cmd.c_str(), "r");
-  Outcome o;
-  char buf[4096];
-  std::size_t n;
-  while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) o.out.append(buf, n);
-  const int status = ::pclose(p);
-  o.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return o;
+// sealdoor-cli ARGS with INPUT on its standard input; output and errors together.
+test::CommandResult Cli(const std::string& args, const std::string& input) {
+  return test::RunShell("printf '%s' '" + input + "' | " + SEALDOOR_CLI + " " + args + " 2>&1");
 }
 
 TEST(Cli, ExitStatusAndMessages) {
@@ -55,9 +43,9 @@ TEST(Cli, ExitStatusAndMessages) {
       {"--help", "", 0, "Usage: sealdoor-cli"},
   };
   for (const auto& c : cases) {
-    const Outcome o = Cli(c.args, c.input);
-    EXPECT_EQ(o.code, c.code) << c.args << "\n" << o.out;
-    EXPECT_TRUE(o.out.starts_with(c.out)) << c.args << "\n" << o.out;
+    const auto o = Cli(c.args, c.input);
+    EXPECT_EQ(o.exitCode, c.code) << c.args << "\n" << o.output;
+    EXPECT_TRUE(o.output.starts_with(c.out)) << c.args << "\n" << o.output;
   }
 }
 

@@ -17,13 +17,7 @@ using test::WriteBytes;
 
 // The system's own encoder in 72-character lines, with CR LF line ends.
 std::string SystemBase64(const std::filesystem::path& file) {
-  const std::string cmd = "base64 -w 72 '" + file.string() + "'";
-  FILE* p = ::popen(cmd.c_str(), "r");
-  std::string out;
-  char buf[4096];
-  std::size_t n;
-  while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
-  ::pclose(p);
+  const std::string out = test::RunShell("base64 -w 72 '" + file.string() + "'").output;
   std::string crlf;
   for (const char c : out) {
     if (c == '\n') crlf += '\r';

@@ -1,6 +1,9 @@
 #include "test_support.h"
 
+#include <sys/wait.h>
+
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
@@ -48,6 +51,18 @@ std::vector<std::string> ScratchDir::Names() const {
   for (const auto& e : fs::directory_iterator(path_)) names.push_back(e.path().filename().string());
   std::sort(names.begin(), names.end());
   return names;
+}
+
+CommandResult RunShell(const std::string& commandLine) {
+  CommandResult r;
+  FILE* p = ::popen(commandLine.c_str(), "r");
+  if (!p) return r;
+  char buf[4096];
+  std::size_t n;
+  while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) r.output.append(buf, n);
+  const int status = ::pclose(p);
+  r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  return r;
 }
 
 std::vector<std::uint8_t> ReadBytes(const fs::path& p) {
