@@ -205,14 +205,7 @@ int main(int argc, char** argv) {
   }
 
   TerminalPort port(std::move(password));
-  BatchCounters counters;
-  std::uint64_t total = 0;
-  for (const auto& f : files) {
-    std::error_code ec;
-    const auto n = fs::file_size(f, ec);
-    if (!ec) total += n;
-  }
-  counters.TotalLines = static_cast<double>(total / 54);
+  BatchCounters counters = BatchCountersFor(files);
   int rc = 0;
   for (const auto& f : files) {
     bool result = false;

@@ -50,8 +50,6 @@ class ReplacementFile {
   [[nodiscard]] std::expected<std::string, Failure> KeepBeside(const std::string& baseName,
                                                                const struct stat& original);
 
-  [[nodiscard]] const std::string& Name() const noexcept { return name_; }
-
  private:
   // Synced, with the original's owner and mode.
   [[nodiscard]] std::expected<void, Failure> Prepare(const struct stat& original);

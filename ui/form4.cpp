@@ -8,7 +8,6 @@
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QScreen>
-#include <filesystem>
 #include <optional>
 
 #include "engine/form1.h"
@@ -331,27 +330,19 @@ void Form4::ShowDialog(int fromwhere) {
   Label22->setText(QString());
 
   const Selection files = SplitSelection(selection);
-  std::uint64_t bytes = 0;
-  for (const auto& path : files.paths) {
-    std::error_code ec;
-    const auto n = std::filesystem::file_size(path, ec);
-    if (!ec) bytes += n;
-  }
-  counters_.TotalLines = static_cast<double>(bytes / 54);
-  counters_.LinesDone = 0;
+  counters_ = BatchCountersFor(files.paths);
 
-  // Dispatch: a fresh engine object around every call.
+  // Dispatch: a fresh engine object for every call, gone after it.
   bool result = false;
-  std::optional<Form1> engine;
   for (std::size_t i = 0; i < files.paths.size(); ++i) {
     if (files.several) Yield();
-    engine.reset();
-    engine.emplace(*port_, counters_);
-    if (fromwhere == 1)
-      engine->LockIt(files.paths[i], files.names[i], result);
-    else
-      engine->UnlockIt(files.paths[i], files.names[i], result);
-    engine.reset();
+    {
+      Form1 engine(*port_, counters_);
+      if (fromwhere == 1)
+        engine.LockIt(files.paths[i], files.names[i], result);
+      else
+        engine.UnlockIt(files.paths[i], files.names[i], result);
+    }
     if (files.several) Yield();
   }
 

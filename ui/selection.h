@@ -1,6 +1,7 @@
 #pragma once
 // The file dialog's selection split into full paths and bare names.
 
+#include <filesystem>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -8,7 +9,7 @@
 namespace sealdoor::ui {
 
 struct Selection {
-  std::vector<std::string> paths;  // full paths, in the order chosen
+  std::vector<std::filesystem::path> paths;  // full paths, in the order chosen
   std::vector<std::string> names;  // bare names, for display
   bool several = false;            // the folder-NUL-names form
 };
