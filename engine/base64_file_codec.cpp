@@ -1,17 +1,13 @@
 #include "base64_file_codec.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
+#include <fstream>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "base64.h"
 #include "format.h"
-#include "posix_io.h"
-#include "replacement_file.h"
 
 namespace sealdoor::codec {
 namespace fs = std::filesystem;
@@ -24,47 +20,61 @@ constexpr std::size_t kLinesPerChunk = 1 << 14;
 class Output {
  public:
   static std::unique_ptr<Output> Open(const fs::path& destination) {
-    std::error_code ec;
-    fs::path target = fs::weakly_canonical(destination, ec);
-    if (ec) target = destination;
-    struct stat st {};
-    if (::stat(target.c_str(), &st) != 0) {
-      const mode_t mask = ::umask(0);
-      ::umask(mask);
-      st.st_mode = 0666 & ~mask;
-      st.st_uid = ::geteuid();
-      st.st_gid = ::getegid();
+    auto out = std::unique_ptr<Output>(new Output(destination));
+    if (!out->file_) return nullptr;
+    return out;
+  }
+  ~Output() {
+    if (!committed_) {
+      file_.close();
+      std::error_code ec;
+      fs::remove(working_, ec);
     }
-    SystemRandom random;
-    auto file = ReplacementFile::Create(target.parent_path(), random);
-    if (!file) return nullptr;
-    return std::unique_ptr<Output>(new Output(std::move(*file), target.filename().string(), st));
   }
   bool Write(std::string_view s) {
-    return file_.Write({reinterpret_cast<const std::uint8_t*>(s.data()), s.size()}).has_value();
+    file_.write(s.data(), static_cast<std::streamsize>(s.size()));
+    return static_cast<bool>(file_);
   }
-  bool Write(std::span<const std::uint8_t> b) { return file_.Write(b).has_value(); }
-  bool Commit() { return file_.Commit(name_, st_).has_value(); }
+  bool Write(std::span<const std::uint8_t> b) {
+    return Write(std::string_view(reinterpret_cast<const char*>(b.data()), b.size()));
+  }
+  bool Commit() {
+    file_.close();
+    if (!file_) return false;
+    std::error_code ec;
+    fs::rename(working_, destination_, ec);
+    committed_ = !ec;
+    return committed_;
+  }
 
  private:
-  Output(ReplacementFile f, std::string name, const struct stat& st)
-      : file_(std::move(f)), name_(std::move(name)), st_(st) {}
-  ReplacementFile file_;
-  std::string name_;
-  struct stat st_;
+  explicit Output(const fs::path& destination)
+      : destination_(destination), working_(fs::path(destination) += ".sealdoor-codec"),
+        file_(working_, std::ios::binary | std::ios::trunc) {}
+  fs::path destination_;
+  fs::path working_;
+  std::ofstream file_;
+  bool committed_ = false;
 };
+
+// Reads until `buf` is full or the file ends; the bytes read, or nullopt.
+std::optional<std::size_t> ReadFull(std::ifstream& in, std::vector<std::uint8_t>& buf) {
+  in.read(reinterpret_cast<char*>(buf.data()), static_cast<std::streamsize>(buf.size()));
+  if (in.bad()) return std::nullopt;
+  return static_cast<std::size_t>(in.gcount());
+}
 
 }  // namespace
 
 std::int32_t EncodeBase64File(const fs::path& source, const fs::path& destination) {
-  auto in = io::Open(source, O_RDONLY);
+  std::ifstream in(source, std::ios::binary);
   if (!in) return kCannotRead;
   auto out = Output::Open(destination);
   if (!out) return kCannotWrite;
   std::vector<std::uint8_t> buf(kLinesPerChunk * format::kBlock);
   std::string text;
   for (;;) {
-    auto got = io::ReadFull(in->Get(), buf);
+    auto got = ReadFull(in, buf);
     if (!got) return kCannotRead;
     if (*got == 0) break;
     text.clear();
@@ -80,7 +90,7 @@ std::int32_t EncodeBase64File(const fs::path& source, const fs::path& destinatio
 }
 
 std::int32_t DecodeBase64File(const fs::path& source, const fs::path& destination) {
-  auto in = io::Open(source, O_RDONLY);
+  std::ifstream in(source, std::ios::binary);
   if (!in) return kCannotRead;
   auto out = Output::Open(destination);
   if (!out) return kCannotWrite;
@@ -102,7 +112,7 @@ std::int32_t DecodeBase64File(const fs::path& source, const fs::path& destinatio
     return ok;
   };
   for (;;) {
-    auto got = io::ReadFull(in->Get(), buf);
+    auto got = ReadFull(in, buf);
     if (!got) return kCannotRead;
     bytes.clear();
     for (std::size_t i = 0; i < *got; ++i) {

@@ -1,22 +1,22 @@
 #include "form1.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
+#include <algorithm>
 #include <array>
 #include <chrono>
 #include <cstring>
+#include <fstream>
 #include <memory>
+#include <vector>
 
 #include "base64.h"
 #include "format.h"
 #include "key_header.h"
-#include "posix_io.h"
+#include "password_rule.h"
 #include "progress_meter.h"
 #include "replacement_file.h"
 #include "scramble.h"
 #include "secure_wipe.h"
+#include "source_file.h"
 #include "temp_names.h"
 
 namespace sealdoor {
@@ -28,91 +28,88 @@ namespace {
 constexpr std::size_t kChunkBlocks = std::size_t{1} << 16;
 constexpr std::size_t kChunk = kChunkBlocks * format::kBlock;
 
-const char* const kChanged = "it was changed by another program while it was being processed";
-
-struct Source {
-  io::UniqueFd fd;
-  struct stat st {};
-  fs::path folder;
-  std::string name;
-};
-
-// Opens the file to rewrite. A link is followed: the file it points to is
-// the one rewritten, in its own folder, and the link stays a link.
-std::expected<Source, Failure> OpenSource(const fs::path& path, bool refuseHardLinks) {
-  std::error_code ec;
-  const fs::path real = fs::canonical(path, ec);
-  if (ec) return std::unexpected(Failure{ec.value(), {}});
-  struct stat st {};
-  if (::stat(real.c_str(), &st) != 0) return std::unexpected(Failure{errno, {}});
-  // Checked before opening: opening a FIFO or a device can block or act.
-  if (S_ISDIR(st.st_mode)) return std::unexpected(Failure{0, "it is a folder"});
-  if (!S_ISREG(st.st_mode)) return std::unexpected(Failure{0, "it is not a regular file"});
-  if (refuseHardLinks && st.st_nlink > 1)
-    return std::unexpected(Failure{
-        0, "it has " + std::to_string(st.st_nlink - 1) +
-               " other name(s) (hard links) that would still show its content unlocked"});
-  auto fd = io::Open(real, O_RDONLY | O_NONBLOCK | O_NOFOLLOW);
-  if (!fd) return std::unexpected(Failure{fd.error(), {}});
-  auto now = io::Fstat(fd->Get());
-  if (!now) return std::unexpected(Failure{now.error(), {}});
-  if (!S_ISREG(now->st_mode) || now->st_ino != st.st_ino || now->st_dev != st.st_dev)
-    return std::unexpected(Failure{0, kChanged});
-  ::posix_fadvise(fd->Get(), 0, 0, POSIX_FADV_SEQUENTIAL);
-  return Source{std::move(*fd), *now, real.parent_path(), real.filename().string()};
+constexpr std::uint64_t RoundUpToBlock(std::uint64_t n) {
+  return (n + format::kBlock - 1) / format::kBlock * format::kBlock;
 }
 
-bool SameVersion(const struct stat& a, const struct stat& b) noexcept {
-  return a.st_dev == b.st_dev && a.st_ino == b.st_ino && a.st_size == b.st_size &&
-         a.st_mtim.tv_sec == b.st_mtim.tv_sec && a.st_mtim.tv_nsec == b.st_mtim.tv_nsec;
-}
+// The content: `length` bytes from `inStart` of the source go to `outStart`
+// of the new version, every complete block scrambled and a final incomplete
+// block unchanged. A block of zeros scrambles to zeros, so the holes of a
+// sparse file are skipped and stay holes.
+class ContentPass {
+ public:
+  ContentPass(SourceFile& src, ReplacementFile& out, ProgressMeter& meter, WindowPort& window,
+              std::chrono::milliseconds yieldEvery)
+      : src_(src), out_(out), meter_(meter), window_(window), yieldEvery_(yieldEvery) {}
 
-// True when the file is still, under its name, the version we read.
-std::expected<void, Failure> CheckUnchanged(const Source& src) {
-  auto now = io::Fstat(src.fd.Get());
-  if (!now) return std::unexpected(Failure{now.error(), {}});
-  struct stat named {};
-  const fs::path path = src.folder / src.name;
-  if (::lstat(path.c_str(), &named) != 0) {
-    if (errno == ENOENT) return std::unexpected(Failure{0, "it was deleted while being processed"});
-    return std::unexpected(Failure{errno, {}});
+  std::expected<void, Failure> Run(std::uint64_t inStart, std::uint64_t outStart, std::uint64_t length) {
+    std::uint64_t pos = 0;  // from the content's start; a block boundary until the end
+    while (pos < length) {
+      auto data = src_.NextData(inStart + pos);
+      if (!data) return std::unexpected(data.error());
+      if (data->begin >= inStart + length) break;  // only a hole is left
+      const std::uint64_t dataBegin = data->begin - inStart;
+      const std::uint64_t dataEnd = std::min(data->end - inStart, length);
+      const std::uint64_t from = std::max(pos, dataBegin / format::kBlock * format::kBlock);
+      Skip(pos, from);
+      const std::uint64_t to = std::min(length, RoundUpToBlock(std::max(dataEnd, pos + 1)));
+      if (auto r = out_.Reserve(outStart + pos, to - pos); !r) return r;
+      for (; pos < to;) {
+        const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(kChunk, to - pos));
+        if (auto r = Chunk(inStart + pos, outStart + pos, want); !r) return r;
+        pos += want;
+      }
+    }
+    Skip(pos, length);
+    return {};
   }
-  if (!SameVersion(*now, src.st) || !SameVersion(named, src.st))
-    return std::unexpected(Failure{0, kChanged});
-  return {};
-}
 
-// Streams `length` bytes from `offset` of the source into `out`, every
-// complete block scrambled and a final incomplete block unchanged.
-std::expected<void, Failure> TransformContent(const Source& src, off_t offset,
-                                              std::uint64_t length, ReplacementFile& out,
-                                              ProgressMeter& meter, WindowPort& window,
-                                              std::chrono::milliseconds yieldEvery) {
-  const auto inBuf = std::make_unique_for_overwrite<std::uint8_t[]>(kChunk + format::kScrambleSlack);
-  const auto outBuf = std::make_unique_for_overwrite<std::uint8_t[]>(kChunk + format::kScrambleSlack);
-  std::memset(inBuf.get() + kChunk, 0, format::kScrambleSlack);
-  auto lastYield = std::chrono::steady_clock::now();
-  std::uint64_t done = 0;
-  while (done < length) {
-    const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(kChunk, length - done));
-    auto got = io::PreadFull(src.fd.Get(), {inBuf.get(), want}, offset + static_cast<off_t>(done));
-    if (!got) return std::unexpected(Failure{got.error(), {}});
-    if (*got != want) return std::unexpected(Failure{0, kChanged});
+ private:
+  // Counts the lines of a hole as done.
+  void Skip(std::uint64_t& pos, std::uint64_t to) {
+    if (to <= pos) return;
+    meter_.AddLines(format::ContentLines(to) - pos / format::kBlock);
+    pos = to;
+  }
+
+  std::expected<void, Failure> Chunk(std::uint64_t in, std::uint64_t out, std::size_t want) {
+    auto got = src_.ReadAt(in, {in_.get(), want});
+    if (!got) return std::unexpected(got.error());
+    if (*got != want)
+      return std::unexpected(Failure::Because("it was changed by another program while it was being processed",
+                                              Failure::Kind::Changed));
     const std::size_t blocks = want / format::kBlock;
     const std::size_t tail = want % format::kBlock;
-    format::ScrambleBlocks(inBuf.get(), outBuf.get(), blocks);
-    std::memcpy(outBuf.get() + blocks * format::kBlock, inBuf.get() + blocks * format::kBlock, tail);
-    if (auto w = out.Write({outBuf.get(), want}); !w) return std::unexpected(Failure{w.error(), {}});
-    meter.AddLines(blocks + (tail != 0 ? 1 : 0));
-    done += want;
+    format::ScrambleBlocks(in_.get(), out_buf_.get(), blocks);
+    std::memcpy(out_buf_.get() + blocks * format::kBlock, in_.get() + blocks * format::kBlock, tail);
+    if (auto w = out_.WriteAt(out, {out_buf_.get(), want}); !w) return w;
+    meter_.AddLines(blocks + (tail != 0 ? 1 : 0));
+    // Another program that opens the file for writing is held up until we
+    // let go; stop at once rather than keep it waiting.
+    if (auto r = src_.CheckNoWriter(); !r) return r;
     const auto now = std::chrono::steady_clock::now();
-    if (now - lastYield >= yieldEvery) {
-      window.Yield();
-      lastYield = now;
+    if (now - lastYield_ >= yieldEvery_) {
+      window_.Yield();
+      lastYield_ = now;
     }
+    return {};
   }
-  return {};
-}
+
+  SourceFile& src_;
+  ReplacementFile& out_;
+  ProgressMeter& meter_;
+  WindowPort& window_;
+  std::chrono::milliseconds yieldEvery_;
+  std::chrono::steady_clock::time_point lastYield_ = std::chrono::steady_clock::now();
+  std::unique_ptr<std::uint8_t[]> in_ = MakeBuffer();
+  std::unique_ptr<std::uint8_t[]> out_buf_ = MakeBuffer();
+
+  static std::unique_ptr<std::uint8_t[]> MakeBuffer() {
+    auto buf = std::make_unique_for_overwrite<std::uint8_t[]>(kChunk + format::kScrambleSlack);
+    std::memset(buf.get() + kChunk, 0, format::kScrambleSlack);
+    return buf;
+  }
+};
 
 std::array<std::uint8_t, format::kHead> MakeHead(std::string_view password, RandomSource& random) {
   std::string text = format::MakeKeyHeaderText(password, random);
@@ -121,7 +118,7 @@ std::array<std::uint8_t, format::kHead> MakeHead(std::string_view password, Rand
   const bool ok = base64::DecodeAppend(text, bytes);
   SecureWipe(text);
   if (ok && bytes.size() == head.size()) std::memcpy(head.data(), bytes.data(), head.size());
-  ::explicit_bzero(bytes.data(), bytes.size());
+  WipeBytes(bytes.data(), bytes.size());
   return head;
 }
 
@@ -139,104 +136,115 @@ void Form1::UnlockIt(const fs::path& filesseps, const std::string& nopath, bool&
 
 void Form1::Process(const fs::path& filesseps, const std::string& nopath, bool& result, Mode mode) {
   result = false;
+  if (mode == Mode::Unlock) window_.Yield();
+  if (const auto notice = Work(filesseps, nopath, result, mode)) {
+    window_.Message(notice->text, notice->style);
+    counters_.TotalLines -= notice->lowerTotalBy;
+  }
+  window_.Yield();
+}
+
+std::optional<Form1::Notice> Form1::Work(const fs::path& filesseps, const std::string& nopath, bool& result,
+                                          Mode mode) {
   const bool lock = mode == Mode::Lock;
-  const std::string quoted = "'" + filesseps.string() + "'";
-  auto fail = [&](const Failure& f) {
-    window_.Message(quoted + (lock ? " could not be locked: " : " could not be unlocked: ") + f.Reason(),
-                    MessageStyle::Critical);
+  const std::string quoted = window_.Quoted(filesseps);
+  auto failed = [&](const Failure& f) {
+    return Notice{quoted + (lock ? " could not be locked: " : " could not be unlocked: ") + f.Reason(),
+                  MessageStyle::Critical};
   };
 
-  auto src = OpenSource(filesseps, lock);
-  if (!src) return fail(src.error());
+  const WipedString password(window_.Password());
+  // Checked here as well as in the window: a head made from anything else
+  // would hold no password that could ever unlock it.
+  if (!IsValidPassword(password.Get()))
+    return failed(Failure::Because("the password must be 1 to 24 letters or digits"));
+
+  auto src = SourceFile::Open(filesseps, lock ? SourceFile::Purpose::Lock : SourceFile::Purpose::Unlock);
+  if (!src) return failed(src.error());
   // Working files a killed run left in this folder go first, whatever follows.
-  RemoveLeftoverWorkingFiles(src->folder);
-  const auto size = static_cast<std::uint64_t>(src->st.st_size);
+  RemoveLeftoverWorkingFiles(src->Folder());
+  const std::uint64_t size = src->Size();
 
   // Recognition: a locked file carries the signature at bytes 649..702.
   std::array<std::uint8_t, format::kHead> head{};
-  auto got = io::PreadFull(src->fd.Get(), head, 0);
-  if (!got) return fail(Failure{got.error(), {}});
-  if (*got != std::min<std::uint64_t>(size, format::kHead)) return fail(Failure{0, kChanged});
+  auto got = src->ReadAt(0, head);
+  if (!got) return failed(got.error());
+  if (*got != std::min<std::uint64_t>(size, format::kHead))
+    return failed(Failure::Because("it was changed by another program while it was being processed"));
   const bool locked = format::IsLocked(std::span(head).first(*got));
   window_.Yield();
-  if (lock && locked) {
-    window_.Message(quoted + " is already locked !", MessageStyle::Exclamation);
-    counters_.TotalLines -= static_cast<double>(size) / 54;
-    return;
-  }
-  if (!lock && !locked) {
-    window_.Message(quoted + " is not a locked file !", MessageStyle::Critical);
-    counters_.TotalLines -= static_cast<double>(size) / 74;
-    return;
-  }
+  if (lock && locked)
+    return Notice{quoted + " is already locked !", MessageStyle::Exclamation, static_cast<double>(size) / 54};
+  if (!lock && !locked)
+    return Notice{quoted + " is not a locked file !", MessageStyle::Critical, static_cast<double>(size) / 74};
 
   window_.SetCaption(Caption::Label18, lock ? "Locking" : "Unlocking");
   window_.SetCaption(Caption::Label16, nopath);
   const double estimate = static_cast<double>(size) / (lock ? 54 : 60);
   window_.ShowProgress();
+  window_.Yield();  // the panel shows this file before its content runs
 
   if (!lock) {
     auto stored = format::ReadStoredPassword(std::span<const std::uint8_t, format::kHead>(head));
-    const WipedString typed(window_.Password());
     // A head too damaged to name a password matches no typed one.
-    const bool match = stored && *stored == typed.Get();
+    const bool match = stored && *stored == password.Get();
     if (stored) SecureWipe(*stored);
-    if (!match) {
-      window_.Message("Invalid password !", MessageStyle::Critical);
-      return;
-    }
+    if (!match) return Notice{"Invalid password !", MessageStyle::Critical};
   }
 
-  auto out = ReplacementFile::Create(src->folder, random_);
-  if (!out) {
-    Failure f = out.error();
-    f.text = "no working file can be made in its folder (" + f.Reason() + ")";
-    f.code = 0;
-    return fail(f);
-  }
-  const std::uint64_t contentOffset = lock ? 0 : format::kHead;
-  const std::uint64_t contentLength = size - contentOffset;
-  if (auto r = out->Reserve(lock ? size + format::kHead : contentLength); !r)
-    return fail(Failure{r.error(), {}});
+  auto out = ReplacementFile::Create(*src, random_);
+  if (!out)
+    return failed(Failure::Because("no working file can be made in its folder (" + out.error().Reason() + ")"));
+  const std::uint64_t inStart = lock ? 0 : format::kHead;
+  const std::uint64_t outStart = lock ? format::kHead : 0;
+  const std::uint64_t contentLength = size - inStart;
   if (lock) {
-    const WipedString password(window_.Password());
     auto newHead = MakeHead(password.Get(), random_);
-    const auto w = out->Write(newHead);
-    ::explicit_bzero(newHead.data(), newHead.size());
-    if (!w) return fail(Failure{w.error(), {}});
+    auto w = out->Reserve(0, format::kHead);
+    if (w) w = out->WriteAt(0, newHead);
+    WipeBytes(newHead.data(), newHead.size());
+    if (!w) return failed(w.error());
+    window_.Yield();
   }
 
   ProgressMeter meter(window_, counters_, estimate);
-  if (auto r = TransformContent(*src, static_cast<off_t>(contentOffset), contentLength, *out, meter,
-                                window_, yieldEvery_);
-      !r)
-    return fail(r.error());
+  ContentPass pass(*src, *out, meter, window_, yieldEvery_);
+  if (auto r = pass.Run(inStart, outStart, contentLength); !r) return failed(r.error());
+  if (auto r = out->SetSize(outStart + contentLength); !r) return failed(r.error());
   meter.Finish();
 
-  if (auto r = CheckUnchanged(*src); !r) {
-    // Another program changed, replaced or deleted the file meanwhile: its
-    // version stays as it is, and ours, made from what we read, is kept
-    // beside it, so neither is lost.
+  if (auto r = out->Prepare(); !r) return failed(r.error());
+  if (auto r = out->Commit(); !r) {
     Failure f = r.error();
-    const std::string suffix = lock ? ".sealdoor-locked" : ".sealdoor-unlocked";
-    if (auto kept = out->KeepBeside(src->name + suffix, src->st)) {
-      f.text = f.Reason() + "; what was read is kept, " + (lock ? "locked" : "unlocked") + ", as '" +
-               (src->folder / *kept).string() + "'";
-      f.code = 0;
+    if (f.kind == Failure::Kind::Changed) {
+      // Another program changed, replaced or deleted the file meanwhile:
+      // its version stays as it is, and ours, made from what we read, is
+      // kept beside it, so neither is lost.
+      if (auto kept = out->KeepBeside(lock ? ".sealdoor-locked" : ".sealdoor-unlocked")) {
+        f = Failure::Because(f.Reason() + "; what was read is kept, " + (lock ? "locked" : "unlocked") +
+                             ", as " + window_.Quoted(src->Folder() / *kept));
+      }
     }
-    return fail(f);
+    return failed(f);
   }
-  if (auto r = out->Commit(src->name, src->st); !r) return fail(r.error());
   result = true;
+  return std::nullopt;
 }
 
 bool Form1::MKH(const fs::path& passfile) {
   const WipedString password(window_.Password());
   std::string text = format::KeyHeaderFileText(format::MakeKeyHeaderText(password.Get(), random_));
   bool ok = false;
-  if (auto fd = io::Open(passfile, O_WRONLY | O_CREAT | O_TRUNC, 0600)) {
-    ok = io::WriteAll(fd->Get(), {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()})
-             .has_value();
+  {
+    // Readable by its owner only before the password goes in.
+    std::ofstream out(passfile, std::ios::binary | std::ios::trunc);
+    std::error_code ec;
+    fs::permissions(passfile, fs::perms::owner_read | fs::perms::owner_write, ec);
+    if (!ec) {
+      out.write(text.data(), static_cast<std::streamsize>(text.size()));
+      out.flush();
+      ok = static_cast<bool>(out);
+    }
   }
   SecureWipe(text);
   return ok;

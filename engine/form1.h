@@ -1,10 +1,12 @@
 #pragma once
 // The lock engine as one object per call: the dispatcher creates a Form1 for
 // every file and discards it afterwards, so nothing carries over from one
-// file to the next.
+// file to the next. No system header here: the system's part is behind
+// SourceFile and ReplacementFile.
 
 #include <chrono>
 #include <filesystem>
+#include <optional>
 #include <string>
 
 #include "batch_counters.h"
@@ -37,8 +39,19 @@ class Form1 {
 
  private:
   enum class Mode { Lock, Unlock };
+  // What the user is told about a file that was not processed.
+  struct Notice {
+    std::string text;
+    MessageStyle style;
+    double lowerTotalBy = 0;  // lines the batch total drops by
+  };
+
   void Process(const std::filesystem::path& filesseps, const std::string& nopath, bool& result,
                Mode mode);
+  // The work on one file. Every file it opens is closed again before it
+  // returns, so no other program waits on us while a message is up.
+  std::optional<Notice> Work(const std::filesystem::path& filesseps, const std::string& nopath,
+                             bool& result, Mode mode);
 
   WindowPort& window_;
   BatchCounters& counters_;

@@ -2,71 +2,67 @@
 // A new version of a file, written beside it and put in its place in one
 // step. Until Commit succeeds the original is untouched; a replacement that
 // is dropped, or whose process dies, never appears under the file's name.
-
-#include <sys/stat.h>
+// One implementation per system.
 
 #include <cstdint>
 #include <expected>
 #include <filesystem>
+#include <memory>
 #include <span>
 #include <string>
 
-#include "posix_io.h"
+#include "failure.h"
 #include "random_source.h"
+#include "source_file.h"
 
 namespace sealdoor {
 
-// A failure: the errno value, or 0 with a text of our own.
-struct Failure {
-  int code = 0;
-  std::string text;
-  [[nodiscard]] std::string Reason() const;
-};
-
 class ReplacementFile {
  public:
-  // Creates an empty working file, readable only by its owner, in `folder`
-  // (never over an existing name or through a link).
-  [[nodiscard]] static std::expected<ReplacementFile, Failure> Create(
-      const std::filesystem::path& folder, RandomSource& random);
+  // An empty working file in the source's folder, visible to no one but its
+  // owner (where the system allows, without any name at all until Commit).
+  // `source` must outlive it.
+  [[nodiscard]] static std::expected<ReplacementFile, Failure> Create(SourceFile& source,
+                                                                      RandomSource& random);
 
-  ReplacementFile(ReplacementFile&& o) noexcept;
+  ReplacementFile(ReplacementFile&&) noexcept;
   ReplacementFile& operator=(ReplacementFile&&) = delete;
   ReplacementFile(const ReplacementFile&) = delete;
-  ~ReplacementFile();  // removes the working file unless committed
+  ReplacementFile& operator=(const ReplacementFile&) = delete;
+  ~ReplacementFile();  // removes the working file unless it was put in place
 
-  [[nodiscard]] io::Result Reserve(std::uint64_t bytes);
-  [[nodiscard]] io::Result Write(std::span<const std::uint8_t> bytes);
+  // Reserves disk space for the bytes [offset, offset + length), so a full
+  // disk shows before the work rather than half-way.
+  [[nodiscard]] std::expected<void, Failure> Reserve(std::uint64_t offset, std::uint64_t length);
+  [[nodiscard]] std::expected<void, Failure> WriteAt(std::uint64_t offset,
+                                                     std::span<const std::uint8_t> bytes);
+  // The final length; bytes never written read as zeros (holes stay holes).
+  [[nodiscard]] std::expected<void, Failure> SetSize(std::uint64_t size);
 
-  // Syncs the data, gives it the original's mode (and owner where we may),
-  // renames it over `targetName` (a name in the same folder) and syncs the
-  // folder.
-  [[nodiscard]] std::expected<void, Failure> Commit(const std::string& targetName,
-                                                    const struct stat& original);
+  // The slow steps: everything the original carries besides its bytes
+  // (owner, mode and attributes, access lists, extended attributes), and
+  // the data on the disk.
+  [[nodiscard]] std::expected<void, Failure> Prepare();
 
-  // Keeps the new version under a new name beside the file instead
-  // ("baseName", else "baseName (2)" and so on, never over an existing
+  // Checks that the original is still the version read and that nobody
+  // writes it, then puts this one in its place at once. Prepare first.
+  [[nodiscard]] std::expected<void, Failure> Commit();
+
+  // Keeps this version under a new name beside the file instead
+  // ("name" + suffix, else "... (2)" and so on, never over an existing
   // file), for when the file itself must not be replaced. Returns the name.
-  [[nodiscard]] std::expected<std::string, Failure> KeepBeside(const std::string& baseName,
-                                                               const struct stat& original);
+  [[nodiscard]] std::expected<std::string, Failure> KeepBeside(const std::string& suffix);
+
+  struct Impl;
 
  private:
-  // Synced, with the original's owner and mode.
-  [[nodiscard]] std::expected<void, Failure> Prepare(const struct stat& original);
-
-  ReplacementFile(io::UniqueFd dir, io::UniqueFd file, std::string name);
-
-  io::UniqueFd dir_;
-  io::UniqueFd file_;
-  std::string name_;
-  std::uint64_t written_ = 0;
-  std::uint64_t flushed_ = 0;  // handed to write-back so far
-  bool done_ = false;
+  explicit ReplacementFile(std::unique_ptr<Impl> impl);
+  std::unique_ptr<Impl> impl_;
 };
 
 // Removes working files that an earlier run left in `folder` when it was
-// killed: only our own names, only plain files of ours, and only those that
-// no running process holds.
+// killed: only those it can prove it made, and only those no running process
+// holds. Each folder is looked at once per process.
 void RemoveLeftoverWorkingFiles(const std::filesystem::path& folder) noexcept;
 
 }  // namespace sealdoor

@@ -1,14 +1,21 @@
 #pragma once
-#include <string.h>
-
+#include <cstddef>
+#include <cstring>
 #include <string>
 
 namespace sealdoor {
 
-// Overwrites a string's characters before it goes, so a password does not
-// linger in freed memory.
+// Overwrites memory in a way the compiler may not drop as a dead store: the
+// call goes through a volatile pointer, so it cannot be proven useless.
+inline void WipeBytes(void* p, std::size_t n) noexcept {
+  static void* (*const volatile kMemset)(void*, int, std::size_t) = std::memset;
+  if (n != 0) kMemset(p, 0, n);
+}
+
+// Overwrites a string's characters (its whole capacity) before it goes, so a
+// password does not linger in freed memory.
 inline void SecureWipe(std::string& s) noexcept {
-  if (!s.empty()) ::explicit_bzero(s.data(), s.size());
+  WipeBytes(s.data(), s.capacity());
   s.clear();
 }
 

@@ -4,8 +4,11 @@
 // window handle its pending events. The window implements it; so do the
 // command-line tool and the tests.
 
+#include <filesystem>
 #include <string>
 #include <string_view>
+
+#include "path_text.h"
 
 namespace sealdoor {
 
@@ -40,6 +43,10 @@ class WindowPort {
   virtual void Message(std::string_view text, MessageStyle style) = 0;
   // Lets the window run its pending events (repaint above all).
   virtual void Yield() = 0;
+  // A path as messages show it: in single quotes.
+  [[nodiscard]] virtual std::string Quoted(const std::filesystem::path& path) const {
+    return "'" + PathText(path) + "'";
+  }
 };
 
 }  // namespace sealdoor

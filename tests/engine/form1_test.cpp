@@ -1,13 +1,9 @@
+// The engine on every system: the format both ways, refusals, progress and
+// injected failures.
+
 #include <gtest/gtest.h>
-#include <sys/file.h>
-#include <sys/resource.h>
-#include <sys/stat.h>
-#include <sys/wait.h>
-#include <fcntl.h>
-#include <unistd.h>
 
 #include <algorithm>
-#include <csignal>
 #include <fstream>
 #include <functional>
 #include <map>
@@ -17,44 +13,21 @@
 #include "engine/base64_file_codec.h"
 #include "engine/form1.h"
 #include "engine/format.h"
-#include "engine/posix_io.h"
+#include "engine/io_faults.h"
 #include "test_support.h"
 
 namespace sealdoor {
 namespace {
 
 namespace fs = std::filesystem;
+using test::Lock;
+using test::Outcome;
 using test::ReadBytes;
 using test::RecordingPort;
+using test::RunEngine;
+using test::Unlock;
 using test::ScratchDir;
 using test::WriteBytes;
-
-struct Outcome {
-  bool result = false;
-  RecordingPort port;
-  BatchCounters counters{1000, 0};
-};
-
-// Runs one engine call the way the dispatcher does: a fresh engine object.
-void RunEngine(Outcome& o, const fs::path& path, bool lock, const std::string& password = "Abc123") {
-  o.port.password = password;
-  Form1 engine(o.port, o.counters);
-  if (lock)
-    engine.LockIt(path, path.filename().string(), o.result);
-  else
-    engine.UnlockIt(path, path.filename().string(), o.result);
-}
-
-bool Lock(const fs::path& p, const std::string& pw = "Abc123") {
-  Outcome o;
-  RunEngine(o, p, true, pw);
-  return o.result;
-}
-bool Unlock(const fs::path& p, const std::string& pw = "Abc123") {
-  Outcome o;
-  RunEngine(o, p, false, pw);
-  return o.result;
-}
 
 const std::map<std::string, std::string> kVectorPasswords = {
     {"empty", "a"},    {"one", "Abc123"},  {"rem53", "Z9"},  {"block", "Abc123"},
@@ -165,6 +138,16 @@ TEST(Refusals, EachWithItsMessageCountersAndAnUntouchedFile) {
        MessageStyle::Critical, 1000},
       {"password cut short", locked, false, "Abc12", "Invalid password !", MessageStyle::Critical, 1000},
       {"crafted head", dir / "crafted", false, "Abc123", "Invalid password !", MessageStyle::Critical, 1000},
+      // The engine checks the password itself before it writes anything.
+      {"lock without a password", dir / "plain.txt", true, "",
+       q + "plain.txt' could not be locked: the password must be 1 to 24 letters or digits", MessageStyle::Critical,
+       1000},
+      {"lock with a space", dir / "plain.txt", true, "a b",
+       q + "plain.txt' could not be locked: the password must be 1 to 24 letters or digits", MessageStyle::Critical,
+       1000},
+      {"lock with 25 characters", dir / "plain.txt", true, std::string(25, 'x'),
+       q + "plain.txt' could not be locked: the password must be 1 to 24 letters or digits", MessageStyle::Critical,
+       1000},
   };
   for (const auto& c : cases) {
     const auto before = ReadBytes(c.file);
@@ -221,6 +204,32 @@ struct YieldCountingPort : RecordingPort {
   void Yield() override { calls.push_back("yield"); }
 };
 
+TEST(Progress, EachFileShowsItsNameBeforeItsContentRuns) {
+  ScratchDir dir;
+  WriteBytes(dir / "small", test::RandomBytes(200, 1));
+  for (const bool lock : {true, false}) {
+    YieldCountingPort port;
+    BatchCounters counters{1000, 0};
+    bool result = false;
+    Form1 engine(port, counters);
+    if (lock)
+      engine.LockIt(dir / "small", "small", result);
+    else
+      engine.UnlockIt(dir / "small", "small", result);
+    ASSERT_TRUE(result);
+    // The panel, with this file's name, gets painted before the content
+    // moves the figures, and the window gets its turn after the file.
+    const auto shown = std::find(port.calls.begin(), port.calls.end(), "Frame4 visible");
+    ASSERT_NE(shown, port.calls.end());
+    EXPECT_EQ(*std::prev(shown), "Label16 = small");
+    EXPECT_EQ(*std::next(shown), "yield") << lock;
+    EXPECT_EQ(port.calls.back(), "yield");
+    if (!lock) {
+      EXPECT_EQ(port.calls.front(), "yield");
+    }
+  }
+}
+
 TEST(Progress, TheWindowGetsToRepaintDuringTheContent) {
   ScratchDir dir;
   WriteBytes(dir / "f", test::RandomBytes(12 * 1024 * 1024, 3));  // four chunks
@@ -234,84 +243,6 @@ TEST(Progress, TheWindowGetsToRepaintDuringTheContent) {
   const auto first = std::find(port.calls.begin(), port.calls.end(), "Frame4 visible");
   const auto last = std::find(port.calls.begin(), port.calls.end(), "Label21 = 100%");
   EXPECT_GE(std::count(first, last, "yield"), 3);
-}
-
-TEST(Attributes, ModeKeptReadOnlyIncludedAndTimeOfLocking) {
-  ScratchDir dir;
-  const auto plain = test::RandomBytes(3000, 4);
-  for (const mode_t mode : std::initializer_list<mode_t>{0444, 0640, 0600}) {
-    const fs::path f = dir / "f";
-    WriteBytes(f, plain);
-    ::chmod(f.c_str(), mode);
-    const timespec old[2] = {{1000000000, 0}, {1000000000, 0}};
-    ::utimensat(AT_FDCWD, f.c_str(), old, 0);
-    ASSERT_TRUE(Lock(f));
-    struct stat st {};
-    ::stat(f.c_str(), &st);
-    EXPECT_EQ(st.st_mode & 07777, mode);
-    EXPECT_GT(st.st_mtim.tv_sec, 1000000000);
-    ASSERT_TRUE(Unlock(f));
-    ::stat(f.c_str(), &st);
-    EXPECT_EQ(st.st_mode & 07777, mode);
-    EXPECT_EQ(ReadBytes(f), plain);
-    fs::remove(f);
-  }
-}
-
-TEST(Links, ASymbolicLinkStaysALinkToTheLockedFile) {
-  ScratchDir dir;
-  fs::create_directory(dir / "real");
-  const auto plain = test::RandomBytes(800, 8);
-  WriteBytes(dir / "real" / "target", plain);
-  fs::create_symlink(dir / "real" / "target", dir / "link");
-  ASSERT_TRUE(Lock(dir / "link"));
-  EXPECT_TRUE(fs::is_symlink(dir / "link"));
-  EXPECT_TRUE(format::IsLocked(ReadBytes(dir / "real" / "target")));
-  ASSERT_TRUE(Unlock(dir / "link"));
-  EXPECT_EQ(ReadBytes(dir / "real" / "target"), plain);
-  EXPECT_EQ(dir.Names(), (std::vector<std::string>{"link", "real"}));
-}
-
-TEST(Links, AFileWithOtherNamesIsNotLocked) {
-  ScratchDir dir;
-  const auto plain = test::RandomBytes(800, 9);
-  WriteBytes(dir / "a", plain);
-  fs::create_hard_link(dir / "a", dir / "b");
-  Outcome o;
-  RunEngine(o, dir / "a", true);
-  EXPECT_FALSE(o.result);
-  ASSERT_EQ(o.port.messages.size(), 1u);
-  EXPECT_EQ(o.port.messages[0].first,
-            "'" + (dir / "a").string() +
-                "' could not be locked: it has 1 other name(s) (hard links) that would still show its "
-                "content unlocked");
-  EXPECT_EQ(ReadBytes(dir / "a"), plain);
-}
-
-TEST(NotAFile, FoldersFifosAndMissingFilesAreRefusedAtOnce) {
-  ScratchDir dir;
-  fs::create_directory(dir / "folder");
-  ASSERT_EQ(::mkfifo((dir / "fifo").c_str(), 0600), 0);  // opening it for reading would block
-  struct Case {
-    fs::path path;
-    bool lock;
-    std::string reason;
-  };
-  const std::vector<Case> cases = {
-      {dir / "folder", true, "' could not be locked: it is a folder"},
-      {dir / "fifo", true, "' could not be locked: it is not a regular file"},
-      {dir / "fifo", false, "' could not be unlocked: it is not a regular file"},
-      {"/dev/null", false, "' could not be unlocked: it is not a regular file"},
-      {dir / "missing", true, "' could not be locked: No such file or directory"},
-  };
-  for (const auto& c : cases) {
-    Outcome o;
-    RunEngine(o, c.path, c.lock);
-    EXPECT_FALSE(o.result);
-    ASSERT_EQ(o.port.messages.size(), 1u) << c.path;
-    EXPECT_EQ(o.port.messages[0].first, "'" + c.path.string() + c.reason);
-    EXPECT_EQ(o.port.messages[0].second, MessageStyle::Critical);
-  }
 }
 
 // Makes one kind of call fail while the hook is installed.
@@ -386,94 +317,6 @@ TEST(Failures, EachReadWriteAndSyncFailingInTurnLeavesTheOriginal) {
       }
     }
   }
-}
-
-TEST(Failures, AFileTooLargeForTheLimitLeavesTheOriginal) {
-  ScratchDir dir;
-  const auto plain = test::RandomBytes(1 << 20, 11);
-  WriteBytes(dir / "big", plain);
-  const pid_t pid = ::fork();
-  if (pid == 0) {
-    ::signal(SIGXFSZ, SIG_IGN);
-    const rlimit lim{512 * 1024, 512 * 1024};
-    ::setrlimit(RLIMIT_FSIZE, &lim);
-    Outcome o;
-    RunEngine(o, dir / "big", true);
-    const bool told = o.port.messages.size() == 1 &&
-                      o.port.messages[0].first.ends_with("could not be locked: File too large");
-    ::_exit(!o.result && told ? 0 : 1);
-  }
-  int status = 0;
-  ::waitpid(pid, &status, 0);
-  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-  EXPECT_EQ(ReadBytes(dir / "big"), plain);
-  EXPECT_EQ(dir.Names(), std::vector<std::string>{"big"});
-}
-
-// A window whose yield lets another program act on the file mid-way.
-struct MeddlingPort : RecordingPort {
-  std::function<void()> meddle;
-  void Yield() override {
-    if (meddle) std::exchange(meddle, nullptr)();
-  }
-};
-
-TEST(Failures, AFileChangedWhileBeingProcessedKeepsBothVersions) {
-  ScratchDir dir;
-  const fs::path f = dir / "f";
-  const auto plain = test::RandomBytes(4000, 12);
-  const std::string kept = "; what was read is kept, locked, as '" + (dir / "f.sealdoor-locked").string() + "'";
-  struct Case {
-    const char* what;
-    std::function<void()> meddle;
-    std::string reason;
-    std::optional<std::vector<std::uint8_t>> theirs;  // what the other program left
-  };
-  const std::vector<std::uint8_t> other = {1, 2, 3};
-  auto appended = plain;
-  appended.insert(appended.end(), {'m', 'o', 'r', 'e'});
-  const std::vector<Case> cases = {
-      {"appended", [&] { std::ofstream(f, std::ios::app) << "more"; },
-       "it was changed by another program while it was being processed" + kept, appended},
-      {"replaced", [&] { WriteBytes(dir / "other", other); fs::rename(dir / "other", f); },
-       "it was changed by another program while it was being processed" + kept, other},
-      {"deleted", [&] { fs::remove(f); }, "it was deleted while being processed" + kept, std::nullopt},
-  };
-  for (const auto& c : cases) {
-    WriteBytes(f, plain);
-    MeddlingPort port;
-    port.meddle = c.meddle;
-    BatchCounters counters{100, 0};
-    bool result = true;
-    Form1(port, counters).LockIt(f, "f", result);
-    EXPECT_FALSE(result) << c.what;
-    ASSERT_EQ(port.messages.size(), 1u) << c.what;
-    EXPECT_EQ(port.messages[0].first, "'" + f.string() + "' could not be locked: " + c.reason) << c.what;
-    if (c.theirs) {
-      EXPECT_EQ(ReadBytes(f), *c.theirs) << c.what;
-    } else {
-      EXPECT_FALSE(fs::exists(f));
-    }
-    // Ours is the locked form of what was read, and unlocks to it.
-    ASSERT_TRUE(Unlock(dir / "f.sealdoor-locked")) << c.what;
-    EXPECT_EQ(ReadBytes(dir / "f.sealdoor-locked"), plain) << c.what;
-    fs::remove(dir / "f.sealdoor-locked");
-    fs::remove(f);
-    EXPECT_TRUE(dir.Names().empty()) << c.what;
-  }
-}
-
-TEST(WorkingFiles, LeftoversOfAKilledRunGoButLiveOnesStay) {
-  ScratchDir dir;
-  WriteBytes(dir / "f", test::RandomBytes(900, 13));
-  WriteBytes(dir / ".sealdoor-abcdef.tmp", {1});  // left by a killed run
-  WriteBytes(dir / ".sealdoor-ghijkl.tmp", {2});  // in use by a running one
-  WriteBytes(dir / ".sealdoor-notours.tmp", {3});  // not a name we make
-  const int held = ::open((dir / ".sealdoor-ghijkl.tmp").c_str(), O_RDONLY);
-  ASSERT_EQ(::flock(held, LOCK_EX), 0);
-  ASSERT_TRUE(Lock(dir / "f"));
-  ::close(held);
-  EXPECT_EQ(dir.Names(), (std::vector<std::string>{".sealdoor-ghijkl.tmp", ".sealdoor-notours.tmp", "f"}));
 }
 
 }  // namespace

@@ -1,5 +1,7 @@
 #include "test_support.h"
 
+#include "engine/form1.h"
+
 #include <sys/wait.h>
 
 #include <algorithm>
@@ -27,6 +29,27 @@ void RecordingPort::SetBarWidth(Bar which, int twips) {
 void RecordingPort::Message(std::string_view text, MessageStyle style) {
   messages.emplace_back(std::string(text), style);
   calls.push_back("message " + std::to_string(static_cast<int>(style)) + ": " + std::string(text));
+}
+
+void RunEngine(Outcome& o, const fs::path& path, bool lock, const std::string& password) {
+  o.port.password = password;
+  Form1 engine(o.port, o.counters);
+  if (lock)
+    engine.LockIt(path, path.filename().string(), o.result);
+  else
+    engine.UnlockIt(path, path.filename().string(), o.result);
+}
+
+bool Lock(const fs::path& p, const std::string& password) {
+  Outcome o;
+  RunEngine(o, p, true, password);
+  return o.result;
+}
+
+bool Unlock(const fs::path& p, const std::string& password) {
+  Outcome o;
+  RunEngine(o, p, false, password);
+  return o.result;
 }
 
 ScratchDir::ScratchDir() {

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/batch_counters.h"
 #include "engine/random_source.h"
 #include "engine/window_port.h"
 
@@ -24,6 +25,16 @@ struct RecordingPort : WindowPort {
   void Message(std::string_view text, MessageStyle style) override;
   void Yield() override {}  // not recorded: how often it comes depends on timing
 };
+
+// One engine call, made the way the dispatcher makes it: a fresh engine object.
+struct Outcome {
+  bool result = false;
+  RecordingPort port;
+  BatchCounters counters{1000, 0};
+};
+void RunEngine(Outcome& o, const std::filesystem::path& path, bool lock, const std::string& password = "Abc123");
+bool Lock(const std::filesystem::path& p, const std::string& password = "Abc123");
+bool Unlock(const std::filesystem::path& p, const std::string& password = "Abc123");
 
 // Draws from a fixed list, then repeats it: a predictable filler source.
 class FixedRandom final : public RandomSource {

@@ -1,25 +1,12 @@
 #include "posix_io.h"
 
 #include <fcntl.h>
+#include <stdio.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <cerrno>
-#include <cstring>
 
 namespace sealdoor::io {
-namespace {
-
-std::atomic<FaultHook> gHook{nullptr};
-
-int Injected(Op op) noexcept {
-  const FaultHook hook = gHook.load(std::memory_order_relaxed);
-  return hook ? hook(op) : 0;
-}
-
-}  // namespace
-
-void SetFaultHook(FaultHook hook) noexcept { gHook.store(hook); }
 
 UniqueFd& UniqueFd::operator=(UniqueFd&& o) noexcept {
   if (this != &o) {
@@ -72,6 +59,22 @@ std::expected<std::size_t, int> Fill(std::span<std::uint8_t> buf, ReadSome readS
   return got;
 }
 
+// Calls `writeSome(buffer, count, done)` until all of `buf` is written.
+template <typename WriteSome>
+Result Drain(std::span<const std::uint8_t> buf, WriteSome writeSome) {
+  if (const int e = Injected(Op::Write)) return std::unexpected(e);
+  std::size_t done = 0;
+  while (done < buf.size()) {
+    const ssize_t n = writeSome(buf.data() + done, buf.size() - done, done);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return std::unexpected(errno);
+    }
+    done += static_cast<std::size_t>(n);
+  }
+  return {};
+}
+
 }  // namespace
 
 std::expected<std::size_t, int> ReadFull(int fd, std::span<std::uint8_t> buf) {
@@ -85,17 +88,13 @@ std::expected<std::size_t, int> PreadFull(int fd, std::span<std::uint8_t> buf, o
 }
 
 Result WriteAll(int fd, std::span<const std::uint8_t> buf) {
-  if (const int e = Injected(Op::Write)) return std::unexpected(e);
-  std::size_t done = 0;
-  while (done < buf.size()) {
-    const ssize_t n = ::write(fd, buf.data() + done, buf.size() - done);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return std::unexpected(errno);
-    }
-    done += static_cast<std::size_t>(n);
-  }
-  return {};
+  return Drain(buf, [fd](const std::uint8_t* p, std::size_t n, std::size_t) { return ::write(fd, p, n); });
+}
+
+Result PwriteAll(int fd, std::span<const std::uint8_t> buf, off_t offset) {
+  return Drain(buf, [fd, offset](const std::uint8_t* p, std::size_t n, std::size_t done) {
+    return ::pwrite(fd, p, n, offset + static_cast<off_t>(done));
+  });
 }
 
 Result Fsync(int fd) {
@@ -110,18 +109,18 @@ Result Fchmod(int fd, mode_t mode) {
   return {};
 }
 
-Result RenameAt(int dirfd, const std::string& from, const std::string& to) {
+Result RenameAt(int dirfd, const std::string& from, const std::string& to, unsigned flags) {
   if (const int e = Injected(Op::Rename)) return std::unexpected(e);
-  if (::renameat(dirfd, from.c_str(), dirfd, to.c_str()) != 0) return std::unexpected(errno);
+  if (::renameat2(dirfd, from.c_str(), dirfd, to.c_str(), flags) != 0) return std::unexpected(errno);
   return {};
 }
 
-Result Allocate(int fd, off_t length) {
+Result Allocate(int fd, off_t offset, off_t length) {
   if (const int e = Injected(Op::Allocate)) return std::unexpected(e);
   if (length <= 0) return {};
   // fallocate, not posix_fallocate: where the file system cannot reserve
   // space we go on without, rather than have the C library write zeros.
-  if (::fallocate(fd, 0, 0, length) == 0) return {};
+  if (::fallocate(fd, 0, offset, length) == 0) return {};
   if (errno == EOPNOTSUPP || errno == ENOSYS || errno == EINVAL) return {};
   return std::unexpected(errno);
 }
@@ -131,7 +130,5 @@ std::expected<struct stat, int> Fstat(int fd) {
   if (::fstat(fd, &st) != 0) return std::unexpected(errno);
   return st;
 }
-
-std::string ErrorText(int err) { return std::strerror(err); }
 
 }  // namespace sealdoor::io

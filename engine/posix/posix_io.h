@@ -1,6 +1,6 @@
 #pragma once
-// Thin RAII wrappers over the POSIX calls the engine uses, with one seam for
-// tests: a fault hook that can make any of these calls fail.
+// Thin RAII wrappers over the POSIX calls the engine uses; each can be made
+// to fail by the test hook of io_faults.h.
 
 #include <sys/stat.h>
 #include <sys/types.h>
@@ -10,6 +10,8 @@
 #include <filesystem>
 #include <span>
 #include <string>
+
+#include "engine/io_faults.h"
 
 namespace sealdoor::io {
 
@@ -31,13 +33,6 @@ class UniqueFd {
   int fd_ = -1;
 };
 
-// The calls a fault can be injected into.
-enum class Op { Open, Read, Write, Fsync, Rename, Chmod, Allocate };
-
-// Returns an errno value to make the call fail with, or 0 to let it run.
-using FaultHook = int (*)(Op);
-void SetFaultHook(FaultHook hook) noexcept;
-
 // errno values on failure.
 using Result = std::expected<void, int>;
 
@@ -50,14 +45,13 @@ using Result = std::expected<void, int>;
 [[nodiscard]] std::expected<std::size_t, int> PreadFull(int fd, std::span<std::uint8_t> buf,
                                                         off_t offset);
 [[nodiscard]] Result WriteAll(int fd, std::span<const std::uint8_t> buf);
+[[nodiscard]] Result PwriteAll(int fd, std::span<const std::uint8_t> buf, off_t offset);
 [[nodiscard]] Result Fsync(int fd);
 [[nodiscard]] Result Fchmod(int fd, mode_t mode);
-[[nodiscard]] Result RenameAt(int dirfd, const std::string& from, const std::string& to);
-// Reserves `length` bytes; a file system without support is not an error.
-[[nodiscard]] Result Allocate(int fd, off_t length);
+[[nodiscard]] Result RenameAt(int dirfd, const std::string& from, const std::string& to,
+                              unsigned flags = 0);
+// Reserves [offset, offset + length); a file system without support is not an error.
+[[nodiscard]] Result Allocate(int fd, off_t offset, off_t length);
 [[nodiscard]] std::expected<struct stat, int> Fstat(int fd);
-
-// strerror as a std::string.
-[[nodiscard]] std::string ErrorText(int err);
 
 }  // namespace sealdoor::io

@@ -1,0 +1,31 @@
+#pragma once
+// Why a file could not be processed: the system's own error code, or a
+// text of ours, and what kind of trouble it was.
+
+#include <string>
+
+namespace sealdoor {
+
+struct Failure {
+  enum class Kind {
+    Error,           // anything else: the reason says what
+    Changed,         // another program changed, replaced or deleted the file meanwhile
+    OpenForWriting,  // another program has it open for writing
+  };
+
+  int code = 0;  // errno, or a Windows error code; 0 when `text` says it
+  std::string text;
+  Kind kind = Kind::Error;
+
+  [[nodiscard]] static Failure System(int code) { return {code, {}, Kind::Error}; }
+  [[nodiscard]] static Failure Because(std::string text, Kind kind = Kind::Error) {
+    return {0, std::move(text), kind};
+  }
+  // The system's text for `code`, else `text`.
+  [[nodiscard]] std::string Reason() const;
+};
+
+// The system's own words for an error code (strerror, FormatMessage).
+[[nodiscard]] std::string SystemErrorText(int code);
+
+}  // namespace sealdoor

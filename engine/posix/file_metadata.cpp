@@ -1,0 +1,103 @@
+#include "file_metadata.h"
+
+#include <sys/xattr.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "posix_io.h"
+
+namespace sealdoor {
+namespace {
+
+// The names of a file's extended attributes.
+std::expected<std::vector<std::string>, int> AttributeNames(int fd) {
+  std::vector<char> buf(1024);
+  for (;;) {
+    const ssize_t n = ::flistxattr(fd, buf.data(), buf.size());
+    if (n >= 0) {
+      std::vector<std::string> names;
+      for (std::size_t i = 0; i < static_cast<std::size_t>(n);) {
+        names.emplace_back(buf.data() + i);
+        i += names.back().size() + 1;
+      }
+      return names;
+    }
+    if (errno == ENOTSUP) return std::vector<std::string>{};
+    if (errno != ERANGE) return std::unexpected(errno);
+    buf.resize(buf.size() * 4);
+  }
+}
+
+std::expected<std::vector<char>, int> AttributeValue(int fd, const std::string& name) {
+  std::vector<char> value(256);
+  for (;;) {
+    const ssize_t n = ::fgetxattr(fd, name.c_str(), value.data(), value.size());
+    if (n >= 0) {
+      value.resize(static_cast<std::size_t>(n));
+      return value;
+    }
+    if (errno != ERANGE) return std::unexpected(errno);
+    value.resize(value.size() * 4);
+  }
+}
+
+std::unexpected<Failure> CannotKeep(const std::string& what, int err) {
+  return std::unexpected(Failure::Because(what + " could not be kept (" + SystemErrorText(err) + ")"));
+}
+
+std::string Describe(const std::string& name) {
+  if (name == "system.posix_acl_access") return "its access control list";
+  if (name == "security.capability") return "its file capabilities";
+  return "its extended attribute " + name;
+}
+
+}  // namespace
+
+std::expected<void, Failure> CopyFileMetadata(int from, const struct stat& original, int to) {
+  // Owner first: a change of owner clears set-id bits and capabilities,
+  // which the mode and the attributes below put back.
+  auto now = io::Fstat(to);
+  if (!now) return std::unexpected(Failure::System(now.error()));
+  if ((now->st_uid != original.st_uid || now->st_gid != original.st_gid) &&
+      ::fchown(to, original.st_uid, original.st_gid) != 0) {
+    if (errno == EPERM) return std::unexpected(Failure::Because("it belongs to another user"));
+    return std::unexpected(Failure::System(errno));
+  }
+
+  auto theirs = AttributeNames(from);
+  if (!theirs) return std::unexpected(Failure::System(theirs.error()));
+  std::erase(*theirs, std::string(kWorkingFileMark));
+  // What the new file picked up on its own (a folder's default access list,
+  // our mark) goes, unless the original has it too.
+  auto ours = AttributeNames(to);
+  if (!ours) return std::unexpected(Failure::System(ours.error()));
+  for (const auto& name : *ours) {
+    if (std::find(theirs->begin(), theirs->end(), name) != theirs->end()) continue;
+    if (::fremovexattr(to, name.c_str()) != 0 && errno != ENODATA && !name.starts_with("security."))
+      return CannotKeep(Describe(name) + " (left over from its folder)", errno);
+  }
+  // The mode after the inherited list went and before the original's list
+  // comes: setting an access list sets the group bits to its mask.
+  if (auto r = io::Fchmod(to, original.st_mode & 07777); !r) return std::unexpected(Failure::System(r.error()));
+  for (const auto& name : *theirs) {
+    auto value = AttributeValue(from, name);
+    if (!value) {
+      if (value.error() == ENODATA) continue;  // gone meanwhile; the final check will tell
+      return CannotKeep(Describe(name), value.error());
+    }
+    if (::fsetxattr(to, name.c_str(), value->data(), value->size(), 0) == 0) continue;
+    const int err = errno;
+    // A label the system gives every new file alike may refuse to be set by
+    // us; that is fine when the new file already has the same one.
+    if (auto same = AttributeValue(to, name); same && *same == *value) continue;
+    return CannotKeep(Describe(name), err);
+  }
+  return {};
+}
+
+}  // namespace sealdoor

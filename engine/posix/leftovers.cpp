@@ -1,0 +1,74 @@
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <sys/xattr.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <mutex>
+#include <set>
+#include <tuple>
+#include <type_traits>
+#include <utility>
+
+#include "engine/replacement_file.h"
+#include "engine/temp_names.h"
+#include "file_metadata.h"
+#include "posix_io.h"
+
+namespace sealdoor {
+namespace {
+
+// A working file is proven ours by its name, its owner, our mark and a lock
+// nobody holds; a user's file that merely looks like one has no mark.
+bool IsOurLeftover(int dir, const char* name, int fd) {
+  if (::flock(fd, LOCK_EX | LOCK_NB) != 0) return false;  // a running process holds it
+  char mark[64] = {};
+  const ssize_t n = ::fgetxattr(fd, kWorkingFileMark, mark, sizeof mark - 1);
+  if (n <= 0) return false;
+  struct stat named {};
+  const auto held = io::Fstat(fd);
+  if (!held || ::fstatat(dir, name, &named, AT_SYMLINK_NOFOLLOW) != 0) return false;
+  return named.st_ino == held->st_ino && named.st_dev == held->st_dev;  // still the file under that name
+}
+
+}  // namespace
+
+void RemoveLeftoverWorkingFiles(const std::filesystem::path& folder) noexcept {
+  auto dir = io::Open(folder.empty() ? std::filesystem::path(".") : folder, O_RDONLY | O_DIRECTORY);
+  if (!dir) return;
+  // Once per folder and process: a batch of many files in one folder must
+  // not read the folder again for every file.
+  // A folder is known by its device, inode and birth time: the inode of a
+  // deleted folder may come back for a new one.
+  struct statx sx {};
+  if (::statx(dir->Get(), "", AT_EMPTY_PATH, STATX_INO | STATX_BTIME, &sx) != 0) return;
+  const auto key = std::make_tuple(sx.stx_dev_major, sx.stx_dev_minor, sx.stx_ino, sx.stx_btime.tv_sec,
+                                   sx.stx_btime.tv_nsec, folder.string());
+  static std::mutex mutex;
+  static std::set<std::remove_const_t<decltype(key)>> seen;
+  {
+    const std::lock_guard lock(mutex);
+    if (!seen.insert(key).second) return;
+  }
+  const int dfd = ::dup(dir->Get());
+  if (dfd < 0) return;
+  DIR* d = ::fdopendir(dfd);
+  if (!d) {
+    ::close(dfd);
+    return;
+  }
+  const uid_t me = ::geteuid();
+  while (const dirent* e = ::readdir(d)) {
+    if (!IsWorkingFileName(e->d_name)) continue;
+    struct stat entry {};
+    if (::fstatat(dir->Get(), e->d_name, &entry, AT_SYMLINK_NOFOLLOW) != 0) continue;
+    if (!S_ISREG(entry.st_mode) || entry.st_uid != me) continue;
+    auto fd = io::OpenAt(dir->Get(), e->d_name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK);
+    if (fd && IsOurLeftover(dir->Get(), e->d_name, fd->Get())) ::unlinkat(dir->Get(), e->d_name, 0);
+  }
+  ::closedir(d);
+}
+
+}  // namespace sealdoor

@@ -1,0 +1,204 @@
+#include <fcntl.h>
+#include <linux/magic.h>
+#include <signal.h>
+#include <sys/statfs.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <string>
+#include <vector>
+
+#include "engine/source_file.h"
+#include "open_writers.h"
+#include "source_impl.h"
+
+namespace sealdoor {
+namespace fs = std::filesystem;
+namespace {
+
+const char* const kChanged = "it was changed by another program while it was being processed";
+const char* const kDeleted = "it was deleted while being processed";
+const char* const kWriter = "it is open for writing in another program";
+
+// The system's views of itself: their "files" are made up as they are read.
+bool IsSystemView(long type) noexcept {
+  switch (type) {
+    case PROC_SUPER_MAGIC: case SYSFS_MAGIC: case DEBUGFS_MAGIC: case TRACEFS_MAGIC:
+    case SECURITYFS_MAGIC: case CGROUP_SUPER_MAGIC: case CGROUP2_SUPER_MAGIC:
+    case BPF_FS_MAGIC: case PSTOREFS_MAGIC: case EFIVARFS_MAGIC: case DEVPTS_SUPER_MAGIC:
+    case BINFMTFS_MAGIC: case 0x62656570 /* configfs */:
+      return true;
+    default:
+      return false;
+  }
+}
+
+// A lease break is announced with SIGIO, whose default action ends the
+// process. We only ever ask the lease whether it still holds, so the signal
+// itself needs to do nothing.
+void QuietLeaseSignal() noexcept {
+  static const bool done = [] {
+    struct sigaction old {};
+    if (::sigaction(SIGIO, nullptr, &old) == 0 && !(old.sa_flags & SA_SIGINFO) &&
+        old.sa_handler == SIG_DFL) {
+      struct sigaction quiet {};
+      quiet.sa_handler = [](int) {};
+      quiet.sa_flags = SA_RESTART;
+      ::sigemptyset(&quiet.sa_mask);
+      ::sigaction(SIGIO, &quiet, nullptr);
+    }
+    return true;
+  }();
+  (void)done;
+}
+
+bool InGroup(gid_t gid) {
+  if (gid == ::getegid()) return true;
+  const int n = ::getgroups(0, nullptr);
+  if (n <= 0) return false;
+  std::vector<gid_t> groups(static_cast<std::size_t>(n));
+  const int got = ::getgroups(n, groups.data());
+  return got > 0 && std::find(groups.begin(), groups.begin() + got, gid) != groups.begin() + got;
+}
+
+// The new version is made by us and must end up with the file's owner and
+// group; only root may give a file away.
+std::expected<void, Failure> OwnerCanBeKept(const struct stat& st) {
+  if (::geteuid() == 0) return {};
+  if (st.st_uid != ::geteuid()) return std::unexpected(Failure::Because("it belongs to another user"));
+  if (!InGroup(st.st_gid))
+    return std::unexpected(
+        Failure::Because("it belongs to a group you are not a member of, which its new version could not keep"));
+  return {};
+}
+
+}  // namespace
+
+namespace {
+
+// Same file, same size, same times: nobody changed it.
+bool SameVersion(const struct stat& a, const struct stat& b) noexcept {
+  return a.st_dev == b.st_dev && a.st_ino == b.st_ino && a.st_size == b.st_size &&
+         a.st_mtim.tv_sec == b.st_mtim.tv_sec && a.st_mtim.tv_nsec == b.st_mtim.tv_nsec &&
+         a.st_ctim.tv_sec == b.st_ctim.tv_sec && a.st_ctim.tv_nsec == b.st_ctim.tv_nsec;
+}
+
+}  // namespace
+
+std::expected<void, Failure> CheckUnchanged(const SourceFile::Impl& source) {
+  if (!source.NoWriter()) return std::unexpected(Failure::Because(kWriter, Failure::Kind::OpenForWriting));
+  auto now = io::Fstat(source.file.Get());
+  if (!now) return std::unexpected(Failure::System(now.error()));
+  struct stat named {};
+  if (::fstatat(source.dir.Get(), source.name.c_str(), &named, AT_SYMLINK_NOFOLLOW) != 0) {
+    if (errno == ENOENT) return std::unexpected(Failure::Because(kDeleted, Failure::Kind::Changed));
+    return std::unexpected(Failure::System(errno));
+  }
+  if (!SameVersion(*now, source.st) || !SameVersion(named, source.st))
+    return std::unexpected(Failure::Because(kChanged, Failure::Kind::Changed));
+  return {};
+}
+
+bool SourceFile::Impl::NoWriter() const noexcept {
+  if (leased) return ::fcntl(file.Get(), F_GETLEASE) == F_RDLCK;
+  return !OpenForWritingElsewhere(st.st_dev, st.st_ino);
+}
+
+SourceFile::SourceFile(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
+SourceFile::SourceFile(SourceFile&&) noexcept = default;
+SourceFile& SourceFile::operator=(SourceFile&&) noexcept = default;
+SourceFile::~SourceFile() = default;  // closing the file lets go of the lease
+
+std::expected<SourceFile, Failure> SourceFile::Open(const fs::path& path, Purpose purpose) {
+  std::error_code ec;
+  const fs::path real = fs::canonical(path, ec);
+  if (ec) return std::unexpected(Failure::System(ec.value()));
+  auto impl = std::make_unique<Impl>();
+  impl->folder = real.parent_path();
+  impl->name = real.filename();
+  auto dir = io::Open(impl->folder, O_RDONLY | O_DIRECTORY);
+  if (!dir) return std::unexpected(Failure::System(dir.error()));
+  impl->dir = std::move(*dir);
+
+  // Checked before opening: opening a FIFO or a device can block or act.
+  struct stat st {};
+  if (::fstatat(impl->dir.Get(), impl->name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0)
+    return std::unexpected(Failure::System(errno));
+  if (S_ISDIR(st.st_mode)) return std::unexpected(Failure::Because("it is a folder"));
+  if (!S_ISREG(st.st_mode)) return std::unexpected(Failure::Because("it is not a regular file"));
+  struct statfs fsInfo {};
+  if (::fstatfs(impl->dir.Get(), &fsInfo) == 0 && IsSystemView(static_cast<long>(fsInfo.f_type)))
+    return std::unexpected(Failure::Because(
+        "it is not a file on a disk but a view of the running system (like everything under /proc and /sys)"));
+  if (auto owner = OwnerCanBeKept(st); !owner) return std::unexpected(owner.error());
+
+  auto fd = io::OpenAt(impl->dir.Get(), impl->name.string(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW);
+  if (!fd) return std::unexpected(Failure::System(fd.error()));
+  impl->file = std::move(*fd);
+  auto now = io::Fstat(impl->file.Get());
+  if (!now) return std::unexpected(Failure::System(now.error()));
+  if (!S_ISREG(now->st_mode) || now->st_ino != st.st_ino || now->st_dev != st.st_dev)
+    return std::unexpected(Failure::Because(kChanged, Failure::Kind::Changed));
+  impl->st = *now;
+  if (purpose == Purpose::Lock && impl->st.st_nlink > 1)
+    return std::unexpected(Failure::Because(
+        "it has " + std::to_string(impl->st.st_nlink - 1) +
+        " other name(s) (hard links) that would still show its content unlocked"));
+
+  // Taken before the first byte is read and held until the new version is
+  // in place: no one can have the file open for writing while we hold it,
+  // and anyone who opens it for writing meanwhile breaks it.
+  QuietLeaseSignal();
+  if (::fcntl(impl->file.Get(), F_SETLEASE, F_RDLCK) == 0) {
+    impl->leased = true;
+  } else if (errno == EAGAIN || errno == EBUSY) {
+    return std::unexpected(Failure::Because(kWriter, Failure::Kind::OpenForWriting));
+  } else if (!impl->NoWriter()) {
+    return std::unexpected(Failure::Because(kWriter, Failure::Kind::OpenForWriting));
+  }
+  ::posix_fadvise(impl->file.Get(), 0, 0, POSIX_FADV_SEQUENTIAL);
+  return SourceFile(std::move(impl));
+}
+
+std::uint64_t SourceFile::Size() const noexcept { return static_cast<std::uint64_t>(impl_->st.st_size); }
+const fs::path& SourceFile::Folder() const noexcept { return impl_->folder; }
+const fs::path& SourceFile::Name() const noexcept { return impl_->name; }
+
+std::expected<std::size_t, Failure> SourceFile::ReadAt(std::uint64_t offset, std::span<std::uint8_t> buffer) {
+  auto got = io::PreadFull(impl_->file.Get(), buffer, static_cast<off_t>(offset));
+  if (!got) return std::unexpected(Failure::System(got.error()));
+  return *got;
+}
+
+std::expected<Extent, Failure> SourceFile::NextData(std::uint64_t offset) {
+  const std::uint64_t size = Size();
+  if (offset >= size) return Extent{size, size};
+  const int fd = impl_->file.Get();
+  const off_t data = ::lseek(fd, static_cast<off_t>(offset), SEEK_DATA);
+  if (data < 0) {
+    if (errno == ENXIO) {
+      // Only a hole is left, or the file was cut short under us: what
+      // follows must not be taken for zeros.
+      auto now = io::Fstat(fd);
+      if (now && static_cast<std::uint64_t>(now->st_size) < size)
+        return std::unexpected(Failure::Because(kChanged, Failure::Kind::Changed));
+      return Extent{size, size};
+    }
+    return Extent{offset, size};                    // the system cannot tell: all data
+  }
+  if (static_cast<std::uint64_t>(data) >= size) return Extent{size, size};
+  const off_t hole = ::lseek(fd, data, SEEK_HOLE);
+  const std::uint64_t end = hole < 0 ? size : std::min<std::uint64_t>(static_cast<std::uint64_t>(hole), size);
+  return Extent{static_cast<std::uint64_t>(data), end};
+}
+
+std::expected<void, Failure> SourceFile::CheckNoWriter() {
+  if (impl_->leased && !impl_->NoWriter())
+    return std::unexpected(Failure::Because(kWriter, Failure::Kind::OpenForWriting));
+  return {};
+}
+
+std::expected<void, Failure> SourceFile::CheckUnchanged() { return sealdoor::CheckUnchanged(*impl_); }
+
+}  // namespace sealdoor

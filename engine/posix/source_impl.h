@@ -1,0 +1,32 @@
+#pragma once
+// What the POSIX source file holds; shared with the replacement file, which
+// works in the same folder and copies what the file carries.
+
+#include <sys/stat.h>
+
+#include <filesystem>
+
+#include "engine/source_file.h"
+#include "posix_io.h"
+
+namespace sealdoor {
+
+struct SourceFile::Impl {
+  io::UniqueFd dir;   // the file's folder; every name below is relative to it
+  io::UniqueFd file;  // read-only
+  struct stat st {};  // the version read
+  std::filesystem::path folder;
+  std::filesystem::path name;
+  // A read lease: the system tells us when anyone opens the file for
+  // writing, and holds them until we let go. Not every file system has it.
+  bool leased = false;
+
+  // True while nobody has opened the file for writing since we took it.
+  [[nodiscard]] bool NoWriter() const noexcept;
+};
+
+// Nobody writes the file, and it is still, under its name, the version
+// that was read. The last step before the new version takes its place.
+[[nodiscard]] std::expected<void, Failure> CheckUnchanged(const SourceFile::Impl& source);
+
+}  // namespace sealdoor

@@ -1,0 +1,18 @@
+#pragma once
+// The names under which this process has working files in the file system
+// right now, so that an interrupt can remove them before the process ends.
+// Removal runs inside a signal handler: fixed storage, no allocation.
+
+#include <string_view>
+
+namespace sealdoor {
+
+// Returns a ticket for Unregister, or -1 when the table is full (the file
+// then stays behind if the process is interrupted; a later run removes it).
+[[nodiscard]] int RegisterWorkingFile(int dirfd, std::string_view name) noexcept;
+void UnregisterWorkingFile(int ticket) noexcept;
+
+// Async-signal-safe.
+void RemoveRegisteredWorkingFiles() noexcept;
+
+}  // namespace sealdoor

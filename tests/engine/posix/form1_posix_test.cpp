@@ -1,0 +1,540 @@
+// The engine on POSIX systems: modes, links, file types, other programs
+// writing the file, leftovers, holes, and everything a file carries
+// besides its bytes.
+
+#include <gtest/gtest.h>
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/file.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <sys/xattr.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <fstream>
+#include <functional>
+#include <optional>
+#include <thread>
+
+#include "../test_support.h"
+#include "engine/form1.h"
+#include "engine/format.h"
+#include "engine/io_faults.h"
+#include "engine/process_guard.h"
+#include "engine/scramble.h"
+
+namespace sealdoor {
+namespace {
+
+namespace fs = std::filesystem;
+using test::Lock;
+using test::Outcome;
+using test::ReadBytes;
+using test::RecordingPort;
+using test::RunEngine;
+using test::ScratchDir;
+using test::Unlock;
+using test::WriteBytes;
+
+// Another program: a child process running `action`, which may block
+// (on our lease) while we go on. It keeps none of our open files but
+// `keep`: a copy of the file we hold would hold our lease too.
+class OtherProgram {
+ public:
+  explicit OtherProgram(const std::function<void()>& action, int keep = -1) {
+    pid_ = ::fork();
+    if (pid_ == 0) {
+      for (int fd = 3; fd < 1024; ++fd)
+        if (fd != keep) ::close(fd);
+      action();
+      ::_exit(0);
+    }
+  }
+  ~OtherProgram() { Wait(); }
+  void Wait() {
+    if (pid_ > 0) ::waitpid(pid_, nullptr, 0);
+    pid_ = -1;
+  }
+  [[nodiscard]] pid_t Pid() const { return pid_; }
+
+ private:
+  pid_t pid_ = -1;
+};
+
+// True once the system has a lease of ours waiting to be broken, that is,
+// once another program is held up in opening the file for writing.
+bool WaitForLeaseBreak() {
+  for (int i = 0; i < 1000; ++i) {
+    std::ifstream locks("/proc/locks");
+    for (std::string line; std::getline(locks, line);)
+      if (line.find("LEASE") != std::string::npos &&
+          (line.find("BREAKING") != std::string::npos || line.find("UNLCK") != std::string::npos))
+        return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  return false;
+}
+
+TEST(Attributes, ModeKeptReadOnlyIncludedAndTimeOfLocking) {
+  ScratchDir dir;
+  const auto plain = test::RandomBytes(3000, 4);
+  for (const mode_t mode : std::initializer_list<mode_t>{0444, 0640, 0600}) {
+    const fs::path f = dir / "f";
+    WriteBytes(f, plain);
+    ::chmod(f.c_str(), mode);
+    const timespec old[2] = {{1000000000, 0}, {1000000000, 0}};
+    ::utimensat(AT_FDCWD, f.c_str(), old, 0);
+    ASSERT_TRUE(Lock(f));
+    struct stat st {};
+    ::stat(f.c_str(), &st);
+    EXPECT_EQ(st.st_mode & 07777, mode);
+    EXPECT_GT(st.st_mtim.tv_sec, 1000000000);
+    ASSERT_TRUE(Unlock(f));
+    ::stat(f.c_str(), &st);
+    EXPECT_EQ(st.st_mode & 07777, mode);
+    EXPECT_EQ(ReadBytes(f), plain);
+    fs::remove(f);
+  }
+}
+
+TEST(Links, ASymbolicLinkStaysALinkToTheLockedFile) {
+  ScratchDir dir;
+  fs::create_directory(dir / "real");
+  const auto plain = test::RandomBytes(800, 8);
+  WriteBytes(dir / "real" / "target", plain);
+  fs::create_symlink(dir / "real" / "target", dir / "link");
+  ASSERT_TRUE(Lock(dir / "link"));
+  EXPECT_TRUE(fs::is_symlink(dir / "link"));
+  EXPECT_TRUE(format::IsLocked(ReadBytes(dir / "real" / "target")));
+  ASSERT_TRUE(Unlock(dir / "link"));
+  EXPECT_EQ(ReadBytes(dir / "real" / "target"), plain);
+  EXPECT_EQ(dir.Names(), (std::vector<std::string>{"link", "real"}));
+}
+
+TEST(Links, AFileWithOtherNamesIsNotLocked) {
+  ScratchDir dir;
+  const auto plain = test::RandomBytes(800, 9);
+  WriteBytes(dir / "a", plain);
+  fs::create_hard_link(dir / "a", dir / "b");
+  Outcome o;
+  RunEngine(o, dir / "a", true);
+  EXPECT_FALSE(o.result);
+  ASSERT_EQ(o.port.messages.size(), 1u);
+  EXPECT_EQ(o.port.messages[0].first,
+            "'" + (dir / "a").string() +
+                "' could not be locked: it has 1 other name(s) (hard links) that would still show its "
+                "content unlocked");
+  EXPECT_EQ(ReadBytes(dir / "a"), plain);
+}
+
+TEST(NotAFile, FoldersFifosAndMissingFilesAreRefusedAtOnce) {
+  ScratchDir dir;
+  fs::create_directory(dir / "folder");
+  ASSERT_EQ(::mkfifo((dir / "fifo").c_str(), 0600), 0);  // opening it for reading would block
+  struct Case {
+    fs::path path;
+    bool lock;
+    std::string reason;
+  };
+  const std::vector<Case> cases = {
+      {dir / "folder", true, "' could not be locked: it is a folder"},
+      {dir / "fifo", true, "' could not be locked: it is not a regular file"},
+      {dir / "fifo", false, "' could not be unlocked: it is not a regular file"},
+      {"/dev/null", false, "' could not be unlocked: it is not a regular file"},
+      {dir / "missing", true, "' could not be locked: No such file or directory"},
+      {"/proc/self/status", true,
+       "' could not be locked: it is not a file on a disk but a view of the running system (like everything "
+       "under /proc and /sys)"},
+      {"/sys/kernel/mm/transparent_hugepage/enabled", false,
+       "' could not be unlocked: it is not a file on a disk but a view of the running system (like everything "
+       "under /proc and /sys)"},
+  };
+  for (const auto& c : cases) {
+    Outcome o;
+    RunEngine(o, c.path, c.lock);
+    EXPECT_FALSE(o.result);
+    ASSERT_EQ(o.port.messages.size(), 1u) << c.path;
+    EXPECT_EQ(o.port.messages[0].first, "'" + c.path.string() + c.reason);
+    EXPECT_EQ(o.port.messages[0].second, MessageStyle::Critical);
+  }
+}
+
+TEST(Failures, AFileTooLargeForTheLimitLeavesTheOriginal) {
+  ScratchDir dir;
+  const auto plain = test::RandomBytes(1 << 20, 11);
+  WriteBytes(dir / "big", plain);
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    ::signal(SIGXFSZ, SIG_IGN);
+    const rlimit lim{512 * 1024, 512 * 1024};
+    ::setrlimit(RLIMIT_FSIZE, &lim);
+    Outcome o;
+    RunEngine(o, dir / "big", true);
+    const bool told = o.port.messages.size() == 1 &&
+                      o.port.messages[0].first.ends_with("could not be locked: File too large");
+    ::_exit(!o.result && told ? 0 : 1);
+  }
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  EXPECT_EQ(ReadBytes(dir / "big"), plain);
+  EXPECT_EQ(dir.Names(), std::vector<std::string>{"big"});
+}
+
+
+// A window whose yield lets another program act on the file mid-way: at
+// the first yield after the panel shows the file.
+struct MeddlingPort : RecordingPort {
+  std::function<void()> meddle;
+  void Yield() override {
+    if (meddle && std::find(calls.begin(), calls.end(), "Frame4 visible") != calls.end())
+      std::exchange(meddle, nullptr)();
+  }
+};
+
+TEST(OtherPrograms, AFileReplacedOrDeletedMeanwhileKeepsBothVersions) {
+  ScratchDir dir;
+  const fs::path f = dir / "f";
+  const auto plain = test::RandomBytes(4000, 12);
+  const std::string kept = "; what was read is kept, locked, as '" + (dir / "f.sealdoor-locked").string() + "'";
+  struct Case {
+    const char* what;
+    std::function<void()> meddle;
+    std::string reason;
+    std::optional<std::vector<std::uint8_t>> theirs;  // what the other program left
+  };
+  const std::vector<std::uint8_t> other = {1, 2, 3};
+  const std::vector<Case> cases = {
+      {"replaced", [&] { WriteBytes(dir / "other", other); fs::rename(dir / "other", f); },
+       "it was changed by another program while it was being processed" + kept, other},
+      {"deleted", [&] { fs::remove(f); }, "it was deleted while being processed" + kept, std::nullopt},
+  };
+  for (const auto& c : cases) {
+    WriteBytes(f, plain);
+    MeddlingPort port;
+    port.meddle = c.meddle;
+    BatchCounters counters{100, 0};
+    bool result = true;
+    Form1(port, counters).LockIt(f, "f", result);
+    EXPECT_FALSE(result) << c.what;
+    ASSERT_EQ(port.messages.size(), 1u) << c.what;
+    EXPECT_EQ(port.messages[0].first, "'" + f.string() + "' could not be locked: " + c.reason) << c.what;
+    if (c.theirs) {
+      EXPECT_EQ(ReadBytes(f), *c.theirs) << c.what;
+    } else {
+      EXPECT_FALSE(fs::exists(f));
+    }
+    // Ours is the locked form of what was read, and unlocks to it.
+    ASSERT_TRUE(Unlock(dir / "f.sealdoor-locked")) << c.what;
+    EXPECT_EQ(ReadBytes(dir / "f.sealdoor-locked"), plain) << c.what;
+    fs::remove(dir / "f.sealdoor-locked");
+    fs::remove(f);
+    EXPECT_TRUE(dir.Names().empty()) << c.what;
+  }
+}
+
+const std::string kOpenForWriting = "it is open for writing in another program";
+
+TEST(OtherPrograms, AFileOpenForWritingElsewhereIsRefusedAndReadersAreNot) {
+  ScratchDir dir;
+  const fs::path f = dir / "log";
+  const auto plain = test::RandomBytes(3000, 20);
+  for (const bool lock : {true, false}) {
+    WriteBytes(f, plain);
+    if (!lock) {
+      ASSERT_TRUE(Lock(f));
+    }
+    const auto before = ReadBytes(f);
+    int go[2];
+    ASSERT_EQ(::pipe(go), 0);
+    // A log that stays open, as `exec 3>>log` leaves it: it writes later.
+    OtherProgram writer(
+        [&] {
+          const int fd = ::open(f.c_str(), O_WRONLY | O_APPEND);
+          (void)!::write(go[1], "x", 1);
+          ::pause();
+          ::close(fd);
+        },
+        go[1]);
+    ::close(go[1]);
+    char c;
+    ASSERT_EQ(::read(go[0], &c, 1), 1);  // it has the file open now
+    ::close(go[0]);
+    Outcome o;
+    RunEngine(o, f, lock);
+    ::kill(writer.Pid(), SIGTERM);
+    writer.Wait();
+    EXPECT_FALSE(o.result);
+    ASSERT_EQ(o.port.messages.size(), 1u);
+    EXPECT_EQ(o.port.messages[0].first,
+              "'" + f.string() + (lock ? "' could not be locked: " : "' could not be unlocked: ") + kOpenForWriting);
+    EXPECT_EQ(ReadBytes(f), before);
+
+    // Another program that only reads it is no reason to refuse.
+    const int reader = ::open(f.c_str(), O_RDONLY);
+    EXPECT_TRUE(lock ? Lock(f) : Unlock(f));
+    ::close(reader);
+    fs::remove(f);
+    EXPECT_TRUE(dir.Names().empty());
+  }
+}
+
+TEST(OtherPrograms, AWriterThatComesDuringTheWorkStopsItAndKeepsWhatItWrites) {
+  ScratchDir dir;
+  const fs::path f = dir / "log";
+  const auto plain = test::RandomBytes(20 << 20, 21);  // several chunks
+  for (const bool lock : {true, false}) {
+    WriteBytes(f, plain);
+    if (!lock) {
+      ASSERT_TRUE(Lock(f));
+    }
+    auto expected = ReadBytes(f);
+    expected.insert(expected.end(), {'L', 'A', 'T', 'E'});
+    MeddlingPort port;
+    std::optional<OtherProgram> writer;
+    // Once the work runs, a program opens the file to append to it; it is
+    // held up until we let go, then appends to the file as it was.
+    port.meddle = [&] {
+      writer.emplace([&] { std::ofstream(f, std::ios::app) << "LATE"; });
+      ASSERT_TRUE(WaitForLeaseBreak());
+    };
+    BatchCounters counters{1e6, 0};
+    bool result = true;
+    {
+      Form1 engine(port, counters);
+      engine.SetYieldInterval(std::chrono::milliseconds(0));
+      if (lock)
+        engine.LockIt(f, "log", result);
+      else
+        engine.UnlockIt(f, "log", result);
+    }
+    writer->Wait();
+    EXPECT_FALSE(result);
+    ASSERT_EQ(port.messages.size(), 1u);
+    EXPECT_EQ(port.messages[0].first,
+              "'" + f.string() + (lock ? "' could not be locked: " : "' could not be unlocked: ") + kOpenForWriting);
+    EXPECT_EQ(ReadBytes(f), expected);
+    EXPECT_EQ(dir.Names(), std::vector<std::string>{"log"});
+    fs::remove(f);
+  }
+}
+
+void Mark(const fs::path& p) {
+  const char value[] = "sealdoor working file";
+  ASSERT_EQ(::setxattr(p.c_str(), "user.sealdoor.working", value, sizeof value - 1, 0), 0);
+}
+
+TEST(WorkingFiles, OnlyMarkedLeftoversOfAKilledRunGo) {
+  ScratchDir dir;
+  WriteBytes(dir / "f", test::RandomBytes(900, 13));
+  WriteBytes(dir / ".sealdoor-abcdef.tmp", {1});  // left by a killed run
+  Mark(dir / ".sealdoor-abcdef.tmp");
+  WriteBytes(dir / ".sealdoor-ghijkl.tmp", {2});  // in use by a running one
+  Mark(dir / ".sealdoor-ghijkl.tmp");
+  WriteBytes(dir / ".sealdoor-notesx.tmp", {3});  // the user's own notes, only named alike
+  WriteBytes(dir / ".sealdoor-notours.tmp", {4});  // not a name we make
+  const int held = ::open((dir / ".sealdoor-ghijkl.tmp").c_str(), O_RDONLY);
+  ASSERT_EQ(::flock(held, LOCK_EX), 0);
+  ASSERT_TRUE(Lock(dir / "f"));
+  ::close(held);
+  EXPECT_EQ(dir.Names(), (std::vector<std::string>{".sealdoor-ghijkl.tmp", ".sealdoor-notesx.tmp",
+                                                   ".sealdoor-notours.tmp", "f"}));
+  EXPECT_EQ(ReadBytes(dir / ".sealdoor-notesx.tmp"), std::vector<std::uint8_t>{3});
+}
+
+// Bytes the disk holds for a file.
+std::uint64_t Allocated(const fs::path& p) {
+  struct stat st {};
+  ::stat(p.c_str(), &st);
+  return static_cast<std::uint64_t>(st.st_blocks) * 512;
+}
+
+TEST(Holes, ASparseFileStaysSparseBothWaysAndItsBytesAreRight) {
+  ScratchDir dir;
+  const fs::path f = dir / "disk.img";
+  const std::uint64_t size = 64ull << 20;
+  // Islands of data: at the start, across a block boundary, near the end.
+  const std::vector<std::pair<std::uint64_t, std::size_t>> islands = {
+      {0, 5000}, {(8ull << 20) + 13, 4096 * 3}, {size - 777, 777}};
+  {
+    std::ofstream(f, std::ios::binary);
+    fs::resize_file(f, size);
+    std::fstream out(f, std::ios::binary | std::ios::in | std::ios::out);
+    for (std::size_t i = 0; i < islands.size(); ++i) {
+      const auto bytes = test::RandomBytes(islands[i].second, static_cast<unsigned>(i) + 30);
+      out.seekp(static_cast<std::streamoff>(islands[i].first));
+      out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    }
+  }
+  if (Allocated(f) > (1u << 20)) GTEST_SKIP() << "this file system keeps no holes";
+  const auto plain = ReadBytes(f);
+  ASSERT_TRUE(Lock(f));
+  EXPECT_LT(Allocated(f), 1u << 20);
+  auto locked = ReadBytes(f);
+  ASSERT_EQ(locked.size(), size + 702);
+  auto scrambled = plain;
+  format::ScrambleInPlace(scrambled);
+  EXPECT_TRUE(std::equal(scrambled.begin(), scrambled.end(), locked.begin() + 702));
+  locked.clear();
+  ASSERT_TRUE(Unlock(f));
+  EXPECT_LT(Allocated(f), 1u << 20);
+  EXPECT_EQ(ReadBytes(f), plain);
+}
+
+std::string Shell(const std::string& command) { return test::RunShell(command + " 2>&1").output; }
+
+TEST(Metadata, AccessListsExtendedAttributesAndCapabilitiesAreKept) {
+  ScratchDir dir;
+  if (Shell("command -v setfacl getfacl setfattr getfattr").empty()) GTEST_SKIP() << "acl and attr are missing";
+  const fs::path f = dir / "f";
+  const std::string q = "'" + f.string() + "'";
+  WriteBytes(f, test::RandomBytes(3000, 40));
+  ::chmod(f.c_str(), 0640);
+  // The group may not read it; one other user may read and write it.
+  ASSERT_EQ(Shell("setfacl -m group::---,user:nobody:rw- " + q), "");
+  ASSERT_EQ(Shell("setfattr -n user.xdg.origin.url -v https://example.org/f " + q), "");
+  ASSERT_EQ(Shell("setfattr -n user.checksum -v 0x00ff10 " + q), "");
+  const bool caps = ::geteuid() == 0 && !Shell("command -v setcap getcap").empty();
+  if (caps) {
+      ASSERT_EQ(Shell("setcap cap_net_raw+ep " + q), "");
+    }
+  const std::string acl = Shell("getfacl -c " + q), attrs = Shell("getfattr -d -m user. --absolute-names " + q);
+  const std::string capability = caps ? Shell("getcap " + q) : "";
+  struct stat before {};
+  ::stat(f.c_str(), &before);
+  for (const bool lock : {true, false}) {
+    ASSERT_TRUE(lock ? Lock(f) : Unlock(f));
+    struct stat after {};
+    ::stat(f.c_str(), &after);
+    EXPECT_EQ(after.st_mode, before.st_mode) << lock;
+    EXPECT_EQ(Shell("getfacl -c " + q), acl) << lock;
+    EXPECT_EQ(Shell("getfattr -d -m user. --absolute-names " + q), attrs) << lock;
+    if (caps) {
+      EXPECT_EQ(Shell("getcap " + q), capability) << lock;
+    }
+  }
+
+  // A file without a list of its own does not pick up its folder's default.
+  fs::create_directory(dir / "shared");
+  ASSERT_EQ(Shell("setfacl -d -m user:nobody:rwx '" + (dir / "shared").string() + "'"), "");
+  const fs::path g = dir / "shared" / "g";
+  WriteBytes(g, test::RandomBytes(1000, 41));
+  ::chmod(g.c_str(), 0600);
+  ASSERT_EQ(Shell("setfacl -b '" + g.string() + "'"), "");
+  ASSERT_TRUE(Lock(g));
+  struct stat st {};
+  ::stat(g.c_str(), &st);
+  EXPECT_EQ(st.st_mode & 07777, 0600u);
+  EXPECT_EQ(::getxattr(g.c_str(), "system.posix_acl_access", nullptr, 0), -1);
+}
+
+TEST(Ownership, RootKeepsAnotherUsersOwnerAndGroup) {
+  if (::geteuid() != 0) GTEST_SKIP() << "needs root";
+  ScratchDir dir;
+  const fs::path f = dir / "theirs";
+  WriteBytes(f, test::RandomBytes(2000, 42));
+  ASSERT_EQ(::chown(f.c_str(), 65534, 65534), 0);
+  ASSERT_TRUE(Lock(f));
+  struct stat st {};
+  ::stat(f.c_str(), &st);
+  EXPECT_EQ(st.st_uid, 65534u);
+  EXPECT_EQ(st.st_gid, 65534u);
+}
+
+// Working files with a name, as on file systems without nameless files.
+int NamedWorkingFiles(io::Op op) { return op == io::Op::NamelessFile ? EOPNOTSUPP : 0; }
+
+struct NamedMode {
+  NamedMode() { io::SetFaultHook(&NamedWorkingFiles); }
+  ~NamedMode() { io::SetFaultHook(nullptr); }
+};
+
+TEST(NamedWorkingFiles, RoundTripAndFailuresLeaveNothingBehind) {
+  NamedMode named;
+  ScratchDir dir;
+  const auto plain = test::RandomBytes(100000, 50);
+  WriteBytes(dir / "f", plain);
+  ASSERT_TRUE(Lock(dir / "f"));
+  EXPECT_FALSE(Lock(dir / "f"));
+  ASSERT_TRUE(Unlock(dir / "f"));
+  EXPECT_EQ(ReadBytes(dir / "f"), plain);
+  EXPECT_FALSE(Unlock(dir / "f", "Wrong1"));
+  EXPECT_EQ(dir.Names(), std::vector<std::string>{"f"});
+  // The mark that tells our working files apart stays with them.
+  EXPECT_EQ(::getxattr((dir / "f").c_str(), "user.sealdoor.working", nullptr, 0), -1);
+}
+
+// A window that interrupts its own process half-way through the content.
+struct InterruptingPort : RecordingPort {
+  int signal = 0;
+  int yields = 0;
+  void Yield() override {
+    if (std::find(calls.begin(), calls.end(), "Label21 = 1%") != calls.end() && ++yields == 1) ::raise(signal);
+  }
+};
+
+TEST(Interrupts, AnInterruptRemovesTheWorkingFileAndEndsWithTheSignal) {
+  ScratchDir dir;
+  const auto plain = test::RandomBytes(24 << 20, 51);
+  for (const bool named : {true, false}) {
+    for (const int sig : {SIGINT, SIGTERM, SIGHUP}) {
+      WriteBytes(dir / "big", plain);
+      const pid_t pid = ::fork();
+      if (pid == 0) {
+        if (named) io::SetFaultHook(&NamedWorkingFiles);
+        GuardProcess();
+        InterruptingPort port;
+        port.signal = sig;
+        BatchCounters counters{1e9, 0};
+        bool result = false;
+        Form1 engine(port, counters);
+        engine.SetYieldInterval(std::chrono::milliseconds(0));
+        engine.LockIt(dir / "big", "big", result);
+        ::_exit(0);
+      }
+      int status = 0;
+      ::waitpid(pid, &status, 0);
+      EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == sig) << named << " " << sig << " " << status;
+      EXPECT_EQ(dir.Names(), std::vector<std::string>{"big"}) << named << " " << sig;
+      EXPECT_EQ(ReadBytes(dir / "big"), plain);
+    }
+  }
+}
+
+TEST(Concurrency, RunsInOneFolderNeverDisturbEachOther) {
+  // Three loops, each starting a new process per operation on a file of its
+  // own in one folder, as `xargs -P` or a file manager does.
+  ScratchDir dir;
+  for (const bool named : {true, false}) {
+    std::vector<pid_t> loops;
+    for (int loop = 0; loop < 3; ++loop) {
+      const fs::path f = dir / ("f" + std::to_string(loop));
+      WriteBytes(f, test::RandomBytes(5000, static_cast<unsigned>(loop)));
+      loops.push_back(::fork());
+      if (loops.back() != 0) continue;
+      int failures = 0;
+      for (int i = 0; i < 60; ++i) {
+        const pid_t one = ::fork();
+        if (one == 0) {
+          if (named) io::SetFaultHook(&NamedWorkingFiles);
+          ::_exit(i % 2 == 0 ? (Lock(f) ? 0 : 1) : (Unlock(f) ? 0 : 1));
+        }
+        int status = 0;
+        ::waitpid(one, &status, 0);
+        if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) ++failures;
+      }
+      ::_exit(failures == 0 ? 0 : 1);
+    }
+    for (const pid_t pid : loops) {
+      int status = 0;
+      ::waitpid(pid, &status, 0);
+      EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << named;
+    }
+    EXPECT_EQ(dir.Names(), (std::vector<std::string>{"f0", "f1", "f2"}));
+  }
+}
+
+}  // namespace
+}  // namespace sealdoor
