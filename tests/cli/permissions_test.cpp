@@ -80,8 +80,10 @@ TEST_F(Permissions, RefusalsSayWhy) {
     std::string message;
   };
   const std::vector<Case> cases = {
-      {inClosed, "' could not be locked: no working file can be made in its folder (Permission denied)"},
-      {unreadable, "' could not be locked: Permission denied"},
+      {inClosed,
+       "' could not be locked: no working file can be made in its folder (Permission denied) (the folder must be "
+       "writable for you)"},
+      {unreadable, "' could not be locked: Permission denied (you need to be able to read it and write its folder)"},
   };
   for (const auto& c : cases) {
     ::chmod(unreadable.c_str(), 0644);
@@ -98,6 +100,22 @@ TEST_F(Permissions, RefusalsSayWhy) {
   EXPECT_EQ(dir_.Names(), (std::vector<std::string>{"closed", "secret.txt"}));  // no working files
 }
 
+TEST_F(Permissions, AnotherUsersFileIsNotTakenOverThroughItsFolder) {
+  if (user_.empty()) GTEST_SKIP() << "needs root to make a file of another user";
+  // The folder is ours to write; the file is root's and read-only to us.
+  const fs::path f = dir_ / "theirs.txt";
+  WriteBytes(f, test::RandomBytes(3000, 5));
+  ::chmod(f.c_str(), 0644);
+  const auto before = ReadBytes(f);
+  const auto r = Cli("lock", f, user_);
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_EQ(r.output, "sealdoor-cli: '" + f.string() + "' could not be locked: it belongs to another user\n");
+  EXPECT_EQ(ReadBytes(f), before);
+  struct stat st {};
+  ::stat(f.c_str(), &st);
+  EXPECT_EQ(st.st_uid, 0u);
+}
+
 // A disk that fills up half-way: a small tmpfs where we may mount one.
 TEST(DiskFull, LockingAFileThatDoesNotFitLeavesItWhole) {
   test::ScratchDir dir;
@@ -110,7 +128,7 @@ TEST(DiskFull, LockingAFileThatDoesNotFitLeavesItWhole) {
   WriteBytes(f, plain);
   const auto r = Cli("lock", f);
   EXPECT_EQ(r.exitCode, 1);
-  EXPECT_EQ(r.output, "sealdoor-cli: '" + f.string() + "' could not be locked: No space left on device\n");
+  EXPECT_EQ(r.output, "sealdoor-cli: '" + f.string() + "' could not be locked: No space left on device (free some space on that disk, then try again)\n");
   EXPECT_EQ(ReadBytes(f), plain);
   std::vector<std::string> names;
   for (const auto& e : fs::directory_iterator(mnt)) names.push_back(e.path().filename().string());

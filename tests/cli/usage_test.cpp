@@ -1,52 +1,94 @@
-// sealdoor-cli as scripts see it: its exit status, its messages, `status`.
+// sealdoor-cli as scripts see it: options, exit statuses, messages, status.
 
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-
-#include <cstdio>
 
 #include "../engine/test_support.h"
+#include "cli_runner.h"
 
 namespace sealdoor {
 namespace {
 
-// sealdoor-cli ARGS with INPUT on its standard input; output and errors together.
-test::CommandResult Cli(const std::string& args, const std::string& input) {
-  return test::RunShell("printf '%s' '" + input + "' | " + SEALDOOR_CLI + " " + args + " 2>&1");
-}
+const std::string kTryHelp = "Try 'sealdoor-cli --help' for more information.\n";
+const std::string kPasswordAdvice = " (type the password it was locked with; case counts)";
 
-TEST(Cli, ExitStatusAndMessages) {
+TEST(Cli, OptionsExitStatusesAndMessages) {
   test::ScratchDir dir;
-  const std::string a = (dir / "a.txt").string(), b = (dir / "b.txt").string();
-  test::WriteBytes(a, test::RandomBytes(900, 1));
-  test::WriteBytes(b, test::RandomBytes(10, 2));
+  test::WriteBytes(dir / "a", test::RandomBytes(900, 1));
+  test::WriteBytes(dir / "b", test::RandomBytes(10, 2));
+  test::WriteBytes(dir / "-h", test::RandomBytes(800, 3));
+  test::WriteBytes(dir / "--password-stdin", test::RandomBytes(800, 4));
   struct Case {
-    std::string args, input;
+    std::vector<std::string> args;
+    std::string input;
     int code;
-    std::string out;  // expected start of the output
+    std::string out, err;
   };
   const std::vector<Case> cases = {
-      {"", "", 2, "Usage: sealdoor-cli"},
-      {"lock", "", 2, "sealdoor-cli: no FILE given"},
-      {"shred " + a, "", 2, "Usage: sealdoor-cli"},
-      {"lock --force " + a, "", 2, "sealdoor-cli: unknown option --force"},
-      {"lock --password-stdin " + a, "a b\n", 2, "sealdoor-cli: the password must be 1 to 24 letters or digits"},
-      {"lock --password-stdin " + a, std::string(25, 'x') + "\n", 2, "sealdoor-cli: the password must be"},
-      {"lock " + a + " " + b + " --password-stdin", "Abc1\n", 0, ""},  // options may follow the files
-      {"status " + a + " " + b, "", 0, a + ": locked\n" + b + ": locked\n"},
-      {"lock --password-stdin " + a, "Abc1\n", 1, "sealdoor-cli: '" + a + "' is already locked !"},
-      {"unlock --password-stdin " + a, "abc1\n", 1, "sealdoor-cli: Invalid password !"},
-      {"unlock --password-stdin " + a + " " + b, "Abc1\n", 0, ""},
-      {"status " + a, "", 0, a + ": not locked\n"},
-      {"unlock --password-stdin " + a, "Abc1\n", 1, "sealdoor-cli: '" + a + "' is not a locked file !"},
-      {"status " + (dir / "missing").string(), "", 1, "sealdoor-cli: '" + (dir / "missing").string() + "': No such file"},
-      {"--help", "", 0, "Usage: sealdoor-cli"},
+      {{}, "", 2, "", "sealdoor-cli: no command given (lock, unlock or status)\n" + kTryHelp},
+      {{"lock"}, "", 2, "", "sealdoor-cli: no FILE given\n" + kTryHelp},
+      {{"shred", "a"}, "", 2, "", "sealdoor-cli: unknown command 'shred' (lock, unlock or status)\n" + kTryHelp},
+      {{"lock", "--force", "a"}, "", 2, "",
+       "sealdoor-cli: unknown option '--force' (a FILE whose name starts with \"-\" goes after \"--\")\n" + kTryHelp},
+      // `lock *` with a file named -h: refused, not the usage with status 0.
+      {{"lock", "-h", "a"}, "", 2, "",
+       "sealdoor-cli: unknown option '-h' (a FILE whose name starts with \"-\" goes after \"--\")\n" + kTryHelp},
+      {{"lock", "--password-stdin", "a"}, "a b\n", 2, "", "sealdoor-cli: the password must be 1 to 24 letters or digits\n"},
+      {{"lock", "--password-stdin", "a"}, std::string(25, 'x') + "\n", 2, "",
+       "sealdoor-cli: the password must be 1 to 24 letters or digits\n"},
+      {{"status", "a", "b"}, "", 1, "a: not locked\nb: not locked\n", ""},
+      {{"lock", "--password-stdin", "a", "b"}, "Abc1\n", 0, "", ""},
+      {{"status", "a", "b"}, "", 0, "a: locked\nb: locked\n", ""},
+      {{"status", "--quiet", "a", "b"}, "", 0, "", ""},
+      {{"status", "--quiet", "a", "-h"}, "", 1, "", ""},  // options only before the first FILE
+      {{"status", "a", "missing"}, "", 2, "a: locked\n", "sealdoor-cli: 'missing': No such file or directory\n"},
+      {{"lock", "--password-stdin", "a"}, "Abc1\n", 1, "", "sealdoor-cli: 'a' is already locked !\n"},
+      // Every message names its file.
+      {{"unlock", "--password-stdin", "a", "b"}, "abc1\n", 1, "",
+       "sealdoor-cli: 'a': Invalid password !" + kPasswordAdvice + "\nsealdoor-cli: 'b': Invalid password !" +
+           kPasswordAdvice + "\n"},
+      {{"unlock", "--password-stdin", "a", "b"}, "Abc1\n", 0, "", ""},
+      {{"unlock", "--password-stdin", "a"}, "Abc1\n", 1, "", "sealdoor-cli: 'a' is not a locked file !\n"},
+      {{"lock", "--password-stdin", "--", "-h", "--password-stdin"}, "Abc1\n", 0, "", ""},
+      {{"status", "--", "-h", "--password-stdin"}, "", 0, "-h: locked\n--password-stdin: locked\n", ""},
+      {{"--version"}, "", 0, "sealdoor-cli 1.01\n", ""},
   };
   for (const auto& c : cases) {
-    const auto o = Cli(c.args, c.input);
-    EXPECT_EQ(o.exitCode, c.code) << c.args << "\n" << o.output;
-    EXPECT_TRUE(o.output.starts_with(c.out)) << c.args << "\n" << o.output;
+    std::string shown;
+    for (const auto& a : c.args) shown += a + " ";
+    const auto r = test::RunCli(c.args, c.input, dir.Path());
+    EXPECT_EQ(r.exitCode, c.code) << shown << "\n" << r.err;
+    EXPECT_EQ(r.out, c.out) << shown;
+    EXPECT_EQ(r.err, c.err) << shown;
   }
+  const auto help = test::RunCli({"--help"});
+  EXPECT_EQ(help.exitCode, 0);
+  EXPECT_TRUE(help.out.starts_with("Usage: sealdoor-cli lock|unlock|status [OPTION...] [--] FILE...\n"));
+}
+
+TEST(Cli, NamesWithControlCharactersAreEscapedAsLsDoes) {
+  test::ScratchDir dir;
+  const std::string evil = "x\x1b]0;pwned\x07\x1b[2Jy";  // sets the title and clears the screen
+  const std::string twoLines = "a\nb: locked";
+  test::WriteBytes(dir / evil, test::RandomBytes(800, 5));
+  test::WriteBytes(dir / twoLines, test::RandomBytes(800, 6));
+  test::WriteBytes(dir / "it's here", test::RandomBytes(800, 7));
+  const auto r = test::RunCli({"status", evil, twoLines, "it's here"}, "", dir.Path());
+  EXPECT_EQ(r.out,
+            "'x'$'\\E'']0;pwned'$'\\a'$'\\E''[2Jy': not locked\n"
+            "'a'$'\\n''b: locked': not locked\n"
+            "'it'\\''s here': not locked\n");
+  const auto locked = test::RunCli({"lock", "--password-stdin", evil}, "Abc1\n", dir.Path());
+  EXPECT_EQ(locked.exitCode, 0);
+  const auto again = test::RunCli({"lock", "--password-stdin", evil}, "Abc1\n", dir.Path());
+  EXPECT_EQ(again.err, "sealdoor-cli: 'x'$'\\E'']0;pwned'$'\\a'$'\\E''[2Jy' is already locked !\n");
+}
+
+TEST(Cli, OutputThatCannotBeWrittenIsAnError) {
+  test::ScratchDir dir;
+  test::WriteBytes(dir / "a", test::RandomBytes(900, 1));
+  const auto r = test::RunShell("'" + std::string(SEALDOOR_CLI) + "' status '" + (dir / "a").string() +
+                                "' >/dev/full 2>/dev/null");
+  EXPECT_EQ(r.exitCode, 2);
 }
 
 }  // namespace

@@ -1,0 +1,35 @@
+#pragma once
+// The terminal (or console) the command-line tool talks to. One
+// implementation per system: POSIX terminals, the Windows console.
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace sealdoor::cli {
+
+enum class Stream { Out, Err };
+
+// True when the stream goes to a terminal (where a progress line makes sense).
+[[nodiscard]] bool IsTerminal(Stream stream);
+
+// The terminal's width in characters (80 when it cannot be told).
+[[nodiscard]] std::size_t TerminalWidth();
+
+// Writes UTF-8 text as it is; false when it could not be written.
+bool Write(Stream stream, std::string_view text);
+
+// Flushes; false when anything written to the stream was lost.
+[[nodiscard]] bool Flush(Stream stream);
+
+// Asks for a password on the terminal without showing what is typed. nullopt
+// when there is no terminal. The echo comes back even if the user presses
+// Ctrl-C meanwhile.
+[[nodiscard]] std::optional<std::string> AskPassword(std::string_view prompt);
+
+// The first line of standard input, read without a buffer that would keep a
+// copy of it.
+[[nodiscard]] std::string ReadPasswordLine();
+
+}  // namespace sealdoor::cli

@@ -1,0 +1,100 @@
+#include "cli/console.h"
+
+#include <fcntl.h>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+
+#include "engine/process_guard.h"
+
+namespace sealdoor::cli {
+namespace {
+
+int Fd(Stream s) { return s == Stream::Out ? STDOUT_FILENO : STDERR_FILENO; }
+
+bool gFailed[2] = {false, false};
+
+// The terminal's settings while a password is asked for, to put back if the
+// user interrupts.
+int gTerminal = -1;
+termios gSaved{};
+
+void RestoreTerminal() noexcept {
+  if (gTerminal >= 0) ::tcsetattr(gTerminal, TCSAFLUSH, &gSaved);
+  (void)!::write(gTerminal >= 0 ? gTerminal : STDERR_FILENO, "\n", 1);
+}
+
+// Reads one line from `fd` a byte at a time, so nothing after the line is
+// taken from the file and no stream buffer holds a copy.
+std::string ReadLine(int fd) {
+  std::string s;
+  s.reserve(256);  // a password never needs the string to move (and leave a copy behind)
+  char c = 0;
+  for (;;) {
+    const ssize_t n = ::read(fd, &c, 1);
+    if (n < 0 && errno == EINTR) continue;
+    if (n != 1 || c == '\n') break;
+    if (s.size() < s.capacity()) s += c;
+  }
+  c = 0;
+  if (!s.empty() && s.back() == '\r') s.pop_back();
+  return s;
+}
+
+}  // namespace
+
+bool IsTerminal(Stream stream) { return ::isatty(Fd(stream)) != 0; }
+
+std::size_t TerminalWidth() {
+  winsize ws{};
+  if (::ioctl(STDERR_FILENO, TIOCGWINSZ, &ws) == 0 && ws.ws_col > 0) return ws.ws_col;
+  if (const char* columns = std::getenv("COLUMNS")) {
+    const long n = std::strtol(columns, nullptr, 10);
+    if (n > 0) return static_cast<std::size_t>(n);
+  }
+  return 80;
+}
+
+bool Write(Stream stream, std::string_view text) {
+  FILE* f = stream == Stream::Out ? stdout : stderr;
+  const bool ok = std::fwrite(text.data(), 1, text.size(), f) == text.size();
+  if (!ok) gFailed[static_cast<int>(stream)] = true;
+  return ok;
+}
+
+bool Flush(Stream stream) {
+  FILE* f = stream == Stream::Out ? stdout : stderr;
+  if (std::fflush(f) != 0 || std::ferror(f)) gFailed[static_cast<int>(stream)] = true;
+  return !gFailed[static_cast<int>(stream)];
+}
+
+std::optional<std::string> AskPassword(std::string_view prompt) {
+  const int fd = ::open("/dev/tty", O_RDWR | O_CLOEXEC);
+  if (fd < 0) return std::nullopt;
+  const bool isTerm = ::tcgetattr(fd, &gSaved) == 0;
+  if (isTerm) {
+    gTerminal = fd;
+    SetInterruptCleanup(&RestoreTerminal);
+    termios quiet = gSaved;
+    quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
+    ::tcsetattr(fd, TCSAFLUSH, &quiet);
+  }
+  (void)!::write(fd, prompt.data(), prompt.size());
+  std::string s = ReadLine(fd);
+  if (isTerm) {
+    ::tcsetattr(fd, TCSAFLUSH, &gSaved);
+    SetInterruptCleanup(nullptr);
+    gTerminal = -1;
+  }
+  (void)!::write(fd, "\n", 1);
+  ::close(fd);
+  return s;
+}
+
+std::string ReadPasswordLine() { return ReadLine(STDIN_FILENO); }
+
+}  // namespace sealdoor::cli

@@ -1,0 +1,187 @@
+// sealdoor-cli: the lock engine for scripts, file-manager actions and
+// benchmarks. The password never comes from an argument.
+
+#include "run_cli.h"
+
+#include <filesystem>
+#include <optional>
+#include <variant>
+#include <string>
+#include <vector>
+
+#include "console.h"
+#include "engine/batch_counters.h"
+#include "engine/file_head.h"
+#include "engine/form1.h"
+#include "engine/format.h"
+#include "engine/password_rule.h"
+#include "engine/path_text.h"
+#include "engine/secure_wipe.h"
+#include "name_quoting.h"
+#include "terminal_port.h"
+
+namespace sealdoor::cli {
+namespace {
+namespace fs = std::filesystem;
+
+constexpr const char* kVersion = "sealdoor-cli 1.01\n";
+
+constexpr const char* kUsage =
+    "Usage: sealdoor-cli lock|unlock|status [OPTION...] [--] FILE...\n"
+    "\n"
+    "Locks files in place with a password, unlocks them, or tells whether they\n"
+    "are locked. A locked file keeps its name and grows by 702 bytes.\n"
+    "\n"
+    "  lock      lock each FILE (a locked file is refused)\n"
+    "  unlock    unlock each FILE with the password it was locked with\n"
+    "  status    print \"locked\" or \"not locked\" for each FILE\n"
+    "\n"
+    "  --password-stdin  read the password from the first line of standard\n"
+    "                    input; otherwise it is asked for on the terminal\n"
+    "                    (twice when locking)\n"
+    "  --quiet           no progress line; for status, no output at all\n"
+    "  --                the arguments after it are all files\n"
+    "  --help            show this text\n"
+    "  --version         show the version\n"
+    "\n"
+    "Options go before the first FILE. The password is 1 to 24 letters and\n"
+    "digits; case counts. Locking keeps a file unreadable to casual eyes and\n"
+    "to the programs that open it; it is not encryption.\n"
+    "\n"
+    "Exit status of lock and unlock: 0 every file processed, 1 a file refused\n"
+    "or failed, 2 usage error.\n"
+    "Exit status of status: 0 every file locked, 1 a file not locked, 2 a file\n"
+    "that could not be read, or a usage error.\n";
+
+struct Options {
+  std::string command;
+  bool passwordFromStdin = false;
+  bool quiet = false;
+  std::vector<fs::path> files;
+};
+
+int UsageError(const std::string& what) {
+  Write(Stream::Err, "sealdoor-cli: " + what + "\nTry 'sealdoor-cli --help' for more information.\n");
+  return 2;
+}
+
+// Either the options, or the exit status to end with at once.
+std::variant<Options, int> Parse(const std::vector<std::string>& args) {
+  Options o;
+  bool filesOnly = false;
+  for (const auto& a : args) {
+    if (!filesOnly && o.files.empty() && a.size() > 1 && a.front() == '-') {
+      if (a == "--help") {
+        Write(Stream::Out, kUsage);
+        return Flush(Stream::Out) ? 0 : 2;
+      }
+      if (a == "--version") {
+        Write(Stream::Out, kVersion);
+        return Flush(Stream::Out) ? 0 : 2;
+      }
+      if (a == "--") {
+        filesOnly = true;
+      } else if (a == "--password-stdin") {
+        o.passwordFromStdin = true;
+      } else if (a == "--quiet") {
+        o.quiet = true;
+      } else {
+        return UsageError("unknown option " + QuoteAlways(a) + " (a FILE whose name starts with \"-\" goes after \"--\")");
+      }
+      continue;
+    }
+    if (o.command.empty() && !filesOnly) {
+      if (a != "lock" && a != "unlock" && a != "status")
+        return UsageError("unknown command " + QuoteAlways(a) + " (lock, unlock or status)");
+      o.command = a;
+      continue;
+    }
+    o.files.push_back(PathFromText(a));
+  }
+  if (o.command.empty()) return UsageError("no command given (lock, unlock or status)");
+  if (o.files.empty()) return UsageError("no FILE given");
+  return o;
+}
+
+int Status(const Options& o) {
+  int rc = 0;
+  for (const auto& f : o.files) {
+    auto head = ReadFileHead(f);
+    if (!head) {
+      Write(Stream::Err, "sealdoor-cli: " + QuoteAlways(PathText(f)) + ": " + head.error().Reason() + "\n");
+      rc = 2;
+      continue;
+    }
+    const bool locked = format::IsLocked(*head);
+    if (!locked && rc == 0) rc = 1;
+    if (!o.quiet) Write(Stream::Out, QuoteIfNeeded(PathText(f)) + (locked ? ": locked\n" : ": not locked\n"));
+  }
+  if (!Flush(Stream::Out)) {
+    Write(Stream::Err, "sealdoor-cli: the output could not be written\n");
+    return 2;
+  }
+  return rc;
+}
+
+// The password, asked for or read; nullopt (after saying why) when there is none.
+std::optional<std::string> GetPassword(const Options& o) {
+  std::string password;
+  if (o.passwordFromStdin) {
+    password = ReadPasswordLine();
+  } else {
+    auto first = AskPassword("Password: ");
+    if (!first) {
+      Write(Stream::Err, "sealdoor-cli: no terminal to ask for the password; use --password-stdin\n");
+      return std::nullopt;
+    }
+    password = std::move(*first);
+    SecureWipe(*first);
+    if (o.command == "lock") {
+      auto again = AskPassword("Password again: ");
+      const bool same = again && *again == password;
+      if (again) SecureWipe(*again);
+      if (!same) {
+        SecureWipe(password);
+        Write(Stream::Err, "sealdoor-cli: the two passwords differ\n");
+        return std::nullopt;
+      }
+    }
+  }
+  if (!IsValidPassword(password)) {
+    SecureWipe(password);
+    Write(Stream::Err, "sealdoor-cli: the password must be 1 to 24 letters or digits\n");
+    return std::nullopt;
+  }
+  return password;
+}
+
+}  // namespace
+
+int RunCli(const std::vector<std::string>& args) {
+  auto parsed = Parse(args);
+  if (const int* rc = std::get_if<int>(&parsed)) return *rc;
+  const Options& o = std::get<Options>(parsed);
+  if (o.command == "status") return Status(o);
+
+  auto password = GetPassword(o);
+  if (!password) return 2;
+  TerminalPort port(std::move(*password), !o.quiet);
+  SecureWipe(*password);
+  BatchCounters counters = BatchCountersFor(o.files);
+  int rc = 0;
+  for (const auto& f : o.files) {
+    bool result = false;
+    port.BeginFile(f);
+    Form1 engine(port, counters);
+    const std::string name = PathText(f.filename());
+    if (o.command == "lock")
+      engine.LockIt(f, name, result);
+    else
+      engine.UnlockIt(f, name, result);
+    port.EndFile();
+    if (!result) rc = 1;
+  }
+  return rc;
+}
+
+}  // namespace sealdoor::cli

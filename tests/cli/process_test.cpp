@@ -1,0 +1,119 @@
+// sealdoor-cli as a process among others: limits, interrupts at the
+// password prompt, core dumps, and what it takes from standard input.
+
+#include <gtest/gtest.h>
+#include <fcntl.h>
+#include <pty.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <string>
+#include <thread>
+
+#include "../engine/test_support.h"
+#include "cli_runner.h"
+#include "engine/format.h"
+
+namespace sealdoor {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string Quote(const fs::path& p) { return "'" + p.string() + "'"; }
+
+TEST(Process, AFileSizeLimitFailsTheFileInsteadOfKillingTheTool) {
+  test::ScratchDir dir;
+  const fs::path f = dir / "big.bin";
+  const auto plain = test::RandomBytes(300 * 1024, 1);
+  test::WriteBytes(f, plain);
+  const auto r = test::RunShell("bash -c \"ulimit -f 100; exec '" + std::string(SEALDOOR_CLI) +
+                                "' lock --password-stdin " + Quote(f) + " <<< Abc1 2>&1\"");
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_EQ(r.output, "sealdoor-cli: " + Quote(f) + " could not be locked: File too large\n");
+  EXPECT_EQ(test::ReadBytes(f), plain);
+  EXPECT_EQ(dir.Names(), std::vector<std::string>{"big.bin"});
+}
+
+// Reads from the terminal's master side until `text` has come.
+bool ReadUntil(int master, const std::string& text) {
+  std::string seen;
+  for (int i = 0; i < 500 && seen.find(text) == std::string::npos; ++i) {
+    pollfd p{master, POLLIN, 0};
+    if (::poll(&p, 1, 20) <= 0) continue;
+    char buf[256];
+    const ssize_t n = ::read(master, buf, sizeof buf);
+    if (n <= 0) return false;
+    seen.append(buf, static_cast<std::size_t>(n));
+  }
+  return seen.find(text) != std::string::npos;
+}
+
+TEST(Process, CtrlCAtThePasswordPromptGivesTheEchoBack) {
+  test::ScratchDir dir;
+  test::WriteBytes(dir / "f", test::RandomBytes(900, 2));
+  int master = -1;
+  const pid_t pid = ::forkpty(&master, nullptr, nullptr, nullptr);
+  ASSERT_GE(pid, 0);
+  if (pid == 0) {
+    ::execl(SEALDOOR_CLI, SEALDOOR_CLI, "lock", (dir / "f").c_str(), nullptr);
+    ::_exit(127);
+  }
+  ASSERT_TRUE(ReadUntil(master, "Password: "));
+  termios t{};
+  ASSERT_EQ(::tcgetattr(master, &t), 0);
+  EXPECT_FALSE(t.c_lflag & ECHO);  // while it asks
+  (void)!::write(master, "\x03", 1);  // Ctrl-C
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGINT) << status;
+  ASSERT_EQ(::tcgetattr(master, &t), 0);
+  EXPECT_TRUE(t.c_lflag & ECHO);
+  ::close(master);
+}
+
+TEST(Process, APasswordHoldingProcessCannotBeDumped) {
+  if (::geteuid() != 0) GTEST_SKIP() << "needs root to run the tool as another user";
+  test::ScratchDir dir;
+  int in[2];
+  ASSERT_EQ(::pipe(in), 0);
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    ::dup2(in[0], 0);
+    ::close(in[1]);
+    if (::setgid(65534) != 0 || ::setuid(65534) != 0) ::_exit(126);
+    ::execl(SEALDOOR_CLI, SEALDOOR_CLI, "lock", "--password-stdin", (dir / "f").c_str(), nullptr);
+    ::_exit(127);
+  }
+  ::close(in[0]);
+  // It waits for its password now. An ordinary process of user 65534 owns
+  // the files of its /proc entry; one that may not be dumped leaves them to
+  // root.
+  const fs::path exe = "/proc/" + std::to_string(pid) + "/exe";
+  std::error_code ec;
+  for (int i = 0; i < 500 && fs::read_symlink(exe, ec) != fs::path(SEALDOOR_CLI); ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  struct stat st {};
+  ASSERT_EQ(::stat(("/proc/" + std::to_string(pid) + "/status").c_str(), &st), 0);
+  EXPECT_EQ(st.st_uid, 0u);
+  ::close(in[1]);
+  ::waitpid(pid, nullptr, 0);
+}
+
+TEST(Process, ThePasswordLineIsAllItTakesFromStandardInput) {
+  test::ScratchDir dir;
+  test::WriteBytes(dir / "f", test::RandomBytes(900, 3));
+  test::WriteBytes(dir / "input", {'A', 'b', 'c', '1', '\n', 'R', 'E', 'S', 'T', '\n'});
+  const auto r = test::RunShell("{ '" + std::string(SEALDOOR_CLI) + "' lock --password-stdin " + Quote(dir / "f") +
+                                "; cat; } < " + Quote(dir / "input"));
+  EXPECT_EQ(r.exitCode, 0);
+  EXPECT_EQ(r.output, "REST\n");
+}
+
+}  // namespace
+}  // namespace sealdoor
