@@ -2,6 +2,7 @@
 
 #include <QApplication>
 
+#include "engine/process_guard.h"
 #include "shell/program_starter.h"
 #include "shell/system_folders.h"
 #include "single_instance.h"
@@ -11,6 +12,7 @@
 #include "ui/qt_pointer.h"
 
 int main(int argc, char** argv) {
+  sealdoor::GuardProcess();
   // A second copy ends at once: no window, no message, the first untouched.
   const sealdoor::app::SingleInstance instance;
   if (!instance.First()) return 0;

@@ -2,6 +2,17 @@
 
 namespace sealdoor::shell {
 
+std::string ShellQuote(std::string_view text) {
+  std::string out = "'";
+  for (const char c : text) {
+    if (c == '\'')
+      out += "'\\''";
+    else
+      out += c;
+  }
+  return out + "'";
+}
+
 std::vector<std::string> CommandArguments(std::string_view prefix, std::string_view path) {
   std::vector<std::string> args;
   std::string current;
@@ -31,7 +42,14 @@ std::vector<std::string> CommandArguments(std::string_view prefix, std::string_v
     }
   }
   const bool forwarded = !inToken && !args.empty() && (args.back() == "@@" || args.back() == "@@u");
-  current += path;
+  if (quoted) {
+    // The path stands inside a quoted argument, such as the script of
+    // `sh -c "cat %f"`: it goes in quoted for a shell, as GLib's launcher
+    // does, so no part of a file's name is ever run as a command.
+    current += ShellQuote(path);
+  } else {
+    current += path;
+  }
   args.push_back(std::move(current));
   if (forwarded) args.emplace_back("@@");
   return args;

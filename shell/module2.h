@@ -14,5 +14,8 @@ inline std::string WindowsFolder;
 inline std::string FileExtension;
 // The command prefix GetOpenCommand found; empty when none.
 inline std::string OpenCommand;
+// Set by GetOpenCommand when the program found runs in a terminal and no
+// terminal program is installed.
+inline bool MissingTerminal = false;
 
 }  // namespace sealdoor::Module2

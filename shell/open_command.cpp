@@ -18,8 +18,21 @@ struct GUnref {
   void operator()(void* p) const { g_object_unref(p); }
 };
 
-// Exec field codes: the file codes become "%1"; "%%" is a percent sign;
-// the icon, name and location codes are expanded; deprecated ones dropped.
+// A text as one argument of an Exec line: in double quotes, with the
+// characters that are special there escaped.
+std::string OneArgument(std::string_view text) {
+  std::string out = "\"";
+  for (const char c : text) {
+    if (c == '"' || c == '`' || c == '$' || c == '\\') out += '\\';
+    out += c;
+  }
+  return out + "\"";
+}
+
+// Exec field codes: the file codes become "%1"; "%%" is a percent sign; the
+// icon, name and location codes each give one argument; the deprecated
+// ones go. Anything else is no field code and stays as it stands, so
+// "%SystemRoot%" reaches its expansion.
 std::string ExpandFieldCodes(std::string_view exec, GAppInfo* app) {
   std::string out;
   bool fileCodeSeen = false;
@@ -28,7 +41,7 @@ std::string ExpandFieldCodes(std::string_view exec, GAppInfo* app) {
       out += exec[i];
       continue;
     }
-    const char code = exec[++i];
+    const char code = exec[i + 1];
     switch (code) {
       case 'f': case 'F': case 'u': case 'U':
         if (!fileCodeSeen) out += "%1";
@@ -36,14 +49,27 @@ std::string ExpandFieldCodes(std::string_view exec, GAppInfo* app) {
         break;
       case '%': out += '%'; break;
       case 'c':
-        if (const char* name = g_app_info_get_name(app)) out += name;
+        if (const char* name = g_app_info_get_name(app)) out += OneArgument(name);
         break;
       case 'k':
         if (G_IS_DESKTOP_APP_INFO(app))
-          if (const char* file = g_desktop_app_info_get_filename(G_DESKTOP_APP_INFO(app))) out += file;
+          if (const char* file = g_desktop_app_info_get_filename(G_DESKTOP_APP_INFO(app)))
+            out += OneArgument(file);
         break;
-      default: break;  // %i (icon) and the deprecated codes give nothing
+      case 'i':
+        if (G_IS_DESKTOP_APP_INFO(app)) {
+          std::unique_ptr<gchar, GFree> icon(
+              g_desktop_app_info_get_string(G_DESKTOP_APP_INFO(app), G_KEY_FILE_DESKTOP_KEY_ICON));
+          if (icon && *icon) out += "--icon " + OneArgument(icon.get());
+        }
+        break;
+      case 'd': case 'D': case 'n': case 'N': case 'v': case 'm':
+        break;  // deprecated: removed
+      default:
+        out += '%';  // not a field code: the text stays
+        continue;
     }
+    ++i;
   }
   return out;
 }
@@ -63,6 +89,9 @@ std::string CutCommand(std::string_view command) {
 }
 
 std::string ClassForExtension(const std::string& extension) {
+  // Types come from the extension alone, as the registry of file classes
+  // gives them: the text after a dot in a folder's name is no extension.
+  if (extension.find('/') != std::string::npos) return {};
   gboolean uncertain = TRUE;
   const std::string name = "file" + extension;
   std::unique_ptr<gchar, GFree> type(g_content_type_guess(name.c_str(), nullptr, 0, &uncertain));
@@ -80,12 +109,15 @@ std::string CommandForClass(const std::string& mimeType) {
   std::string command = ExpandFieldCodes(exec, app.get());
   if (G_IS_DESKTOP_APP_INFO(app.get()) &&
       g_desktop_app_info_get_boolean(G_DESKTOP_APP_INFO(app.get()), "Terminal")) {
-    command = TerminalPrefix() + command;
+    const std::string terminal = TerminalPrefix();
+    if (terminal.empty()) Module2::MissingTerminal = true;
+    command = terminal + command;
   }
   return command;
 }
 
 void GetOpenCommand() {
+  Module2::MissingTerminal = false;
   const std::string cut = CutCommand(CommandForClass(ClassForExtension(Module2::FileExtension)));
   if (!cut.empty()) Module2::OpenCommand = cut;
 }

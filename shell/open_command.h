@@ -12,7 +12,8 @@ namespace sealdoor::shell {
 
 // The desktop's association store, through GIO: the MIME type the shared
 // MIME database gives for a file name with this extension (empty when the
-// name says nothing certain).
+// name says nothing certain, and for text with a "/" in it: the text after a
+// dot in a folder's name is no extension).
 [[nodiscard]] std::string ClassForExtension(const std::string& extension);
 
 // The open command of the default application for a MIME type, as GIO
@@ -22,7 +23,8 @@ namespace sealdoor::shell {
 [[nodiscard]] std::string CommandForClass(const std::string& mimeType);
 
 // Reads Module2::FileExtension; sets Module2::OpenCommand when a command is
-// found and a rule cuts it.
+// found and a rule cuts it, and Module2::MissingTerminal when its program
+// needs a terminal that is not there.
 void GetOpenCommand();
 
 }  // namespace sealdoor::shell

@@ -397,6 +397,7 @@ void Form4::OpenIt(const std::string& filesseps, bool& result) {
   Module2::FileExtension = extension;
   shell::GetOpenCommand();
   if (!Module2::OpenCommand.empty()) {
+    if (Module2::MissingTerminal) return cannotStart("its program runs in a terminal, and no terminal program is installed");
     const std::string command = shell::ExpandSystemRoot(Module2::OpenCommand, Module2::WindowsFolder);
     if (auto started = services_.starter.Start(shell::CommandArguments(command, filesseps)); !started)
       return cannotStart(started.error());

@@ -51,9 +51,13 @@ TEST(CommandArguments, ThePathIsAlwaysOneArgument) {
       {"editor --new-window ", "/t/-x", {"editor", "--new-window", "/t/-x"}},
       {"\"/opt/My App/run\" ", "/t/f", {"/opt/My App/run", "/t/f"}},
       {"\"/opt/a\\\"q\\\\b\" ", "/t/f", {"/opt/a\"q\\b", "/t/f"}},  // escapes inside quotes
-      {"app --file=\"", "/t/x y", {"app", "--file=/t/x y"}},          // open quote: path continues it
-      {"app \"", "/t/f", {"app", "/t/f"}},
-      {"\"", "/t/prog", {"/t/prog"}},                                  // the file itself runs
+      {"app --file=", "/t/x y", {"app", "--file=/t/x y"}},             // no space: the path continues it
+      // Inside a quoted argument the path goes in quoted for a shell, as
+      // GLib's launcher puts it there: nothing of a name is ever run.
+      {"sh -c \"cat ", "/t/x$(id).txt", {"sh", "-c", "cat '/t/x$(id).txt'"}},
+      {"sh -c \"cat ", "/t/it's", {"sh", "-c", "cat '/t/it'\\''s'"}},
+      {"app --file=\"", "/t/x y", {"app", "--file='/t/x y'"}},
+      {"\"", "/t/prog", {"'/t/prog'"}},
       {"flatpak run --file-forwarding org.x @@u ", "/t/f", {"flatpak", "run", "--file-forwarding", "org.x", "@@u", "/t/f", "@@"}},
       {"flatpak run --file-forwarding org.x @@ ", "/t/f", {"flatpak", "run", "--file-forwarding", "org.x", "@@", "/t/f", "@@"}},
   };
@@ -133,7 +137,19 @@ TEST(OpenCommand, TheDesktopsDefaultApplicationCutToAPrefix) {
        "\"" + (fixture.Root() / "bin dir" / "spaced recorder").string() + "\" "},
       {".sdorphan", "", ""},            // a known type without an application
       {".nosuchext", "", ""},           // an unknown extension
-      {".d/README", "", ""},            // a dot in a folder's name
+      // A dot in a folder's name, and a name without any: types come from
+      // extensions only, whatever the name itself would say.
+      {".d/README", "", ""},
+      {".d/Makefile", "", ""},
+      {"/home/u/README", "", ""},
+      // Field codes: each of %c, %k and %i one argument; deprecated ones
+      // go; what is no field code stays.
+      {".sdfields",
+       rec + " --name \"My Editor\" --from \"" + (fixture.Root() / "home/applications/fields.desktop").string() +
+           "\" --icon \"accessories-text-editor\"  %1 --size=50%",
+       rec + " --name \"My Editor\" --from \"" + (fixture.Root() / "home/applications/fields.desktop").string() +
+           "\" --icon \"accessories-text-editor\"  "},
+      {".sdroot", "%SystemRoot%/bin/recorder %1", "%SystemRoot%/bin/recorder "},
   };
   for (const auto& c : cases) {
     const std::string got = InChild(fixture, [&] {

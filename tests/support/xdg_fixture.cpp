@@ -32,7 +32,11 @@ XdgFixture::XdgFixture() {
   Write(bin / "recorder", recorder);
   Write(bin / "x-terminal-emulator", recorder);
   Write(root_ / "bin dir" / "spaced recorder", recorder);
-  for (const auto& p : {bin / "recorder", bin / "x-terminal-emulator", root_ / "bin dir" / "spaced recorder"})
+  // GIO takes only entries whose program exists: one at "%SystemRoot%/bin"
+  // below the folder a scenario runs in.
+  Write(root_ / "%SystemRoot%" / "bin" / "recorder", recorder);
+  for (const auto& p : {bin / "recorder", bin / "x-terminal-emulator", root_ / "bin dir" / "spaced recorder",
+                        root_ / "%SystemRoot%" / "bin" / "recorder"})
     fs::permissions(p, fs::perms::owner_all);
 
   const fs::path home = root_ / "home";
@@ -41,24 +45,45 @@ XdgFixture::XdgFixture() {
         "50:application/x-sdterm:*.sdterm\n"
         "50:application/x-sdflat:*.sdflat\n"
         "50:application/x-sdquote:*.sdquote\n"
-        "50:application/x-sdorphan:*.sdorphan\n");
+        "50:application/x-sdorphan:*.sdorphan\n"
+        "50:application/x-sdfields:*.sdfields\n"
+        "50:application/x-sdroot:*.sdroot\n"
+        // Types a name gives without an extension, as the system's database
+        // has them: these must not be taken for an extension's.
+        "50:text/x-sdreadme:README\n"
+        "50:text/x-sdmake:Makefile\n");
   const std::string rec = Recorder().string();
-  auto entry = [&](const std::string& id, const std::string& exec, const std::string& type, bool terminal) {
+  auto entry = [&](const std::string& id, const std::string& exec, const std::string& type, bool terminal,
+                   const std::string& name = "", const std::string& icon = "") {
     Write(home / "applications" / id,
-          "[Desktop Entry]\nType=Application\nName=" + id + "\nExec=" + exec + "\nMimeType=" + type +
-              ";\nTerminal=" + (terminal ? "true" : "false") + "\n");
+          "[Desktop Entry]\nType=Application\nName=" + (name.empty() ? id : name) + "\nExec=" + exec +
+              "\nMimeType=" + type + ";\nTerminal=" + (terminal ? "true" : "false") + "\n" +
+              (icon.empty() ? "" : "Icon=" + icon + "\n"));
   };
   entry("rec.desktop", rec + " %f", "application/x-sdtest", false);
   entry("term.desktop", rec + " --edit %F", "application/x-sdterm", true);
   entry("flat.desktop", rec + " run --file-forwarding org.example.App @@u %U @@", "application/x-sdflat", false);
   entry("quote.desktop", "\"" + (root_ / "bin dir" / "spaced recorder").string() + "\" %u",
         "application/x-sdquote", false);
+  entry("fields.desktop", rec + " --name %c --from %k %i %d %f --size=50%", "application/x-sdfields", false,
+        "My Editor", "accessories-text-editor");
+  entry("root.desktop", "%SystemRoot%/bin/recorder %f", "application/x-sdroot", false);
+  entry("text.desktop", rec + " %f", "text/x-sdreadme;text/x-sdmake", false);
   Write(home / "applications" / "mimeinfo.cache",
         "[MIME Cache]\napplication/x-sdtest=rec.desktop;\napplication/x-sdterm=term.desktop;\n"
-        "application/x-sdflat=flat.desktop;\napplication/x-sdquote=quote.desktop;\n");
+        "application/x-sdflat=flat.desktop;\napplication/x-sdquote=quote.desktop;\n"
+        "application/x-sdfields=fields.desktop;\napplication/x-sdroot=root.desktop;\n"
+        "text/x-sdreadme=text.desktop;\ntext/x-sdmake=text.desktop;\n");
   Write(root_ / "config" / "mimeapps.list",
         "[Default Applications]\napplication/x-sdtest=rec.desktop\napplication/x-sdterm=term.desktop\n"
-        "application/x-sdflat=flat.desktop\napplication/x-sdquote=quote.desktop\n");
+        "application/x-sdflat=flat.desktop\napplication/x-sdquote=quote.desktop\n"
+        "application/x-sdfields=fields.desktop\napplication/x-sdroot=root.desktop\n"
+        "text/x-sdreadme=text.desktop\ntext/x-sdmake=text.desktop\n");
+  // Programs a sparse desktop has, to run the recorder with, but no terminal.
+  for (const char* tool : {"basename", "mv"}) {
+    fs::create_directories(root_ / "tools");
+    fs::create_symlink(fs::path("/usr/bin") / tool, root_ / "tools" / tool);
+  }
   fs::create_directories(root_ / "sys");
   fs::create_directories(root_ / "etc");
 }
@@ -68,21 +93,28 @@ XdgFixture::~XdgFixture() {
   fs::remove_all(root_, ec);
 }
 
+void XdgFixture::RemoveTerminals() {
+  fs::remove(root_ / "bin" / "x-terminal-emulator");
+  noTerminal_ = true;
+}
+
 std::map<std::string, std::string> XdgFixture::Environment() const {
-  const char* path = std::getenv("PATH");
+  const char* systemPath = std::getenv("PATH");
+  const std::string path = noTerminal_ ? (root_ / "tools").string() : systemPath ? systemPath : "/usr/bin:/bin";
   return {
       {"XDG_DATA_HOME", (root_ / "home").string()},
       {"XDG_DATA_DIRS", (root_ / "sys").string()},
       {"XDG_CONFIG_HOME", (root_ / "config").string()},
       {"XDG_CONFIG_DIRS", (root_ / "etc").string()},
       {"XDG_CURRENT_DESKTOP", ""},
-      {"PATH", (root_ / "bin").string() + ":" + (path ? path : "/usr/bin:/bin")},
+      {"PATH", (root_ / "bin").string() + ":" + path},
       {"SEALDOOR_RECORD", RecordFile().string()},
   };
 }
 
 void XdgFixture::Apply() const {
   for (const auto& [k, v] : Environment()) ::setenv(k.c_str(), v.c_str(), 1);
+  std::filesystem::current_path(root_);
 }
 
 std::vector<std::string> XdgFixture::Recorded() const {

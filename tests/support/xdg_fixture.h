@@ -23,6 +23,9 @@ class XdgFixture {
   [[nodiscard]] std::filesystem::path Recorder() const { return root_ / "bin" / "recorder"; }
   [[nodiscard]] std::filesystem::path RecordFile() const { return root_ / "record"; }
 
+  // A desktop without any terminal program.
+  void RemoveTerminals();
+
   // The variables a process needs to see this desktop only.
   [[nodiscard]] std::map<std::string, std::string> Environment() const;
   // Applies Environment() to this process (for a forked child).
@@ -34,6 +37,7 @@ class XdgFixture {
 
  private:
   std::filesystem::path root_;
+  bool noTerminal_ = false;
 };
 
 }  // namespace sealdoor::test

@@ -39,6 +39,7 @@ class OpenItTest : public QObject {
   void registeredTypeGetsThePathAsOneArgument();
   void terminalAndFlatpakApplications();
   void unregisteredTypeIsTold();
+  void aMissingTerminalIsTold();
   void directRunOnlyForTheFourExtensionsAsWritten();
 };
 
@@ -83,7 +84,7 @@ void OpenItTest::terminalAndFlatpakApplications() {
 
 void OpenItTest::unregisteredTypeIsTold() {
   XdgFixture fixture;
-  for (const std::string name : {"data.sdorphan", "data.nosuchext", "folder.d/README"}) {
+  for (const std::string name : {"data.sdorphan", "data.nosuchext", "folder.d/README", "Makefile"}) {
     const std::string path = (fixture.Root() / name).string();
     fs::create_directories(fs::path(path).parent_path());
     std::ofstream(path) << "x";
@@ -93,6 +94,18 @@ void OpenItTest::unregisteredTypeIsTold() {
                                          "be open !\n"));
     QVERIFY(fixture.Recorded().empty());
   }
+}
+
+void OpenItTest::aMissingTerminalIsTold() {
+  XdgFixture fixture;
+  fixture.RemoveTerminals();
+  const std::string term = (fixture.Root() / "notes.sdterm").string();
+  std::ofstream(term) << "x";
+  QCOMPARE(OpenIn(fixture, term, false),
+           QString::fromStdString("message 48: '" + term +
+                                  "' could not be started: its program runs in a terminal, and no terminal program "
+                                  "is installed\n"));
+  QVERIFY(fixture.Recorded().empty());
 }
 
 void OpenItTest::directRunOnlyForTheFourExtensionsAsWritten() {
