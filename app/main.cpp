@@ -3,13 +3,14 @@
 #include <QApplication>
 
 #include "engine/process_guard.h"
-#include "shell/program_starter.h"
+#include "shell/spawn_starter.h"
 #include "shell/system_folders.h"
 #include "single_instance.h"
 #include "ui/form4.h"
-#include "ui/qt_file_dialog.h"
-#include "ui/qt_message_boxes.h"
-#include "ui/qt_pointer.h"
+#include "ui/qt/qt_file_dialog.h"
+#include "ui/qt/qt_form4.h"
+#include "ui/qt/qt_message_boxes.h"
+#include "ui/qt/qt_pointer.h"
 
 int main(int argc, char** argv) {
   sealdoor::GuardProcess();
@@ -29,9 +30,12 @@ int main(int argc, char** argv) {
   sealdoor::ui::QtMessageBoxes messages;
   sealdoor::ui::QtFileDialog dialog;
   sealdoor::shell::SpawnStarter starter;
-  sealdoor::ui::Form4 window({messages, pointer, dialog, starter});  // Form_Load runs here
-  messages.SetParent(&window);
-  dialog.SetParent(&window);
-  window.show();
+  sealdoor::ui::QtForm4 view;
+  sealdoor::ui::Form4 form(view, {messages, pointer, dialog, starter});
+  view.Attach(form);
+  form.Form_Load();
+  messages.SetParent(&view);
+  dialog.SetParent(&view);
+  view.show();
   return QApplication::exec();
 }

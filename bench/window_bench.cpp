@@ -6,7 +6,6 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
-#include <QLineEdit>
 #include <cstdio>
 #include <filesystem>
 
@@ -15,12 +14,13 @@
 #include "ui/form4.h"
 #include "ui/message_boxes.h"
 #include "ui/pointer.h"
+#include "ui/qt/qt_form4.h"
 
 namespace {
 
 struct QuietMessages final : sealdoor::ui::MessageBoxes {
   int shown = 0;
-  void Show(const QString&, sealdoor::MessageStyle) override { ++shown; }
+  void Show(std::string_view, sealdoor::MessageStyle) override { ++shown; }
 };
 struct NoPointer final : sealdoor::ui::Pointer {
   void SetBusy() override {}
@@ -31,7 +31,8 @@ struct Answer final : sealdoor::ui::FileDialog {
   std::optional<std::string> Show(const sealdoor::ui::FileDialogOptions&) override { return selection; }
 };
 struct NoStarter final : sealdoor::shell::ProgramStarter {
-  std::expected<void, std::string> Start(const std::vector<std::string>&) override { return {}; }
+  std::expected<void, std::string> StartFile(const std::string&) override { return {}; }
+  std::expected<void, std::string> StartCommand(const std::string&, const std::string&) override { return {}; }
 };
 
 }  // namespace
@@ -51,15 +52,18 @@ int main(int argc, char** argv) {
     dialog.selection = std::filesystem::absolute(argv[3]).parent_path().string();
     for (int i = 3; i < argc; ++i) dialog.selection += '\0' + std::filesystem::path(argv[i]).filename().string();
   }
-  sealdoor::ui::Form4 window({messages, pointer, dialog, starter});
+  sealdoor::ui::QtForm4 window;
+  sealdoor::ui::Form4 form(window, {messages, pointer, dialog, starter});
+  window.Attach(form);
+  form.Form_Load();
   window.show();
-  window.findChild<QLineEdit*>("Text1")->setText(QString::fromLatin1(argv[2]));
+  window.SetText1(argv[2]);
   QElapsedTimer timer;
   timer.start();
   if (lock)
-    window.Command4_Click();
+    form.Command4_Click();
   else
-    window.Command5_Click();
+    form.Command5_Click();
   std::printf("%.4f\n", static_cast<double>(timer.nsecsElapsed()) / 1e9);
   return messages.shown == 1 ? 0 : 1;  // only the closing message: nothing refused
 }

@@ -1,23 +1,19 @@
 #pragma once
 #include <expected>
 #include <string>
-#include <vector>
 
 namespace sealdoor::shell {
 
-// Starts a program on its own, without a shell, and does not wait for it.
+// Starts programs on their own, without a shell, and does not wait for them.
+// One implementation per system.
 class ProgramStarter {
  public:
   virtual ~ProgramStarter() = default;
-  // argv[0] is the program, looked up on the PATH unless it holds a "/".
-  // On failure, the reason.
-  virtual std::expected<void, std::string> Start(const std::vector<std::string>& argv) = 0;
-};
-
-// GLib's g_spawn_async: the child is detached and reaped, never a zombie.
-class SpawnStarter final : public ProgramStarter {
- public:
-  std::expected<void, std::string> Start(const std::vector<std::string>& argv) override;
+  // Starts the file itself as a program. On failure, the reason.
+  virtual std::expected<void, std::string> StartFile(const std::string& path) = 0;
+  // Starts a registered command: `prefix` is the command cut before its file
+  // argument, and `path` follows it (as one argument, whatever it holds).
+  virtual std::expected<void, std::string> StartCommand(const std::string& prefix, const std::string& path) = 0;
 };
 
 }  // namespace sealdoor::shell

@@ -19,6 +19,11 @@ std::string TemporaryFolder() {
 
 std::string SystemRootFolder() { return "/usr"; }
 
+std::string InitialDialogFolder() {
+  if (const char* home = std::getenv("HOME"); home && *home) return home;
+  return "/";
+}
+
 std::string ExpandSystemRoot(const std::string& command, const std::string& windowsFolder) {
   if (!command.starts_with("%SystemRoot%")) return command;
   return windowsFolder + command.substr(12);

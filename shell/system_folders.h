@@ -15,6 +15,10 @@ namespace sealdoor::shell {
 // replaced by `windowsFolder`; any other command unchanged.
 [[nodiscard]] std::string ExpandSystemRoot(const std::string& command, const std::string& windowsFolder);
 
+// The folder the open-file dialog starts in: the system drive's root ("C:\")
+// on Windows, the home folder where there is no drive C.
+[[nodiscard]] std::string InitialDialogFolder();
+
 // Fills Module2::TempFolder and Module2::WindowsFolder, once, at start-up.
 void GetSystemFolders();
 

@@ -3,13 +3,14 @@
 
 namespace sealdoor::ui {
 
-class Form4;
+class Form4View;
+class MessageBoxes;
 
 // The engine's view of the main window: the password box, the progress
 // panel, message boxes and event processing.
 class Form4Port final : public WindowPort {
  public:
-  explicit Form4Port(Form4& window) : window_(window) {}
+  Form4Port(Form4View& view, MessageBoxes& messages) : view_(view), messages_(messages) {}
 
   std::string Password() const override;
   void SetCaption(Caption which, std::string_view text) override;
@@ -19,7 +20,8 @@ class Form4Port final : public WindowPort {
   void Yield() override;
 
  private:
-  Form4& window_;
+  Form4View& view_;
+  MessageBoxes& messages_;
 };
 
 }  // namespace sealdoor::ui

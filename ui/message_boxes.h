@@ -1,5 +1,5 @@
 #pragma once
-#include <QString>
+#include <string_view>
 
 #include "engine/window_port.h"
 
@@ -9,7 +9,7 @@ namespace sealdoor::ui {
 class MessageBoxes {
  public:
   virtual ~MessageBoxes() = default;
-  virtual void Show(const QString& text, MessageStyle style) = 0;
+  virtual void Show(std::string_view text, MessageStyle style) = 0;
 };
 
 }  // namespace sealdoor::ui

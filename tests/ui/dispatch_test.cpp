@@ -1,3 +1,4 @@
+#include <QDialogButtonBox>
 #include <QDir>
 #include <QFileDialog>
 #include <QLabel>
@@ -12,12 +13,13 @@
 
 #include "engine/format.h"
 #include "fakes.h"
-#include "ui/qt_file_dialog.h"
+#include "ui/qt/qt_file_dialog.h"
 
 namespace fs = std::filesystem;
 using sealdoor::MessageStyle;
 using sealdoor::test::Child;
 using sealdoor::test::Harness;
+using sealdoor::test::Texts;
 
 namespace {
 
@@ -83,7 +85,7 @@ void DispatchTest::cancelChangesNothing() {
   Harness h;
   TypePassword(h, "pw1");
   h.dialog.answers = {std::nullopt};
-  h.window.Command4_Click();
+  h.form.Command4_Click();
   QCOMPARE(int(h.dialog.asked.size()), 1);
   QVERIFY(h.window.isEnabled());
   QVERIFY(!h.pointer.busy);
@@ -100,23 +102,24 @@ void DispatchTest::threeFilesInOrderThenFilesLocked() {
   const auto a = f.Make("a.txt", 1000), b = f.Make("b.txt", 900), c = f.Make("c.txt", 800);
   TypePassword(h, "pw1");
   h.dialog.answers = {Several(f.Path(), {"b.txt"}), Several(f.Path(), {"a.txt", "b.txt", "c.txt"})};
-  h.window.Command4_Click();
+  h.form.Command4_Click();
   QVERIFY(IsLocked(b));
   QStringList shownNames;  // the name in the progress panel at each message
-  h.messages.onShow = [&](const QString&) { shownNames << Child<QLabel>(h.window, "Label16")->text(); };
+  h.messages.onShow = [&](const std::string&) { shownNames << Child<QLabel>(h.window, "Label16")->text(); };
   h.messages.shown.clear();
-  h.window.Command4_Click();
+  h.form.Command4_Click();
   QVERIFY(IsLocked(a) && IsLocked(c));
-  QCOMPARE(h.messages.Texts(),
+  QCOMPARE(Texts(h.messages),
            QStringList({"'" + QString::fromStdString(b) + "' is already locked !", "Files locked !"}));
   QCOMPARE(shownNames.front(), QString("a.txt"));  // b was refused after a was done
   QCOMPARE(h.messages.shown.back().second, MessageStyle::Information);
   const auto& o = h.dialog.asked.back();
-  QCOMPARE(o.title, QString("Sealdoor - Lock File(s)"));
-  QVERIFY(o.multiSelect);
-  QCOMPARE(o.initialDir, QDir::homePath());
+  QCOMPARE(o.title, std::string("Sealdoor - Lock File(s)"));
+  QVERIFY(o.MultiSelect());
+  QCOMPARE(o.flags, 3691020);
+  QCOMPARE(QString::fromStdString(o.initialDir), QDir::homePath());
   QCOMPARE(o.filter,
-           QString("All Files (*.*)|*.*|Text (*.txt)|*.txt|Pictures (*.jpg;*.gif;*.bmp)|*.jpg;*.gif;*.bmp|"
+           std::string("All Files (*.*)|*.*|Text (*.txt)|*.txt|Pictures (*.jpg;*.gif;*.bmp)|*.jpg;*.gif;*.bmp|"
                    "Microsoft Word (*.doc)|*.doc|Microsoft Access (*.mdb)|*.mdb|Excel (*.xls)|*.xls|"
                    "Sound (*.wav)|*.wav"));
 }
@@ -127,12 +130,12 @@ void DispatchTest::oneFileUnlockedAndNamesWithSpaces() {
   const auto p = f.Make("my report 2.doc", 5000);
   TypePassword(h, "Secret9");
   h.dialog.answers = {p, p};
-  h.window.Command4_Click();
-  QCOMPARE(h.messages.Texts(), QStringList({"File locked !"}));
-  h.window.Command5_Click();
-  QCOMPARE(h.messages.Texts(), QStringList({"File locked !", "File Unlocked !"}));
+  h.form.Command4_Click();
+  QCOMPARE(Texts(h.messages), QStringList({"File locked !"}));
+  h.form.Command5_Click();
+  QCOMPARE(Texts(h.messages), QStringList({"File locked !", "File Unlocked !"}));
   QCOMPARE(Child<QLabel>(h.window, "Label16")->text(), QString("my report 2.doc"));
-  QCOMPARE(h.dialog.asked.back().title, QString("Sealdoor - Unlock File(s)"));
+  QCOMPARE(h.dialog.asked.back().title, std::string("Sealdoor - Unlock File(s)"));
   QVERIFY(!IsLocked(p));
   QCOMPARE(fs::file_size(p), 5000u);
 }
@@ -143,9 +146,9 @@ void DispatchTest::folderEndingWithSeparator() {
   const auto p = f.Make("x.bin", 300);
   TypePassword(h, "pw");
   h.dialog.answers = {Several(f.Path() + "/", {"x.bin"})};  // "/dir/" + "/" + "x.bin"
-  h.window.Command4_Click();
+  h.form.Command4_Click();
   QVERIFY(IsLocked(p));
-  QCOMPARE(h.messages.Texts(), QStringList({"Files locked !"}));  // one name, but the several form
+  QCOMPARE(Texts(h.messages), QStringList({"Files locked !"}));  // one name, but the several form
 }
 
 void DispatchTest::countersFor100And10Bytes() {
@@ -156,10 +159,10 @@ void DispatchTest::countersFor100And10Bytes() {
   TypePassword(h, "pw");
   double totalAtFirstLine = -1;
   h.dialog.answers = {Several(f.Path(), {"a", "b"})};
-  h.window.Command4_Click();
-  totalAtFirstLine = h.window.Counters().TotalLines;
+  h.form.Command4_Click();
+  totalAtFirstLine = h.form.Counters().TotalLines;
   QCOMPARE(totalAtFirstLine, 2.0);             // 110 / 54, remainder dropped
-  QCOMPARE(h.window.Counters().LinesDone, 3.0);  // 2 lines for a, 1 for b
+  QCOMPARE(h.form.Counters().LinesDone, 3.0);  // 2 lines for a, 1 for b
 }
 
 void DispatchTest::countersHoldAByteTotalPast2GiB() {
@@ -170,10 +173,10 @@ void DispatchTest::countersHoldAByteTotalPast2GiB() {
   fs::resize_file(big, 3ull << 30);  // sparse: no disk space taken
   TypePassword(h, "pw");
   h.dialog.answers = {big};
-  h.window.Command5_Click();  // not locked: refused at once, the total lowered by length / 74
-  QCOMPARE(h.messages.Texts(), QStringList({"'" + QString::fromStdString(big) + "' is not a locked file !"}));
+  h.form.Command5_Click();  // not locked: refused at once, the total lowered by length / 74
+  QCOMPARE(Texts(h.messages), QStringList({"'" + QString::fromStdString(big) + "' is not a locked file !"}));
   const double bytes = 3221225472.0;
-  QCOMPARE(h.window.Counters().TotalLines, std::floor(bytes / 54) - bytes / 74);
+  QCOMPARE(h.form.Counters().TotalLines, std::floor(bytes / 54) - bytes / 74);
 }
 
 void DispatchTest::closingMessageFollowsTheLastFile() {
@@ -184,20 +187,20 @@ void DispatchTest::closingMessageFollowsTheLastFile() {
     Harness h;  // first refused (not locked), second unlocked: closing message
     TypePassword(h, "pw");
     h.dialog.answers = {other, Several(f.Path(), {"plain", "other"})};
-    h.window.Command4_Click();
+    h.form.Command4_Click();
     h.messages.shown.clear();
-    h.window.Command5_Click();
-    QCOMPARE(h.messages.Texts(),
+    h.form.Command5_Click();
+    QCOMPARE(Texts(h.messages),
              QStringList({"'" + QString::fromStdString(plain) + "' is not a locked file !", "Files Unlocked !"}));
   }
   {
     Harness h;  // first unlocked, last refused: no closing message
     TypePassword(h, "pw");
     h.dialog.answers = {other, Several(f.Path(), {"other", "plain"})};
-    h.window.Command4_Click();
+    h.form.Command4_Click();
     h.messages.shown.clear();
-    h.window.Command5_Click();
-    QCOMPARE(h.messages.Texts(), QStringList({"'" + QString::fromStdString(plain) + "' is not a locked file !"}));
+    h.form.Command5_Click();
+    QCOMPARE(Texts(h.messages), QStringList({"'" + QString::fromStdString(plain) + "' is not a locked file !"}));
     QVERIFY(!IsLocked(other));
   }
 }
@@ -209,20 +212,20 @@ void DispatchTest::busyWhileRunningAndTidyAfter() {
   f.Make("next", 800);
   TypePassword(h, "pw");
   h.dialog.answers = {locked, Several(f.Path(), {"locked", "next"})};
-  h.window.Command4_Click();
+  h.form.Command4_Click();
   h.messages.shown.clear();
   bool disabled = false, busy = false;
   QString status;
   QColor statusColour;
-  h.messages.onShow = [&](const QString& text) {
-    if (!text.endsWith("already locked !")) return;
+  h.messages.onShow = [&](const std::string& text) {
+    if (!text.ends_with("already locked !")) return;
     auto* l12 = Child<QLabel>(h.window, "Label12");
     disabled = !h.window.isEnabled();
     busy = h.pointer.busy;
     status = l12->text();
     statusColour = l12->palette().color(QPalette::WindowText);
   };
-  h.window.Command4_Click();
+  h.form.Command4_Click();
   QVERIFY(disabled);
   QVERIFY(busy);
   QCOMPARE(status, QString("\n\rWorking...  Plese wait..."));
@@ -243,16 +246,17 @@ void DispatchTest::unlockAndOpenOpensOnlyAfterSuccess() {
   const auto setup = f.Make("setup.exe", 2000);
   TypePassword(h, "pw");
   h.dialog.answers = {setup, setup};
-  h.window.Command6_Click();  // not locked: refused, nothing opened
+  h.form.Command6_Click();  // not locked: refused, nothing opened
   QVERIFY(h.starter.started.empty());
-  QCOMPARE(h.messages.Texts(), QStringList({"'" + QString::fromStdString(setup) + "' is not a locked file !"}));
-  QVERIFY(!h.dialog.asked.back().multiSelect);
-  QCOMPARE(h.dialog.asked.back().title, QString("Sealdoor - Open File"));
+  QCOMPARE(Texts(h.messages), QStringList({"'" + QString::fromStdString(setup) + "' is not a locked file !"}));
+  QVERIFY(!h.dialog.asked.back().MultiSelect());
+  QCOMPARE(h.dialog.asked.back().flags, 3690508);
+  QCOMPARE(h.dialog.asked.back().title, std::string("Sealdoor - Open File"));
 
   h.dialog.answers = {setup, setup};
-  h.window.Command4_Click();
+  h.form.Command4_Click();
   h.messages.shown.clear();
-  h.window.Command6_Click();
+  h.form.Command6_Click();
   QVERIFY(!IsLocked(setup));
   QCOMPARE(h.starter.started, (std::vector<std::vector<std::string>>{{setup}}));
   QVERIFY(h.messages.shown.empty());  // no closing message for this action
@@ -263,14 +267,33 @@ void DispatchTest::unlockAndOpenOpensOnlyAfterSuccess() {
 void DispatchTest::realDialogOffersWhatEachActionNeeds() {
   Folder f;
   const auto noDot = f.Make("README", 10);
-  const auto txt = f.Make("notes.txt", 10);
-  for (const bool several : {true, false}) {
-    sealdoor::ui::QtFileDialog dialog;
+  f.Make("notes.txt", 10);
+  f.Make("b file.txt", 10);
+  Folder other;
+  const auto elsewhere = other.Make("p.txt", 10);
+  f.Make("p.txt", 10);  // the same name in the first folder: not the one chosen
+  struct Round {
+    bool several;
+    QString typed;
+    std::string expected;
+  };
+  // The same dialog opened again and again in one run, with names typed as a
+  // person types them, a name from another folder among them.
+  const std::vector<Round> rounds = {
+      {true, "\"README\" \"notes.txt\" \"b file.txt\"", Several(f.Path(), {"README", "notes.txt", "b file.txt"})},
+      {true, "\"README\" \"notes.txt\" \"b file.txt\"", Several(f.Path(), {"README", "notes.txt", "b file.txt"})},
+      {true, "\"" + QString::fromStdString(elsewhere) + "\" \"notes.txt\"",
+       Several(other.Path(), {"p.txt", f.Path() + "/notes.txt"})},
+      {false, "README", noDot},
+  };
+  sealdoor::ui::QtFileDialog dialog;
+  dialog.SetQtDialogOnly(true);
+  for (const auto& round : rounds) {
     sealdoor::ui::FileDialogOptions options;
-    options.initialDir = f.dir.path();
+    options.initialDir = f.Path();
     options.title = "Sealdoor - Lock File(s)";
     options.filter = "All Files (*.*)|*.*|Text (*.txt)|*.txt";
-    options.multiSelect = several;
+    options.flags = round.several ? 3691020 : 3690508;
     QStringList visible;
     dialog.onShown = [&](QFileDialog& d) {
       // Whatever fails below, the dialog must close, or exec() never returns.
@@ -280,32 +303,35 @@ void DispatchTest::realDialogOffersWhatEachActionNeeds() {
           if (d.isVisible()) d.reject();
         }
       } closer{d};
-      QCOMPARE(d.fileMode(), several ? QFileDialog::ExistingFiles : QFileDialog::ExistingFile);
+      QCOMPARE(d.fileMode(), round.several ? QFileDialog::ExistingFiles : QFileDialog::ExistingFile);
       QVERIFY(d.testOption(QFileDialog::DontResolveSymlinks));
       QCOMPARE(d.windowTitle(), QString("Sealdoor - Lock File(s)"));
       auto* view = d.findChild<QListView*>("listView");
-      QTRY_VERIFY_WITH_TIMEOUT(view && view->model()->rowCount(view->rootIndex()) == 2, 30000);
+      QTRY_VERIFY_WITH_TIMEOUT(view && view->model()->rowCount(view->rootIndex()) == 4, 30000);
       for (int r = 0; r < view->model()->rowCount(view->rootIndex()); ++r)
         visible << view->model()->index(r, 0, view->rootIndex()).data().toString();
-      // Choose as a person does: type the names into the file name box.
+      // Choose as a person does: type the names into the file name box, key
+      // by key, and press "Open".
       auto* edit = d.findChild<QLineEdit*>("fileNameEdit");
-      QVERIFY(edit);
-      edit->setText(several ? QString("\"README\" \"notes.txt\"") : QString("README"));
-      const QStringList expected = several ? QStringList({QString::fromStdString(noDot), QString::fromStdString(txt)})
-                                           : QStringList({QString::fromStdString(noDot)});
-      QTRY_COMPARE_WITH_TIMEOUT(d.selectedFiles(), expected, 30000);
-      static_cast<QDialog&>(d).accept();  // QFileDialog::accept checks the choice
-      QVERIFY(!d.isVisible());
+      auto* buttons = d.findChild<QDialogButtonBox*>("buttonBox");
+      QVERIFY(edit && buttons);
+      d.activateWindow();
+      QVERIFY(QTest::qWaitForWindowActive(&d));
+      edit->setFocus();
+      QTRY_VERIFY(edit->hasFocus());
+      QTest::keyClicks(edit, round.typed);
+      QCOMPARE(edit->text(), round.typed);
+      QTest::qWait(50);  // the dialog follows the typing with its list's selection
+      QPushButton* open = buttons->button(QDialogButtonBox::Open);
+      QVERIFY(open && open->isEnabled());
+      QTest::mouseClick(open, Qt::LeftButton);
+      QTRY_VERIFY_WITH_TIMEOUT(!d.isVisible(), 10000);
     };
     const auto chosen = dialog.Show(options);
     visible.sort();
-    QCOMPARE(visible, QStringList({"README", "notes.txt"}));  // "*.*" shows a name without a dot
+    QCOMPARE(visible, QStringList({"README", "b file.txt", "notes.txt", "p.txt"}));  // "*.*": names without a dot too
     QVERIFY(chosen.has_value());
-    if (several) {
-      QCOMPARE(*chosen, Several(f.Path(), {"README", "notes.txt"}));
-    } else {
-      QCOMPARE(*chosen, noDot);
-    }
+    QCOMPARE(*chosen, round.expected);
   }
   QCOMPARE(sealdoor::ui::NameFilters("All Files (*.*)|*.*|Pictures (*.jpg;*.gif)|*.jpg;*.gif"),
            QStringList({"All Files (*.*) (*)", "Pictures (*.jpg;*.gif) (*.jpg *.gif)"}));

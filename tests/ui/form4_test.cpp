@@ -8,6 +8,7 @@
 using sealdoor::MessageStyle;
 using sealdoor::test::Child;
 using sealdoor::test::Harness;
+using sealdoor::test::Texts;
 
 namespace {
 
@@ -183,7 +184,7 @@ void Form4Test::passwordInput() {
   Harness h;
   auto* text1 = Child<QLineEdit>(h.window, "Text1");
   bool hintWhileMessage = false;
-  h.messages.onShow = [&](const QString&) {
+  h.messages.onShow = [&](const std::string&) {
     hintWhileMessage = Child(h.window, "Label13")->isVisibleTo(&h.window) && text1->text().isEmpty();
   };
   h.window.show();
@@ -192,7 +193,7 @@ void Form4Test::passwordInput() {
   QCOMPARE(text1->text(), left);
   QCOMPARE(int(h.messages.shown.size()), messages);
   if (messages) {
-    QCOMPARE(h.messages.shown[0].first, QString("Invalid characters in password !\n\rEnter letters or digits only."));
+    QCOMPARE(QString::fromStdString(h.messages.shown[0].first), QString("Invalid characters in password !\n\rEnter letters or digits only."));
     QCOMPARE(h.messages.shown[0].second, MessageStyle::None);
     QVERIFY(hintWhileMessage);  // emptied, hint shown, then the message
   }

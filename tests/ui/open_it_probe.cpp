@@ -3,21 +3,20 @@
 // The open-it tests start it afresh for every scenario: GIO caches what it
 // has read about the desktop for the life of a process.
 
-#include <QApplication>
 #include <cstdio>
 
-#include "shell/program_starter.h"
+#include "recording_view.h"
+#include "shell/spawn_starter.h"
 #include "shell/system_folders.h"
 #include "ui/file_dialog.h"
-#include "ui/form4.h"
 #include "ui/message_boxes.h"
 #include "ui/pointer.h"
 
 namespace {
 
 struct PrintedMessages final : sealdoor::ui::MessageBoxes {
-  void Show(const QString& text, sealdoor::MessageStyle style) override {
-    std::printf("message %d: %s\n", static_cast<int>(style), qPrintable(text));
+  void Show(std::string_view text, sealdoor::MessageStyle style) override {
+    std::printf("message %d: %.*s\n", static_cast<int>(style), static_cast<int>(text.size()), text.data());
   }
 };
 struct NoPointer final : sealdoor::ui::Pointer {
@@ -31,17 +30,17 @@ struct NoDialog final : sealdoor::ui::FileDialog {
 }  // namespace
 
 int main(int argc, char** argv) {
-  QApplication app(argc, argv);
   if (argc != 2) return 2;
   sealdoor::shell::GetSystemFolders();
   PrintedMessages messages;
   NoPointer pointer;
   NoDialog dialog;
   sealdoor::shell::SpawnStarter starter;
-  sealdoor::ui::Form4 window({messages, pointer, dialog, starter});
-  window.SetOpenPause(0);
+  sealdoor::test::RecordingView view;
+  sealdoor::ui::Form4 form(view, {messages, pointer, dialog, starter});
+  form.SetOpenPause(0);
   bool result = true;
-  window.OpenIt(argv[1], result);
+  form.OpenIt(argv[1], result);
   std::fflush(stdout);
   return 0;
 }

@@ -2,7 +2,7 @@
 #include <QPointer>
 #include <QWidget>
 
-#include "message_boxes.h"
+#include "ui/message_boxes.h"
 
 namespace sealdoor::ui {
 
@@ -11,7 +11,7 @@ namespace sealdoor::ui {
 class QtMessageBoxes final : public MessageBoxes {
  public:
   void SetParent(QWidget* parent) { parent_ = parent; }
-  void Show(const QString& text, MessageStyle style) override;
+  void Show(std::string_view text, MessageStyle style) override;
 
  private:
   QPointer<QWidget> parent_;

@@ -1,5 +1,5 @@
 #pragma once
-#include "pointer.h"
+#include "ui/pointer.h"
 
 namespace sealdoor::ui {
 

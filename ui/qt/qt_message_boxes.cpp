@@ -4,7 +4,7 @@
 
 namespace sealdoor::ui {
 
-void QtMessageBoxes::Show(const QString& text, MessageStyle style) {
+void QtMessageBoxes::Show(std::string_view text, MessageStyle style) {
   QMessageBox::Icon icon = QMessageBox::NoIcon;
   switch (style) {
     case MessageStyle::None: icon = QMessageBox::NoIcon; break;
@@ -12,7 +12,8 @@ void QtMessageBoxes::Show(const QString& text, MessageStyle style) {
     case MessageStyle::Exclamation: icon = QMessageBox::Warning; break;
     case MessageStyle::Information: icon = QMessageBox::Information; break;
   }
-  QMessageBox box(icon, QStringLiteral("Sealdoor"), text, QMessageBox::Ok, parent_);
+  QMessageBox box(icon, QStringLiteral("Sealdoor"), QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())),
+                  QMessageBox::Ok, parent_);
   box.exec();
 }
 

@@ -1,10 +1,17 @@
-#include "program_starter.h"
-
 #include <glib.h>
+
+#include "command_line.h"
+#include "spawn_starter.h"
 
 namespace sealdoor::shell {
 
-std::expected<void, std::string> SpawnStarter::Start(const std::vector<std::string>& argv) {
+std::expected<void, std::string> SpawnStarter::StartFile(const std::string& path) { return Spawn({path}); }
+
+std::expected<void, std::string> SpawnStarter::StartCommand(const std::string& prefix, const std::string& path) {
+  return Spawn(CommandArguments(prefix, path));
+}
+
+std::expected<void, std::string> SpawnStarter::Spawn(const std::vector<std::string>& argv) {
   if (argv.empty() || argv.front().empty()) return std::unexpected(std::string("no program named"));
   std::vector<gchar*> raw;
   raw.reserve(argv.size() + 1);

@@ -1,0 +1,246 @@
+// The window's behaviour with no toolkit: the password box, hover
+// feedback, the button handlers, the batch and its closing, OpenIt, drops.
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <fstream>
+#include <optional>
+
+#include "../engine/test_support.h"
+#include "engine/format.h"
+#include "recording_view.h"
+#include "service_fakes.h"
+#include "shell/module2.h"
+
+namespace sealdoor::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Behaviour {
+  RecordingView view;
+  FakeMessages messages;
+  FakePointer pointer;
+  FakeDialog dialog;
+  FakeStarter starter;
+  ui::Form4 form{view, {messages, pointer, dialog, starter}};
+  Behaviour() {
+    view.form = &form;
+    form.Form_Load();
+    form.SetOpenPause(0);
+  }
+};
+
+bool IsLocked(const fs::path& p) { return format::IsLocked(ReadBytes(p)); }
+
+const std::string kInvalid = "Invalid characters in password !\n\rEnter letters or digits only.";
+
+TEST(Form4Behaviour, LoadSetsTheCaptionAndThePointer) {
+  Behaviour b;
+  EXPECT_EQ(b.view.caption, "Sealdoor");
+  EXPECT_EQ(b.pointer.history, std::vector<bool>{false});
+  EXPECT_FALSE(b.view.hint);
+}
+
+TEST(Form4Behaviour, PasswordBoxKeepsLettersAndDigitsOnly) {
+  struct Case {
+    std::vector<std::string> changes;  // each a change of the box's text
+    std::string left;
+    int messages;
+  };
+  const std::vector<Case> cases = {
+      {{"a", "ab", "abc", "abc1"}, "abc1", 0},
+      {{"0123456789"}, "0123456789", 0},
+      {{"a", "a!"}, "", 1},
+      {{"abc def"}, "", 1},      // pasted with a space
+      {{"a b!c_d"}, "", 1},      // many refused: one message
+      {{"caf\xc3\xa9"}, "", 1},  // an accented letter
+      {{"x_"}, "", 1},
+      {{"x`"}, "", 1},
+      {{"["}, "", 1},
+  };
+  for (const auto& c : cases) {
+    Behaviour b;
+    bool hintWhileMessage = false;
+    b.messages.onShow = [&](const std::string&) { hintWhileMessage = b.view.hint && b.view.text1.empty(); };
+    for (const auto& text : c.changes) b.view.SetText1(text);
+    EXPECT_EQ(b.view.text1, c.left) << c.changes.back();
+    ASSERT_EQ(static_cast<int>(b.messages.shown.size()), c.messages) << c.changes.back();
+    if (c.messages) {
+      EXPECT_EQ(b.messages.shown[0], std::make_pair(kInvalid, MessageStyle::None));
+      EXPECT_TRUE(hintWhileMessage);  // emptied, hint shown, then the message
+    }
+    EXPECT_EQ(b.view.hint, c.left.empty());
+  }
+}
+
+TEST(Form4Behaviour, HoverShowsTheHintAndTurnsThePadlock) {
+  Behaviour b;
+  b.form.Command5_MouseMove();
+  EXPECT_TRUE(b.view.hint);  // the box is empty
+  EXPECT_TRUE(b.view.padlockOpen);
+  b.form.Frame3_MouseMove();  // no status text: nothing changes
+  EXPECT_TRUE(b.view.padlockOpen);
+  b.form.Command4_MouseMove();
+  EXPECT_FALSE(b.view.padlockOpen);
+  b.view.Type("a");
+  EXPECT_FALSE(b.view.hint);
+  b.form.Command6_MouseMove();
+  EXPECT_FALSE(b.view.hint);
+  EXPECT_TRUE(b.view.padlockOpen);
+  b.view.status = "File locked !";  // left by a batch
+  b.form.Frame3_MouseMove();
+  EXPECT_EQ(b.view.status, "");
+  EXPECT_FALSE(b.view.padlockOpen);
+}
+
+TEST(Form4Behaviour, ButtonsWithoutAPasswordOnlyFocusTheBox) {
+  Behaviour b;
+  b.form.Command4_Click();
+  b.form.Command5_Click();
+  b.form.Command6_Click();
+  EXPECT_TRUE(b.view.focusOnText1);
+  EXPECT_TRUE(b.dialog.asked.empty());
+  EXPECT_TRUE(b.messages.shown.empty());
+}
+
+TEST(Form4Behaviour, BatchStartsEmptyAndClosesInTheOrderGiven) {
+  ScratchDir dir;
+  WriteBytes(dir / "a", RandomBytes(5000, 1));
+  Behaviour b;
+  b.view.Type("pw1");
+  b.view.bars = {{Bar::File, 2052}, {Bar::Overall, 2052}};
+  b.view.captions = {{Caption::Label21, "100%"}, {Caption::Label22, "100%"}};
+  // What the window shows at the batch's first yield after its start, and
+  // while the closing message is up.
+  bool sawStart = false;
+  b.view.onYield = [&] {
+    if (sawStart || b.view.enabled) return;
+    sawStart = true;
+    EXPECT_EQ(b.view.status, "\n\rWorking...  Plese wait...");
+    EXPECT_EQ(b.view.statusColour, ui::kRed);
+    EXPECT_TRUE(b.pointer.busy);
+  };
+  b.dialog.answers = {(dir / "a").string()};
+  b.form.Command4_Click();
+  ASSERT_TRUE(sawStart);
+  ASSERT_TRUE(IsLocked(dir / "a"));
+  // Both bars started at 0 and both figures empty: the file's own figures
+  // ran from there; only the closing put the overall figure at 100%.
+  EXPECT_EQ(b.view.bars[Bar::Overall], 2052);
+  EXPECT_EQ(b.view.captions[Caption::Label22], "100%");
+
+  b.dialog.answers = {(dir / "a").string()};
+  b.messages.shown.clear();
+  bool frameHidden = false, pointerNormal = false, stillDisabled = false;
+  b.messages.onShow = [&](const std::string&) {
+    frameHidden = !b.view.progress;
+    pointerNormal = !b.pointer.busy;
+    stillDisabled = !b.view.enabled;
+  };
+  // When the panel first shows the file, before its content ran: both bars
+  // empty and both figures blank, whatever the last batch left.
+  std::optional<std::map<Bar, int>> bars;
+  std::map<Caption, std::string> figures;
+  b.view.onYield = [&] {
+    if (bars || !b.view.progress) return;
+    bars = b.view.bars;
+    figures = b.view.captions;
+  };
+  b.form.Command5_Click();
+  ASSERT_TRUE(bars);
+  EXPECT_EQ(*bars, (std::map<Bar, int>{{Bar::File, 0}, {Bar::Overall, 0}}));
+  EXPECT_EQ(figures[Caption::Label21], "");
+  EXPECT_EQ(figures[Caption::Label22], "");
+  EXPECT_EQ(b.messages.Texts(), std::vector<std::string>{"File Unlocked !"});
+  EXPECT_TRUE(frameHidden);
+  EXPECT_TRUE(pointerNormal);
+  EXPECT_TRUE(stillDisabled);  // enabled only after the message closes
+  EXPECT_TRUE(b.view.enabled);
+  EXPECT_EQ(b.view.status, "");
+  EXPECT_EQ(b.view.statusColour, ui::kBlack);
+  EXPECT_EQ(b.view.captions[Caption::Label16], "a");
+}
+
+TEST(Form4Behaviour, TheTitleBarsCloseWaitsForTheBatch) {
+  ScratchDir dir;
+  WriteBytes(dir / "a", RandomBytes(3000, 2));
+  Behaviour b;
+  b.view.Type("pw1");
+  bool cancelledDuring = false;
+  b.view.onYield = [&] {
+    if (b.view.enabled) return;
+    bool cancel = false;
+    b.form.Form_QueryUnload(cancel);
+    cancelledDuring = cancel;
+  };
+  b.dialog.answers = {(dir / "a").string()};
+  b.form.Command4_Click();
+  EXPECT_TRUE(cancelledDuring);
+  EXPECT_FALSE(b.view.ended);
+  bool cancel = true;
+  b.form.Form_QueryUnload(cancel);
+  EXPECT_FALSE(cancel);
+  EXPECT_TRUE(b.view.ended);
+}
+
+TEST(Form4Behaviour, OpenItPausesWithTheBusyPointerWhileTheWindowWaits) {
+  ScratchDir dir;
+  const fs::path prog = dir / "setup.exe";
+  WriteBytes(prog, RandomBytes(2000, 3));
+  Behaviour b;
+  b.form.SetOpenPause(3);
+  b.view.Type("pw1");
+  b.dialog.answers = {prog.string(), prog.string()};
+  b.form.Command4_Click();
+  std::chrono::steady_clock::time_point started;
+  std::vector<std::pair<bool, bool>> busyAndDisabled;  // at each yield after the start
+  b.starter.onStart = [&] { started = std::chrono::steady_clock::now(); };
+  b.view.onYield = [&] {
+    if (!b.starter.started.empty()) busyAndDisabled.emplace_back(b.pointer.busy, !b.view.enabled);
+  };
+  b.form.Command6_Click();
+  const auto paused = std::chrono::steady_clock::now() - started;
+  EXPECT_EQ(b.starter.started, (std::vector<std::vector<std::string>>{{prog.string()}}));
+  EXPECT_GE(paused, std::chrono::seconds(3));
+  // The pause serves the window throughout with the busy pointer; the last
+  // yield comes with the pointer back, and the window stays disabled until
+  // OpenIt has returned.
+  ASSERT_GT(busyAndDisabled.size(), 10u);
+  for (std::size_t i = 0; i + 1 < busyAndDisabled.size(); ++i) EXPECT_EQ(busyAndDisabled[i], std::make_pair(true, true));
+  EXPECT_EQ(busyAndDisabled.back(), std::make_pair(false, true));
+  EXPECT_TRUE(b.view.enabled);
+  EXPECT_FALSE(b.pointer.busy);
+}
+
+TEST(Form4Behaviour, DroppedFilesRunTheButtonsBatch) {
+  ScratchDir dir;
+  fs::create_directory(dir / "other");
+  WriteBytes(dir / "a", RandomBytes(3000, 4));
+  WriteBytes(dir / "other" / "b", RandomBytes(3000, 5));
+  const std::vector<std::string> both = {(dir / "a").string(), (dir / "other" / "b").string()};
+  Behaviour b;
+  b.form.DropFiles(1, both);  // no password: as the button, nothing but the hint and the focus
+  EXPECT_TRUE(b.view.hint);
+  EXPECT_TRUE(b.view.focusOnText1);
+  EXPECT_FALSE(IsLocked(dir / "a"));
+
+  b.view.Type("pw1");
+  b.form.DropFiles(1, both);
+  EXPECT_TRUE(IsLocked(dir / "a") && IsLocked(dir / "other" / "b"));
+  EXPECT_EQ(b.messages.Texts(), std::vector<std::string>{"Files locked !"});
+  EXPECT_TRUE(b.dialog.asked.empty());
+
+  b.form.DropFiles(3, both);  // "Unlock and Open" takes one
+  EXPECT_EQ(b.messages.shown.back(),
+            std::make_pair(std::string("\"Unlock and Open\" takes one file at a time."), MessageStyle::Exclamation));
+  EXPECT_TRUE(IsLocked(dir / "a"));
+
+  b.form.DropFiles(2, {(dir / "a").string()});
+  EXPECT_FALSE(IsLocked(dir / "a"));
+  EXPECT_EQ(b.messages.shown.back().first, "File Unlocked !");
+}
+
+}  // namespace
+}  // namespace sealdoor::test

@@ -1,0 +1,52 @@
+#pragma once
+// The window without a toolkit: a view that keeps the state Form4 gives its
+// controls, so the behaviour can be tested alone.
+
+#include <functional>
+#include <map>
+#include <string>
+
+#include "ui/form4.h"
+#include "ui/form4_view.h"
+
+namespace sealdoor::test {
+
+struct RecordingView final : ui::Form4View {
+  ui::Form4* form = nullptr;  // gets Text1_Change, as the toolkit's change event would
+  std::string caption, text1, status;
+  ui::Rgb statusColour{};
+  bool hint = false, padlockOpen = false, progress = false, enabled = true, focusOnText1 = false, ended = false;
+  std::map<Caption, std::string> captions;
+  std::map<Bar, int> bars{{Bar::File, 12}, {Bar::Overall, 12}};
+  int yields = 0;
+  std::function<void()> onYield;
+
+  void SetWindowCaption(std::string_view text) override { caption = text; }
+  std::string Text1() const override { return text1; }
+  void SetText1(std::string_view text) override {
+    text1 = text;
+    if (form) form->Text1_Change();
+  }
+  // Typing: the box changes, then the change event runs.
+  void Type(std::string_view text) { SetText1(text1 + std::string(text)); }
+  void FocusText1() override { focusOnText1 = true; }
+  void SetHintVisible(bool visible) override { hint = visible; }
+  void ShowPadlock(bool open) override { padlockOpen = open; }
+  std::string StatusText() const override { return status; }
+  void SetStatus(std::string_view text, ui::Rgb colour) override {
+    status = text;
+    statusColour = colour;
+  }
+  void SetProgressVisible(bool visible) override { progress = visible; }
+  void SetCaption(Caption which, std::string_view text) override { captions[which] = text; }
+  void SetBarWidth(Bar which, int twips) override { bars[which] = twips; }
+  void SetEnabled(bool e) override { enabled = e; }
+  bool Enabled() const override { return enabled; }
+  void Yield() override {
+    ++yields;
+    if (onYield) onYield();
+  }
+  void EndProgram() override { ended = true; }
+};
+
+}  // namespace sealdoor::test

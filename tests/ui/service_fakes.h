@@ -1,0 +1,73 @@
+#pragma once
+// Stand-ins for the window's platform services: each records what it was
+// asked and answers as the test scripted it. No toolkit.
+
+#include <deque>
+#include <expected>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "engine/window_port.h"
+#include "shell/program_starter.h"
+#include "ui/file_dialog.h"
+#include "ui/message_boxes.h"
+#include "ui/pointer.h"
+
+namespace sealdoor::test {
+
+struct FakeMessages final : ui::MessageBoxes {
+  std::vector<std::pair<std::string, MessageStyle>> shown;
+  std::function<void(const std::string&)> onShow;  // runs while the box is "open"
+  void Show(std::string_view text, MessageStyle style) override {
+    shown.emplace_back(std::string(text), style);
+    if (onShow) onShow(shown.back().first);
+  }
+  [[nodiscard]] std::vector<std::string> Texts() const {
+    std::vector<std::string> t;
+    for (const auto& s : shown) t.push_back(s.first);
+    return t;
+  }
+};
+
+struct FakePointer final : ui::Pointer {
+  bool busy = false;
+  std::vector<bool> history;
+  void SetBusy() override { history.push_back(busy = true); }
+  void SetNormal() override { history.push_back(busy = false); }
+};
+
+struct FakeDialog final : ui::FileDialog {
+  std::deque<std::optional<std::string>> answers;  // nullopt: the user cancels
+  std::vector<ui::FileDialogOptions> asked;
+  std::optional<std::string> Show(const ui::FileDialogOptions& options) override {
+    asked.push_back(options);
+    if (answers.empty()) return std::nullopt;
+    auto a = answers.front();
+    answers.pop_front();
+    return a;
+  }
+};
+
+// Records {path} for a file started as a program, {prefix, path} for a
+// registered command.
+struct FakeStarter final : shell::ProgramStarter {
+  std::vector<std::vector<std::string>> started;
+  std::optional<std::string> failWith;
+  std::function<void()> onStart;
+  std::expected<void, std::string> StartFile(const std::string& path) override { return Record({path}); }
+  std::expected<void, std::string> StartCommand(const std::string& prefix, const std::string& path) override {
+    return Record({prefix, path});
+  }
+
+ private:
+  std::expected<void, std::string> Record(std::vector<std::string> argv) {
+    started.push_back(std::move(argv));
+    if (onStart) onStart();
+    if (failWith) return std::unexpected(*failWith);
+    return {};
+  }
+};
+
+}  // namespace sealdoor::test

@@ -1,0 +1,287 @@
+#include "qt_form4.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QScreen>
+#include <optional>
+
+#include "engine/password_rule.h"
+#include "padlock.h"
+#include "twips.h"
+#include "ui/form4.h"
+
+namespace sealdoor::ui {
+namespace {
+
+const QColor kLightGrey(192, 192, 192);
+const QColor kBlue(0, 0, 255);
+const QColor kDarkBlue(0, 0, 192);
+const QColor kRedText(255, 0, 0);
+
+QString Text(std::string_view s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
+
+QColor InfoBackground() { return QApplication::palette().color(QPalette::ToolTipBase); }
+
+// "MS Sans Serif" has no place here; a plain sans-serif face stands in.
+QFont SansFont(qreal points, bool bold = false, bool underline = false) {
+  QFont f(QStringLiteral("DejaVu Sans"));
+  f.setStyleHint(QFont::SansSerif);
+  f.setPointSizeF(points);
+  f.setBold(bold);
+  f.setUnderline(underline);
+  return f;
+}
+
+// Colours are set for every colour group, so a label keeps its look while
+// the window is disabled during a batch (only the buttons and the password
+// box grey out).
+void SetColours(QWidget* w, std::optional<QColor> background, std::optional<QColor> text) {
+  QPalette p = w->palette();
+  if (!text) text = QApplication::palette().color(QPalette::Active, QPalette::WindowText);
+  if (background) {
+    p.setColor(QPalette::Window, *background);
+    w->setAutoFillBackground(true);
+  }
+  if (text) p.setColor(QPalette::WindowText, *text);
+  w->setPalette(p);
+}
+
+QLabel* MakeLabel(QWidget* parent, const char* name, QRect place, const QString& text = {}) {
+  auto* l = new QLabel(text, parent);
+  l->setObjectName(QLatin1String(name));
+  l->setGeometry(place);
+  SetColours(l, std::nullopt, std::nullopt);
+  return l;
+}
+
+}  // namespace
+
+QtForm4::QtForm4(QWidget* parent)
+    : QWidget(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint) {
+  setObjectName(QStringLiteral("Form4"));
+  BuildControls();
+  setFixedSize(Px(5664), Px(3012));
+  setWindowIcon(PadlockIcon());
+  if (const QScreen* screen = QGuiApplication::primaryScreen())
+    move(screen->availableGeometry().center() - rect().center());
+}
+
+QtForm4::~QtForm4() = default;
+
+void QtForm4::BuildControls() {
+  setFont(SansFont(8));
+  const QColor info = InfoBackground();
+
+  Frame3 = new QFrame(this);
+  Frame3->setObjectName(QStringLiteral("Frame3"));
+  Frame3->setGeometry(TwipsRect(120, 0, 5412, 2892));
+  SetColours(Frame3, kLightGrey, std::nullopt);
+  Frame3->setMouseTracking(true);
+  Frame3->installEventFilter(this);
+
+  Label8 = MakeLabel(Frame3, "Label8", TwipsRect(240, 360, 3252, 1812));
+  SetColours(Label8, info, std::nullopt);
+  Label9 = MakeLabel(Frame3, "Label9", TwipsRect(360, 480, 3012, 612));
+  SetColours(Label9, info, kDarkBlue);
+  Label9->setFont(SansFont(9.6));
+  for (int i = 0; i < 2; ++i) {
+    Image1[static_cast<std::size_t>(i)] = new PadlockPicture(i == 1, Frame3);
+    Image1[static_cast<std::size_t>(i)]->setObjectName(QStringLiteral("Image1"));
+    Image1[static_cast<std::size_t>(i)]->setProperty("Index", i);
+    Image1[static_cast<std::size_t>(i)]->setGeometry(TwipsRect(360, 480, 384, 384));
+  }
+  Image1[1]->hide();
+  Label10 = MakeLabel(Frame3, "Label10", TwipsRect(960, 480, 2532, 252),
+                      QStringLiteral("Sealdoor Version 1.01"));
+  SetColours(Label10, info, kBlue);
+  Label10->setFont(SansFont(9.6));
+  Label11 = MakeLabel(Frame3, "Label11", TwipsRect(960, 720, 2412, 252),
+                      QStringLiteral("Password file locker"));
+  SetColours(Label11, info, std::nullopt);
+  Label12 = MakeLabel(Frame3, "Label12", TwipsRect(1080, 1080, 2292, 492));
+  SetColours(Label12, info, Qt::black);
+  Label12->setFont(SansFont(7.8, true));
+  Label12->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+  Label13 = MakeLabel(Frame3, "Label13", TwipsRect(360, 1800, 3012, 252),
+                      QStringLiteral("Enter password first !"));
+  SetColours(Label13, info, kRedText);
+  Label13->setFont(SansFont(7.8, true));
+  Label13->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+  Label13->hide();
+  Label2 = MakeLabel(Frame3, "Label2", TwipsRect(240, 2340, 852, 252), QStringLiteral("Password:"));
+
+  Text1_ = new QLineEdit(Frame3);
+  Text1_->setObjectName(QStringLiteral("Text1"));
+  Text1_->setGeometry(TwipsRect(1200, 2340, 2292, 288));
+  Text1_->setEchoMode(QLineEdit::Password);
+  Text1_->setStyleSheet(QStringLiteral("QLineEdit { lineedit-password-character: 42; }"));
+  Text1_->setMaxLength(static_cast<int>(kMaxPassword));
+  connect(Text1_, &QLineEdit::textChanged, this, [this] {
+    if (form_) form_->Text1_Change();
+  });
+
+  auto button = [this](const char* name, QRect place, const QString& caption) {
+    auto* b = new QPushButton(caption, Frame3);
+    b->setObjectName(QLatin1String(name));
+    b->setGeometry(place);
+    b->setAutoDefault(false);
+    b->setDefault(false);
+    b->setMouseTracking(true);
+    b->installEventFilter(this);
+    return b;
+  };
+  Command4 = button("Command4", TwipsRect(3720, 360, 1572, 372), QStringLiteral("Lock Files"));
+  Command5 = button("Command5", TwipsRect(3720, 960, 1572, 372), QStringLiteral("Unlock Files"));
+  Command6 = button("Command6", TwipsRect(3720, 1560, 1572, 372), QStringLiteral("Unlock and Open"));
+  Command7 = button("Command7", TwipsRect(3720, 2280, 1572, 372), QStringLiteral("Close"));
+  connect(Command4, &QPushButton::clicked, this, [this] {
+    if (form_) form_->Command4_Click();
+  });
+  connect(Command5, &QPushButton::clicked, this, [this] {
+    if (form_) form_->Command5_Click();
+  });
+  connect(Command6, &QPushButton::clicked, this, [this] {
+    if (form_) form_->Command6_Click();
+  });
+  connect(Command7, &QPushButton::clicked, this, [this] {
+    if (form_) form_->Command7_Click();
+  });
+  setTabOrder(Text1_, Command4);
+  setTabOrder(Command4, Command5);
+  setTabOrder(Command5, Command6);
+  setTabOrder(Command6, Command7);
+
+  Frame4 = new QFrame(Frame3);
+  Frame4->setObjectName(QStringLiteral("Frame4"));
+  Frame4->setGeometry(TwipsRect(240, 960, 3252, 1212));
+  SetColours(Frame4, info, std::nullopt);
+  Label18 = MakeLabel(Frame4, "Label18", TwipsRect(120, 120, 3012, 252), QStringLiteral("Unlock:"));
+  SetColours(Label18, info, kRedText);
+  Label18->setFont(SansFont(7.8, true, true));
+  Label18->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+  Label16 = MakeLabel(Frame4, "Label16", TwipsRect(120, 360, 3012, 252));
+  SetColours(Label16, info, kBlue);
+  Label16->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+  Label19 = MakeLabel(Frame4, "Label19", TwipsRect(120, 680, 492, 252), QStringLiteral("File:"));
+  SetColours(Label19, info, kDarkBlue);
+  Label19->setFont(SansFont(7.8, true));
+  Label20 = MakeLabel(Frame4, "Label20", TwipsRect(120, 920, 492, 204), QStringLiteral("All:"));
+  SetColours(Label20, info, kDarkBlue);
+  Label20->setFont(SansFont(7.8, true));
+  auto bar = [&](std::array<QLabel*, 2>& arr, const char* name, int top) {
+    for (int i = 0; i < 2; ++i) {
+      auto* l = MakeLabel(Frame4, name, TwipsRect(600, top, i == 0 ? 2052 : 12, 132));
+      l->setProperty("Index", i);
+      l->setFrameShape(QFrame::Box);
+      l->setLineWidth(1);
+      SetColours(l, i == 0 ? info : kBlue, std::nullopt);
+      arr[static_cast<std::size_t>(i)] = l;
+    }
+  };
+  bar(Label15, "Label15", 720);
+  Label21 = MakeLabel(Frame4, "Label21", TwipsRect(2760, 680, 492, 252), QStringLiteral("100%"));
+  SetColours(Label21, info, std::nullopt);
+  bar(Label17, "Label17", 960);
+  Label22 = MakeLabel(Frame4, "Label22", TwipsRect(2760, 920, 492, 252), QStringLiteral("100%"));
+  SetColours(Label22, info, std::nullopt);
+  Frame4->hide();
+}
+
+void QtForm4::SetWindowCaption(std::string_view text) { setWindowTitle(Text(text)); }
+
+std::string QtForm4::Text1() const {
+  // Built a character at a time: no intermediate byte array keeps a copy of
+  // the password behind.
+  const QString text = Text1_->text();
+  std::string out;
+  out.reserve(static_cast<std::size_t>(text.size()) * 3);
+  for (const QChar ch : text) {
+    const char16_t c = ch.unicode();
+    if (c < 0x80) {
+      out += static_cast<char>(c);
+    } else {
+      const QByteArray bytes = QString(ch).toUtf8();
+      out.append(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+    }
+  }
+  return out;
+}
+
+void QtForm4::SetText1(std::string_view text) { Text1_->setText(Text(text)); }
+
+void QtForm4::FocusText1() { Text1_->setFocus(); }
+
+void QtForm4::SetHintVisible(bool visible) { Label13->setVisible(visible); }
+
+void QtForm4::ShowPadlock(bool open) {
+  if (open) {
+    Image1[1]->show();
+    Image1[0]->hide();
+  } else {
+    Image1[1]->hide();
+    Image1[0]->show();
+  }
+}
+
+std::string QtForm4::StatusText() const { return Label12->text().toStdString(); }
+
+void QtForm4::SetStatus(std::string_view text, Rgb colour) {
+  SetColours(Label12, std::nullopt, QColor(colour.r, colour.g, colour.b));
+  Label12->setText(Text(text));
+}
+
+void QtForm4::SetProgressVisible(bool visible) { Frame4->setVisible(visible); }
+
+void QtForm4::SetCaption(Caption which, std::string_view text) {
+  QLabel* label = nullptr;
+  switch (which) {
+    case Caption::Label18: label = Label18; break;
+    case Caption::Label16: label = Label16; break;
+    case Caption::Label21: label = Label21; break;
+    case Caption::Label22: label = Label22; break;
+  }
+  label->setText(Text(text));
+}
+
+void QtForm4::SetBarWidth(Bar which, int twips) {
+  QLabel* fill = which == Bar::File ? Label15[1] : Label17[1];
+  fill->resize(Px(twips), fill->height());
+}
+
+void QtForm4::SetEnabled(bool enabled) { setEnabled(enabled); }
+
+bool QtForm4::Enabled() const { return isEnabled(); }
+
+void QtForm4::Yield() { QCoreApplication::processEvents(); }
+
+void QtForm4::EndProgram() { QCoreApplication::exit(0); }
+
+bool QtForm4::eventFilter(QObject* watched, QEvent* event) {
+  if (form_ && event->type() == QEvent::MouseMove) {
+    if (watched == Command4) form_->Command4_MouseMove();
+    else if (watched == Command5) form_->Command5_MouseMove();
+    else if (watched == Command6) form_->Command6_MouseMove();
+    else if (watched == Frame3) {
+      // Only the panel's own background: a move over one of its controls
+      // reaches the panel too, passed on by the control.
+      const auto* me = static_cast<QMouseEvent*>(event);
+      if (!Frame3->childAt(me->position().toPoint())) form_->Frame3_MouseMove();
+    }
+  }
+  return QWidget::eventFilter(watched, event);
+}
+
+void QtForm4::closeEvent(QCloseEvent* event) {
+  bool cancel = false;
+  if (form_) form_->Form_QueryUnload(cancel);
+  if (cancel)
+    event->ignore();
+  else
+    event->accept();
+}
+
+}  // namespace sealdoor::ui
