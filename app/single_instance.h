@@ -3,22 +3,24 @@
 
 namespace sealdoor::app {
 
-// A per-user lock held for the life of the process. The system releases it
-// when the process ends in any way, so a crash never blocks the next start.
+// One copy of the window per user (per session on Windows): a lock held for
+// the life of the process, which the system releases however the process
+// ends, so a crash never blocks the next start. Where no lock can be had
+// that only this user controls, the window runs rather than refuse.
 class SingleInstance {
  public:
-  // `lockFile`: empty for the default, in $XDG_RUNTIME_DIR or the
-  // temporary folder.
-  explicit SingleInstance(std::string lockFile = {});
+  // `name`: empty for the default place, else the lock's own path (tests).
+  explicit SingleInstance(std::string name = {});
   ~SingleInstance();
   SingleInstance(const SingleInstance&) = delete;
   SingleInstance& operator=(const SingleInstance&) = delete;
 
-  // True when this process holds the lock: no other copy runs.
-  [[nodiscard]] bool First() const noexcept { return fd_ >= 0; }
+  // False when another copy holds the lock.
+  [[nodiscard]] bool First() const noexcept { return first_; }
 
  private:
-  int fd_ = -1;
+  bool first_ = true;
+  long long handle_ = -1;  // the system's handle of the lock
 };
 
 }  // namespace sealdoor::app

@@ -2,6 +2,7 @@
 
 #include "engine/form1.h"
 #include "engine/password_rule.h"
+#include "engine/secure_wipe.h"
 #include "file_dialog.h"
 #include "message_boxes.h"
 #include "pointer.h"
@@ -34,7 +35,9 @@ void Form4::Form_Load() {
   services_.pointer.SetNormal();
 }
 
-void Form4::ApplyHintRule() { view_.SetHintVisible(view_.Text1().empty()); }
+bool Form4::PasswordEmpty() const { return WipedString(view_.Text1()).Get().empty(); }
+
+void Form4::ApplyHintRule() { view_.SetHintVisible(PasswordEmpty()); }
 
 void Form4::Command4_MouseMove() {
   ApplyHintRule();
@@ -67,13 +70,13 @@ void Form4::Form_QueryUnload(bool& cancel) {
 }
 
 void Form4::Text1_Change() {
-  const std::string text = view_.Text1();
-  if (text.empty()) {
+  const WipedString text(view_.Text1());
+  if (text.Get().empty()) {
     view_.SetHintVisible(true);
     return;
   }
   view_.SetHintVisible(false);
-  for (const char ch : text) {
+  for (const char ch : text.Get()) {
     if (!IsPasswordCharacter(static_cast<unsigned char>(ch))) {
       view_.SetText1("");  // runs this handler again, nested
       services_.messages.Show("Invalid characters in password !\n\rEnter letters or digits only.",
@@ -90,7 +93,7 @@ void Form4::Command5_Click() { ActionClick(kFlagsSeveral, 2); }
 void Form4::Command6_Click() { ActionClick(kFlagsOne, 3); }
 
 void Form4::ActionClick(int dialogFlags, int fromwhere) {
-  if (view_.Text1().empty()) {
+  if (PasswordEmpty()) {
     view_.FocusText1();
     return;
   }
@@ -100,7 +103,7 @@ void Form4::ActionClick(int dialogFlags, int fromwhere) {
 
 void Form4::DropFiles(int fromwhere, const std::vector<std::string>& paths) {
   if (paths.empty()) return;
-  if (view_.Text1().empty()) {
+  if (PasswordEmpty()) {
     // As the button would: no password, no batch; the hint says why.
     ApplyHintRule();
     view_.FocusText1();

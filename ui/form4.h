@@ -67,6 +67,8 @@ class Form4 {
   // The three action buttons: a password first, then the dialog.
   void ActionClick(int dialogFlags, int fromwhere);
   void ApplyHintRule();
+  // Whether the password box is empty (its text, a copy, is wiped at once).
+  [[nodiscard]] bool PasswordEmpty() const;
   // Everything after the dialog: the files of `selection`, one by one.
   void RunBatch(int fromwhere, const std::string& selection);
 

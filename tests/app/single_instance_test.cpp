@@ -1,3 +1,9 @@
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -9,6 +15,7 @@ class SingleInstanceTest : public QObject {
  private slots:
   void aSecondCopyEndsAtOnceAndLeavesTheFirst();
   void theLockGoesWithAKilledProcess();
+  void anotherUsersLockCannotKeepItFromStarting();
 };
 
 namespace {
@@ -68,6 +75,35 @@ void SingleInstanceTest::theLockGoesWithAKilledProcess() {
   first.kill();  // as a crash would end it
   first.waitForFinished();
   QVERIFY(sealdoor::app::SingleInstance(lock).First());
+}
+
+void SingleInstanceTest::anotherUsersLockCannotKeepItFromStarting() {
+  // A runtime folder others may write in, and in it a lock that someone
+  // else made for everyone and holds, as another user could in /tmp.
+  QTemporaryDir shared, home;
+  ::chmod(shared.path().toLocal8Bit().constData(), 0777);
+  const QByteArray foreign = (shared.path() + "/sealdoor.lock").toLocal8Bit();
+  const int theirs = ::open(foreign.constData(), O_RDWR | O_CREAT, 0666);
+  QVERIFY(theirs >= 0);
+  ::fchmod(theirs, 0666);
+  if (::geteuid() == 0) QCOMPARE(::fchown(theirs, 65534, 65534), 0);
+  QCOMPARE(::flock(theirs, LOCK_EX), 0);
+  const QByteArray savedRuntime = qgetenv("XDG_RUNTIME_DIR"), savedHome = qgetenv("HOME"),
+                   savedCache = qgetenv("XDG_CACHE_HOME");
+  qputenv("XDG_RUNTIME_DIR", shared.path().toLocal8Bit());
+  qputenv("HOME", home.path().toLocal8Bit());
+  qunsetenv("XDG_CACHE_HOME");
+  {
+    const sealdoor::app::SingleInstance first;
+    QVERIFY(first.First());  // it runs
+    const sealdoor::app::SingleInstance second;
+    QVERIFY(!second.First());  // and one copy still keeps out another
+    QVERIFY(QFileInfo::exists(home.path() + "/.cache/sealdoor/sealdoor.lock"));
+  }
+  qputenv("XDG_RUNTIME_DIR", savedRuntime);
+  qputenv("HOME", savedHome);
+  if (!savedCache.isEmpty()) qputenv("XDG_CACHE_HOME", savedCache);
+  ::close(theirs);
 }
 
 QTEST_GUILESS_MAIN(SingleInstanceTest)

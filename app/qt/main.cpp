@@ -5,7 +5,7 @@
 #include "engine/process_guard.h"
 #include "shell/spawn_starter.h"
 #include "shell/system_folders.h"
-#include "single_instance.h"
+#include "app/single_instance.h"
 #include "ui/form4.h"
 #include "ui/qt/qt_file_dialog.h"
 #include "ui/qt/qt_form4.h"
