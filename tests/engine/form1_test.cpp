@@ -199,6 +199,22 @@ TEST(Progress, UnlockEstimatesSixtyBytesALine) {
   EXPECT_EQ(o.counters.LinesDone, 200);
 }
 
+TEST(Progress, ASmallLockedFileStaysBelowAHundredUntilItsEnd) {
+  ScratchDir dir;
+  WriteBytes(dir / "f", test::RandomBytes(3000, 3));  // 3702 bytes locked: an estimate of 61.7 lines for 56
+  ASSERT_TRUE(Lock(dir / "f"));
+  Outcome o;
+  RunEngine(o, dir / "f", false);
+  ASSERT_TRUE(o.result);
+  std::vector<std::string> figures;
+  for (const auto& c : o.port.calls)
+    if (c.starts_with("Label21 = ")) figures.push_back(c.substr(10));
+  ASSERT_GE(figures.size(), 2u);
+  EXPECT_EQ(figures.back(), "100%");  // set at the end, not by the content
+  for (std::size_t i = 0; i + 1 < figures.size(); ++i) EXPECT_LT(std::stoi(figures[i]), 100) << figures[i];
+  EXPECT_EQ(figures[figures.size() - 2], "90%");  // 56 of 61.7 lines
+}
+
 // Records yields among the other calls, so their place shows.
 struct YieldCountingPort : RecordingPort {
   void Yield() override { calls.push_back("yield"); }

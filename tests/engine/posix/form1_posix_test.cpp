@@ -129,6 +129,20 @@ TEST(Links, AFileWithOtherNamesIsNotLocked) {
   EXPECT_EQ(ReadBytes(dir / "a"), plain);
 }
 
+TEST(Links, UnlockingOneNameOfAFileWithOthersLeavesTheOthersLocked) {
+  // Locking refuses such a file; one that got its other names after it was
+  // locked unlocks under the name chosen, and the other names keep the
+  // locked version (as the README says).
+  ScratchDir dir;
+  const auto plain = test::RandomBytes(800, 10);
+  WriteBytes(dir / "a", plain);
+  ASSERT_TRUE(Lock(dir / "a"));
+  fs::create_hard_link(dir / "a", dir / "b");
+  ASSERT_TRUE(Unlock(dir / "a"));
+  EXPECT_EQ(ReadBytes(dir / "a"), plain);
+  EXPECT_TRUE(format::IsLocked(ReadBytes(dir / "b")));
+}
+
 TEST(NotAFile, FoldersFifosAndMissingFilesAreRefusedAtOnce) {
   ScratchDir dir;
   fs::create_directory(dir / "folder");
