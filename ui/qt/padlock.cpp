@@ -56,16 +56,18 @@ void PaintPadlock(QPainter& p, const QRectF& area, bool open) {
   p.restore();
 }
 
+QImage PadlockImage(int size, bool open) {
+  QImage image(size, size, QImage::Format_ARGB32_Premultiplied);
+  image.fill(Qt::transparent);
+  QPainter painter(&image);
+  PaintPadlock(painter, QRectF(0, 0, size, size), open);
+  painter.end();
+  return image;
+}
+
 QIcon PadlockIcon() {
   QIcon icon;
-  for (const int size : {16, 24, 32, 48, 64, 128, 256}) {
-    QPixmap pixmap(size, size);
-    pixmap.fill(Qt::transparent);
-    QPainter painter(&pixmap);
-    PaintPadlock(painter, QRectF(0, 0, size, size), false);
-    painter.end();
-    icon.addPixmap(pixmap);
-  }
+  for (const int size : {16, 24, 32, 48, 64, 128, 256}) icon.addPixmap(QPixmap::fromImage(PadlockImage(size, false)));
   return icon;
 }
 

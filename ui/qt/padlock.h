@@ -1,5 +1,6 @@
 #pragma once
 #include <QIcon>
+#include <QImage>
 #include <QWidget>
 
 class QPainter;
@@ -8,6 +9,9 @@ namespace sealdoor::ui {
 
 // Our padlock, drawn as vectors so it is sharp at any size and pixel ratio.
 void PaintPadlock(QPainter& painter, const QRectF& area, bool open);
+
+// The padlock alone on a transparent square of `size` pixels.
+[[nodiscard]] QImage PadlockImage(int size, bool open);
 
 // The closed padlock as a window icon, at the usual icon sizes.
 [[nodiscard]] QIcon PadlockIcon();

@@ -1,0 +1,31 @@
+#!/usr/bin/env bash
+# What bash completes for sealdoor-cli at each place of its command line.
+set -euo pipefail
+source "$1"
+cd "$(mktemp -d)"
+touch notes.txt -- -odd
+complete_at() {
+  COMP_WORDS=("$@")
+  COMP_CWORD=$(($# - 1))
+  COMPREPLY=()
+  _sealdoor_cli
+  echo "${COMPREPLY[*]}"
+}
+check() {
+  local expected="$1"
+  shift
+  local got
+  got="$(complete_at "$@")"
+  if [ "$got" != "$expected" ]; then
+    echo "completing '$*': got '$got', expected '$expected'"
+    exit 1
+  fi
+}
+check "lock" sealdoor-cli lo
+check "unlock" sealdoor-cli un
+check "--password-stdin" sealdoor-cli lock --pass
+check "--quiet" sealdoor-cli status --q
+check "notes.txt" sealdoor-cli lock no
+check "" sealdoor-cli lock notes.txt --q   # options only before the first file
+check "-odd" sealdoor-cli unlock -- -o
+echo "completion ok"
