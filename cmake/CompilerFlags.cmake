@@ -13,7 +13,13 @@ target_compile_options(sealdoor_flags INTERFACE
   # code that cannot happen (GCC bug 105329).
   $<$<AND:$<CXX_COMPILER_ID:GNU>,$<VERSION_LESS:$<CXX_COMPILER_VERSION>,13>>:-Wno-restrict>
   $<$<BOOL:${SEALDOOR_WERROR}>:-Werror>)
-if(NOT WIN32)
+if(WIN32)
+  # Wide-character calls throughout; Windows 7 or later; one program file
+  # that needs no DLL but Windows' own.
+  target_compile_definitions(sealdoor_flags INTERFACE UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX
+                             _WIN32_WINNT=0x0601)
+  target_link_options(sealdoor_flags INTERFACE -static -static-libgcc -static-libstdc++)
+else()
   target_compile_definitions(sealdoor_flags INTERFACE _FILE_OFFSET_BITS=64)
 endif()
 

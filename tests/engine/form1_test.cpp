@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <fstream>
 #include <functional>
 #include <map>
@@ -13,7 +14,9 @@
 #include "engine/base64_file_codec.h"
 #include "engine/form1.h"
 #include "engine/format.h"
+#include "engine/failure.h"
 #include "engine/io_faults.h"
+#include "engine/path_text.h"
 #include "test_support.h"
 
 namespace sealdoor {
@@ -125,13 +128,13 @@ TEST(Refusals, EachWithItsMessageCountersAndAnUntouchedFile) {
     MessageStyle style;
     double totalLines;  // after the call, from 1000
   };
-  const std::string q = "'" + dir.Path().string() + "/";
+  const auto q = [&](const char* name) { return "'" + PathText(dir / name) + "'"; };
   const std::vector<Case> cases = {
-      {"already locked", locked, true, "Abc123", q + "locked.txt' is already locked !",
+      {"already locked", locked, true, "Abc123", q("locked.txt") + " is already locked !",
        MessageStyle::Exclamation, 1000 - 1702.0 / 54},
-      {"not locked", dir / "plain.txt", false, "Abc123", q + "plain.txt' is not a locked file !",
+      {"not locked", dir / "plain.txt", false, "Abc123", q("plain.txt") + " is not a locked file !",
        MessageStyle::Critical, 1000 - 1000.0 / 74},
-      {"shorter than a head", dir / "short", false, "Abc123", q + "short' is not a locked file !",
+      {"shorter than a head", dir / "short", false, "Abc123", q("short") + " is not a locked file !",
        MessageStyle::Critical, 1000 - 100.0 / 74},
       {"password in other case", locked, false, "abc123", "Invalid password !", MessageStyle::Critical, 1000},
       {"password with one more character", locked, false, "Abc1234", "Invalid password !",
@@ -140,13 +143,13 @@ TEST(Refusals, EachWithItsMessageCountersAndAnUntouchedFile) {
       {"crafted head", dir / "crafted", false, "Abc123", "Invalid password !", MessageStyle::Critical, 1000},
       // The engine checks the password itself before it writes anything.
       {"lock without a password", dir / "plain.txt", true, "",
-       q + "plain.txt' could not be locked: the password must be 1 to 24 letters or digits", MessageStyle::Critical,
+       q("plain.txt") + " could not be locked: the password must be 1 to 24 letters or digits", MessageStyle::Critical,
        1000},
       {"lock with a space", dir / "plain.txt", true, "a b",
-       q + "plain.txt' could not be locked: the password must be 1 to 24 letters or digits", MessageStyle::Critical,
+       q("plain.txt") + " could not be locked: the password must be 1 to 24 letters or digits", MessageStyle::Critical,
        1000},
       {"lock with 25 characters", dir / "plain.txt", true, std::string(25, 'x'),
-       q + "plain.txt' could not be locked: the password must be 1 to 24 letters or digits", MessageStyle::Critical,
+       q("plain.txt") + " could not be locked: the password must be 1 to 24 letters or digits", MessageStyle::Critical,
        1000},
   };
   for (const auto& c : cases) {
@@ -286,7 +289,7 @@ TEST(Failures, AFailingWriteSyncOrRenameLeavesTheOriginal) {
       ASSERT_EQ(o.port.messages.size(), 1u);
       EXPECT_EQ(o.port.messages[0].first, "'" + (dir / "f").string() +
                                               (lock ? "' could not be locked: " : "' could not be unlocked: ") +
-                                              "Input/output error");
+                                              SystemErrorText(EIO));
       EXPECT_EQ(dir.Names(), std::vector<std::string>{"f"});
     }
   }
@@ -328,7 +331,7 @@ TEST(Failures, EachReadWriteAndSyncFailingInTurnLeavesTheOriginal) {
         EXPECT_FALSE(o.result) << static_cast<int>(op) << " call " << n;
         EXPECT_EQ(ReadBytes(dir / "f"), before) << static_cast<int>(op) << " call " << n;
         ASSERT_EQ(o.port.messages.size(), 1u);
-        EXPECT_TRUE(o.port.messages[0].first.ends_with("No space left on device")) << o.port.messages[0].first;
+        EXPECT_TRUE(o.port.messages[0].first.ends_with(SystemErrorText(ENOSPC))) << o.port.messages[0].first;
         EXPECT_EQ(dir.Names(), std::vector<std::string>{"f"});
       }
     }

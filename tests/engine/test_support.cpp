@@ -2,8 +2,6 @@
 
 #include "engine/form1.h"
 
-#include <sys/wait.h>
-
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -53,9 +51,15 @@ bool Unlock(const fs::path& p, const std::string& password) {
 }
 
 ScratchDir::ScratchDir() {
-  std::string tmpl = (fs::temp_directory_path() / "sealdoor-test-XXXXXX").string();
-  if (!::mkdtemp(tmpl.data())) throw std::runtime_error("mkdtemp failed");
-  path_ = tmpl;
+  std::random_device rd;
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    const fs::path p = fs::temp_directory_path() / ("sealdoor-test-" + std::to_string(rd()));
+    if (fs::create_directory(p)) {
+      path_ = p;
+      return;
+    }
+  }
+  throw std::runtime_error("no scratch folder");
 }
 
 ScratchDir::~ScratchDir() {
@@ -74,18 +78,6 @@ std::vector<std::string> ScratchDir::Names() const {
   for (const auto& e : fs::directory_iterator(path_)) names.push_back(e.path().filename().string());
   std::sort(names.begin(), names.end());
   return names;
-}
-
-CommandResult RunShell(const std::string& commandLine) {
-  CommandResult r;
-  FILE* p = ::popen(commandLine.c_str(), "r");
-  if (!p) return r;
-  char buf[4096];
-  std::size_t n;
-  while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) r.output.append(buf, n);
-  const int status = ::pclose(p);
-  r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return r;
 }
 
 std::vector<std::uint8_t> ReadBytes(const fs::path& p) {

@@ -62,14 +62,6 @@ class ScratchDir {
   std::filesystem::path path_;
 };
 
-// Runs a command line through the shell (tests only); its exit status and
-// everything it printed.
-struct CommandResult {
-  int exitCode = -1;
-  std::string output;
-};
-CommandResult RunShell(const std::string& commandLine);
-
 std::vector<std::uint8_t> ReadBytes(const std::filesystem::path& p);
 void WriteBytes(const std::filesystem::path& p, const std::vector<std::uint8_t>& bytes);
 std::vector<std::uint8_t> RandomBytes(std::size_t n, unsigned seed);

@@ -19,6 +19,7 @@
 #include <thread>
 
 #include "../test_support.h"
+#include "support/run_shell.h"
 #include "engine/form1.h"
 #include "engine/format.h"
 #include "engine/io_faults.h"

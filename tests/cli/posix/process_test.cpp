@@ -15,8 +15,9 @@
 #include <string>
 #include <thread>
 
-#include "../engine/test_support.h"
-#include "cli_runner.h"
+#include "../../engine/test_support.h"
+#include "support/run_shell.h"
+#include "../cli_runner.h"
 #include "engine/format.h"
 
 namespace sealdoor {

@@ -16,7 +16,7 @@
 #include <string>
 #include <thread>
 
-#include "../engine/test_support.h"
+#include "../../engine/test_support.h"
 #include "engine/format.h"
 #include "engine/scramble.h"
 

@@ -15,7 +15,7 @@
 #include <random>
 #include <thread>
 
-#include "../engine/test_support.h"
+#include "../../engine/test_support.h"
 #include "engine/format.h"
 #include "engine/scramble.h"
 #include "engine/temp_names.h"

@@ -12,7 +12,8 @@
 #include <cstdio>
 #include <cstring>
 
-#include "../engine/test_support.h"
+#include "../../engine/test_support.h"
+#include "support/run_shell.h"
 #include "engine/format.h"
 
 namespace sealdoor {

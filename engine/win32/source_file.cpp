@@ -1,0 +1,148 @@
+#include "engine/win32/windows_h.h"
+
+#include <cstdint>
+#include <string>
+
+#include "engine/io_faults.h"
+#include "engine/path_text.h"
+#include "engine/source_file.h"
+#include "source_impl.h"
+#include "wide.h"
+
+namespace sealdoor {
+namespace fs = std::filesystem;
+namespace {
+
+const char* const kChanged = "it was changed by another program while it was being processed";
+const char* const kDeleted = "it was deleted while being processed";
+const char* const kInUse = "it is open for writing in another program (or in one that does not share it)";
+
+std::unexpected<Failure> LastError() { return std::unexpected(Failure::System(static_cast<int>(::GetLastError()))); }
+
+std::uint64_t Size(const BY_HANDLE_FILE_INFORMATION& i) {
+  return (std::uint64_t{i.nFileSizeHigh} << 32) | i.nFileSizeLow;
+}
+
+bool SameFile(const BY_HANDLE_FILE_INFORMATION& a, const BY_HANDLE_FILE_INFORMATION& b) {
+  return a.dwVolumeSerialNumber == b.dwVolumeSerialNumber && a.nFileIndexHigh == b.nFileIndexHigh &&
+         a.nFileIndexLow == b.nFileIndexLow;
+}
+
+bool SameVersion(const BY_HANDLE_FILE_INFORMATION& a, const BY_HANDLE_FILE_INFORMATION& b) {
+  return SameFile(a, b) && Size(a) == Size(b) && a.ftLastWriteTime.dwLowDateTime == b.ftLastWriteTime.dwLowDateTime &&
+         a.ftLastWriteTime.dwHighDateTime == b.ftLastWriteTime.dwHighDateTime;
+}
+
+// The file's path as the system resolved it (links followed), without the
+// "\\?\" that marks it as such.
+std::wstring FinalPath(HANDLE file, const std::wstring& fallback) {
+  std::wstring buf(1024, L'\0');
+  DWORD n = ::GetFinalPathNameByHandleW(file, buf.data(), static_cast<DWORD>(buf.size()), FILE_NAME_NORMALIZED);
+  if (n >= buf.size()) {
+    buf.resize(n + 1);
+    n = ::GetFinalPathNameByHandleW(file, buf.data(), static_cast<DWORD>(buf.size()), FILE_NAME_NORMALIZED);
+  }
+  if (n == 0 || n >= buf.size()) return fallback;
+  buf.resize(n);
+  if (buf.starts_with(L"\\\\?\\UNC\\")) return L"\\\\" + buf.substr(8);
+  if (buf.starts_with(L"\\\\?\\")) return buf.substr(4);
+  return buf;
+}
+
+}  // namespace
+
+std::expected<void, Failure> CheckUnchanged(const SourceFile::Impl& source) {
+  BY_HANDLE_FILE_INFORMATION now{};
+  if (!::GetFileInformationByHandle(source.file.Get(), &now)) return LastError();
+  // And under its name: another program may have moved it away or put
+  // another file in its place.
+  const win32::UniqueHandle named(::CreateFileW(source.path.c_str(), FILE_READ_ATTRIBUTES,
+                                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                                OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  if (!named.Valid()) {
+    const DWORD err = ::GetLastError();
+    if (err == ERROR_FILE_NOT_FOUND || err == ERROR_PATH_NOT_FOUND)
+      return std::unexpected(Failure::Because(kDeleted, Failure::Kind::Changed));
+    return std::unexpected(Failure::System(static_cast<int>(err)));
+  }
+  BY_HANDLE_FILE_INFORMATION byName{};
+  if (!::GetFileInformationByHandle(named.Get(), &byName)) return LastError();
+  if (!SameVersion(now, source.info) || !SameVersion(byName, source.info))
+    return std::unexpected(Failure::Because(kChanged, Failure::Kind::Changed));
+  return {};
+}
+
+SourceFile::SourceFile(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
+SourceFile::SourceFile(SourceFile&&) noexcept = default;
+SourceFile& SourceFile::operator=(SourceFile&&) noexcept = default;
+SourceFile::~SourceFile() = default;
+
+std::expected<SourceFile, Failure> SourceFile::Open(const fs::path& path, Purpose purpose) {
+  if (const int e = io::Injected(io::Op::Open)) return std::unexpected(Failure::System(e));
+  std::error_code ec;
+  const fs::path absolute = fs::absolute(path, ec);
+  if (ec) return std::unexpected(Failure::System(ec.value()));
+  const DWORD attributes = ::GetFileAttributesW(absolute.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) return LastError();
+  if (attributes & FILE_ATTRIBUTE_DIRECTORY) return std::unexpected(Failure::Because("it is a folder"));
+
+  auto impl = std::make_unique<Impl>();
+  // Shared for reading and deleting only: nobody may write it while we read,
+  // and a program that has it open for writing (or keeps it to itself)
+  // makes this fail, which is what we want.
+  impl->file = win32::UniqueHandle(::CreateFileW(absolute.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE,
+                                                 nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+  if (!impl->file.Valid()) {
+    const DWORD err = ::GetLastError();
+    if (err == ERROR_SHARING_VIOLATION || err == ERROR_LOCK_VIOLATION)
+      return std::unexpected(Failure::Because(kInUse, Failure::Kind::OpenForWriting));
+    return std::unexpected(Failure::System(static_cast<int>(err)));
+  }
+  if (::GetFileType(impl->file.Get()) != FILE_TYPE_DISK)
+    return std::unexpected(Failure::Because("it is not a regular file"));
+  if (!::GetFileInformationByHandle(impl->file.Get(), &impl->info)) return LastError();
+  if (purpose == Purpose::Lock && impl->info.nNumberOfLinks > 1)
+    return std::unexpected(Failure::Because(
+        "it has " + std::to_string(impl->info.nNumberOfLinks - 1) +
+        " other name(s) (hard links) that would still show its content unlocked"));
+  impl->path = FinalPath(impl->file.Get(), absolute.wstring());
+  const fs::path real(impl->path);
+  impl->folder = real.parent_path();
+  impl->name = real.filename();
+  return SourceFile(std::move(impl));
+}
+
+std::uint64_t SourceFile::Size() const noexcept { return sealdoor::Size(impl_->info); }
+const fs::path& SourceFile::Folder() const noexcept { return impl_->folder; }
+const fs::path& SourceFile::Name() const noexcept { return impl_->name; }
+
+std::expected<std::size_t, Failure> SourceFile::ReadAt(std::uint64_t offset, std::span<std::uint8_t> buffer) {
+  if (const int e = io::Injected(io::Op::Read)) return std::unexpected(Failure::System(e));
+  std::size_t got = 0;
+  while (got < buffer.size()) {
+    OVERLAPPED at{};
+    const std::uint64_t where = offset + got;
+    at.Offset = static_cast<DWORD>(where);
+    at.OffsetHigh = static_cast<DWORD>(where >> 32);
+    const DWORD want = static_cast<DWORD>(std::min<std::size_t>(buffer.size() - got, 1u << 30));
+    DWORD n = 0;
+    if (!::ReadFile(impl_->file.Get(), buffer.data() + got, want, &n, &at)) {
+      if (::GetLastError() == ERROR_HANDLE_EOF) break;
+      return LastError();
+    }
+    if (n == 0) break;
+    got += n;
+  }
+  return got;
+}
+
+std::expected<Extent, Failure> SourceFile::NextData(std::uint64_t offset) {
+  // Sparse files are rare here; every byte counts as data.
+  return Extent{std::min(offset, Size()), Size()};
+}
+
+std::expected<void, Failure> SourceFile::CheckNoWriter() { return {}; }  // the share mode keeps writers out
+
+std::expected<void, Failure> SourceFile::CheckUnchanged() { return sealdoor::CheckUnchanged(*impl_); }
+
+}  // namespace sealdoor

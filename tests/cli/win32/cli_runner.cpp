@@ -1,0 +1,84 @@
+#include "../cli_runner.h"
+
+#include "engine/win32/windows_h.h"
+
+#include <string>
+#include <thread>
+
+#include "engine/win32/wide.h"
+
+namespace sealdoor::test {
+namespace {
+
+// sealdoor-cli.exe beside this test's own folder: build/cli next to build/tests.
+std::wstring CliPath() {
+  wchar_t self[MAX_PATH];
+  ::GetModuleFileNameW(nullptr, self, MAX_PATH);
+  return (std::filesystem::path(self).parent_path().parent_path() / L"cli" / L"sealdoor-cli.exe").wstring();
+}
+
+// One argument as the C runtime's command line parser reads it back.
+std::wstring Quote(const std::wstring& arg) {
+  std::wstring out = L"\"";
+  std::size_t slashes = 0;
+  for (const wchar_t c : arg) {
+    if (c == L'\\') {
+      ++slashes;
+      continue;
+    }
+    out.append(c == L'"' ? slashes * 2 + 1 : slashes, L'\\');
+    slashes = 0;
+    out += c;
+  }
+  out.append(slashes * 2, L'\\');
+  return out + L"\"";
+}
+
+std::string Drain(HANDLE h) {
+  std::string out;
+  char buf[4096];
+  DWORD n = 0;
+  while (::ReadFile(h, buf, sizeof buf, &n, nullptr) && n > 0) out.append(buf, n);
+  return out;
+}
+
+}  // namespace
+
+CliResult RunCli(const std::vector<std::string>& args, const std::string& input,
+                 const std::filesystem::path& folder) {
+  SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+  HANDLE inRead, inWrite, outRead, outWrite, errRead, errWrite;
+  ::CreatePipe(&inRead, &inWrite, &inherit, 0);
+  ::CreatePipe(&outRead, &outWrite, &inherit, 0);
+  ::CreatePipe(&errRead, &errWrite, &inherit, 0);
+  for (HANDLE ours : {inWrite, outRead, errRead}) ::SetHandleInformation(ours, HANDLE_FLAG_INHERIT, 0);
+  std::wstring command = Quote(CliPath());
+  for (const auto& a : args) command += L" " + Quote(win32::Widen(a));
+  STARTUPINFOW si{};
+  si.cb = sizeof si;
+  si.dwFlags = STARTF_USESTDHANDLES;
+  si.hStdInput = inRead;
+  si.hStdOutput = outWrite;
+  si.hStdError = errWrite;
+  PROCESS_INFORMATION pi{};
+  CliResult r;
+  const std::wstring cwd = folder.wstring();
+  if (!::CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr,
+                        cwd.empty() ? nullptr : cwd.c_str(), &si, &pi))
+    return r;
+  for (HANDLE theirs : {inRead, outWrite, errWrite}) ::CloseHandle(theirs);
+  DWORD n = 0;
+  ::WriteFile(inWrite, input.data(), static_cast<DWORD>(input.size()), &n, nullptr);
+  ::CloseHandle(inWrite);
+  std::thread err([&] { r.err = Drain(errRead); });
+  r.out = Drain(outRead);
+  err.join();
+  ::WaitForSingleObject(pi.hProcess, INFINITE);
+  DWORD code = 0;
+  ::GetExitCodeProcess(pi.hProcess, &code);
+  r.exitCode = static_cast<int>(code);
+  for (HANDLE h : {pi.hProcess, pi.hThread, outRead, errRead}) ::CloseHandle(h);
+  return r;
+}
+
+}  // namespace sealdoor::test

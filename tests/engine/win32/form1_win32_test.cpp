@@ -1,0 +1,101 @@
+// The engine on Windows: attributes, files other programs hold, names in
+// any script, folders.
+
+#include <gtest/gtest.h>
+#include "engine/win32/windows_h.h"
+
+#include "../test_support.h"
+#include "engine/format.h"
+#include "engine/path_text.h"
+
+namespace sealdoor {
+namespace {
+
+namespace fs = std::filesystem;
+using test::Lock;
+using test::Outcome;
+using test::ReadBytes;
+using test::RunEngine;
+using test::ScratchDir;
+using test::Unlock;
+using test::WriteBytes;
+
+DWORD Attributes(const fs::path& p) { return ::GetFileAttributesW(p.c_str()); }
+
+TEST(Attributes, ReadOnlyHiddenSystemAndArchiveAreKept) {
+  ScratchDir dir;
+  const fs::path f = dir / "f.doc";
+  const auto plain = test::RandomBytes(5000, 1);
+  for (const DWORD attrs : {DWORD{FILE_ATTRIBUTE_READONLY}, DWORD{FILE_ATTRIBUTE_HIDDEN},
+                            DWORD{FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM},
+                            DWORD{FILE_ATTRIBUTE_ARCHIVE}}) {
+    WriteBytes(f, plain);
+    ASSERT_TRUE(::SetFileAttributesW(f.c_str(), attrs));
+    const DWORD before = Attributes(f);
+    ASSERT_TRUE(Lock(f)) << attrs;
+    EXPECT_EQ(Attributes(f), before) << attrs;
+    EXPECT_TRUE(format::IsLocked(ReadBytes(f)));
+    ASSERT_TRUE(Unlock(f)) << attrs;
+    EXPECT_EQ(Attributes(f), before) << attrs;
+    EXPECT_EQ(ReadBytes(f), plain);
+    ::SetFileAttributesW(f.c_str(), FILE_ATTRIBUTE_NORMAL);
+    fs::remove(f);
+    EXPECT_TRUE(dir.Names().empty()) << "working files left";
+  }
+}
+
+TEST(OtherPrograms, AFileOpenForWritingOrNotSharedIsRefusedAndReadersAreNot) {
+  ScratchDir dir;
+  const fs::path f = dir / "report.doc";
+  const auto plain = test::RandomBytes(3000, 2);
+  WriteBytes(f, plain);
+  struct Case {
+    const char* what;
+    DWORD access, share;
+  };
+  const Case cases[] = {
+      {"a writer that shares everything", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE},
+      {"an office program that shares nothing", GENERIC_READ, 0},
+  };
+  for (const auto& c : cases) {
+    const HANDLE other = ::CreateFileW(f.c_str(), c.access, c.share, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(other, INVALID_HANDLE_VALUE) << c.what;
+    Outcome o;
+    RunEngine(o, f, true);
+    ::CloseHandle(other);
+    EXPECT_FALSE(o.result) << c.what;
+    ASSERT_EQ(o.port.messages.size(), 1u) << c.what;
+    EXPECT_EQ(o.port.messages[0].first,
+              "'" + PathText(f) +
+                  "' could not be locked: it is open for writing in another program (or in one that does not share it)")
+        << c.what;
+    EXPECT_EQ(ReadBytes(f), plain) << c.what;
+  }
+  EXPECT_EQ(dir.Names(), std::vector<std::string>{"report.doc"});
+}
+
+TEST(Names, NamesInAnyScriptWork) {
+  ScratchDir dir;
+  const fs::path f = dir.Path() / PathFromText("\xd1\x84\xd0\xb0\xd0\xb9\xd0\xbb \xe6\x96\x87\xe4\xbb\xb6 \xce\xb1\xcf\x81\xcf\x87\xce\xb5\xce\xaf\xce\xbf.txt");
+  const auto plain = test::RandomBytes(4000, 3);
+  WriteBytes(f, plain);
+  Outcome o;
+  RunEngine(o, f, true);
+  ASSERT_TRUE(o.result);
+  EXPECT_TRUE(format::IsLocked(ReadBytes(f)));
+  ASSERT_TRUE(Unlock(f));
+  EXPECT_EQ(ReadBytes(f), plain);
+}
+
+TEST(NotAFile, AFolderIsRefused) {
+  ScratchDir dir;
+  fs::create_directory(dir / "folder");
+  Outcome o;
+  RunEngine(o, dir / "folder", true);
+  EXPECT_FALSE(o.result);
+  ASSERT_EQ(o.port.messages.size(), 1u);
+  EXPECT_EQ(o.port.messages[0].first, "'" + PathText(dir / "folder") + "' could not be locked: it is a folder");
+}
+
+}  // namespace
+}  // namespace sealdoor
