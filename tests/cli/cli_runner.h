@@ -17,4 +17,8 @@ struct CliResult {
 CliResult RunCli(const std::vector<std::string>& args, const std::string& input = {},
                  const std::filesystem::path& folder = {});
 
+// Stops every sealdoor-cli that RunCli started and that still runs, at once
+// and without warning (Windows only); true when there was one.
+bool KillCliProcesses();
+
 }  // namespace sealdoor::test

@@ -3,7 +3,9 @@
 #include "engine/win32/windows_h.h"
 
 #include <string>
+#include <mutex>
 #include <thread>
+#include <vector>
 
 #include "engine/win32/wide.h"
 
@@ -33,6 +35,9 @@ std::wstring Quote(const std::wstring& arg) {
   out.append(slashes * 2, L'\\');
   return out + L"\"";
 }
+
+std::mutex gRunningMutex;
+std::vector<HANDLE> gRunning;
 
 std::string Drain(HANDLE h) {
   std::string out;
@@ -67,6 +72,10 @@ CliResult RunCli(const std::vector<std::string>& args, const std::string& input,
                         cwd.empty() ? nullptr : cwd.c_str(), &si, &pi))
     return r;
   for (HANDLE theirs : {inRead, outWrite, errWrite}) ::CloseHandle(theirs);
+  {
+    const std::lock_guard lock(gRunningMutex);
+    gRunning.push_back(pi.hProcess);
+  }
   DWORD n = 0;
   ::WriteFile(inWrite, input.data(), static_cast<DWORD>(input.size()), &n, nullptr);
   ::CloseHandle(inWrite);
@@ -74,11 +83,21 @@ CliResult RunCli(const std::vector<std::string>& args, const std::string& input,
   r.out = Drain(outRead);
   err.join();
   ::WaitForSingleObject(pi.hProcess, INFINITE);
+  {
+    const std::lock_guard lock(gRunningMutex);
+    std::erase(gRunning, pi.hProcess);
+  }
   DWORD code = 0;
   ::GetExitCodeProcess(pi.hProcess, &code);
   r.exitCode = static_cast<int>(code);
   for (HANDLE h : {pi.hProcess, pi.hThread, outRead, errRead}) ::CloseHandle(h);
   return r;
+}
+
+bool KillCliProcesses() {
+  const std::lock_guard lock(gRunningMutex);
+  for (HANDLE p : gRunning) ::TerminateProcess(p, 1);
+  return !gRunning.empty();
 }
 
 }  // namespace sealdoor::test
