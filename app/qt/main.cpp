@@ -3,7 +3,7 @@
 #include <QApplication>
 
 #include "engine/process_guard.h"
-#include "shell/spawn_starter.h"
+#include "shell/gio/spawn_starter.h"
 #include "shell/system_folders.h"
 #include "app/single_instance.h"
 #include "ui/form4.h"

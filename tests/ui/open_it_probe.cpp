@@ -6,7 +6,7 @@
 #include <cstdio>
 
 #include "recording_view.h"
-#include "shell/spawn_starter.h"
+#include "shell/gio/spawn_starter.h"
 #include "shell/system_folders.h"
 #include "ui/file_dialog.h"
 #include "ui/message_boxes.h"

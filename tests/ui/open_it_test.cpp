@@ -3,7 +3,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "../support/xdg_fixture.h"
+#include "support/xdg_fixture.h"
 
 namespace fs = std::filesystem;
 using sealdoor::test::XdgFixture;

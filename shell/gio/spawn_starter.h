@@ -2,7 +2,7 @@
 #include <string>
 #include <vector>
 
-#include "program_starter.h"
+#include "shell/program_starter.h"
 
 namespace sealdoor::shell {
 

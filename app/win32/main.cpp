@@ -1,0 +1,43 @@
+// Start-up on Windows: one copy per session, the busy pointer, the system
+// folders, then the main window and its messages.
+
+#include "app/single_instance.h"
+#include "engine/process_guard.h"
+#include "engine/win32/windows_h.h"
+#include "shell/system_folders.h"
+#include "shell/win32/create_process_starter.h"
+#include "ui/form4.h"
+#include "ui/win32/win32_file_dialog.h"
+#include "ui/win32/win32_form4.h"
+#include "ui/win32/win32_message_boxes.h"
+#include "ui/win32/win32_pointer.h"
+// After windows.h, which it needs.
+#include <commctrl.h>
+
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
+  sealdoor::GuardProcess();
+  // A second copy ends at once: no window, no message, the first untouched.
+  const sealdoor::app::SingleInstance single;
+  if (!single.First()) return 0;
+
+  INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES};
+  ::InitCommonControlsEx(&controls);
+  sealdoor::ui::Win32Pointer pointer;
+  pointer.SetBusy();
+  sealdoor::shell::GetSystemFolders();
+  MSG pending{};
+  while (::PeekMessageW(&pending, nullptr, 0, 0, PM_REMOVE)) ::DispatchMessageW(&pending);
+
+  sealdoor::ui::Win32MessageBoxes messages;
+  sealdoor::ui::Win32FileDialog dialog(messages);
+  sealdoor::shell::CreateProcessStarter starter;
+  sealdoor::ui::Win32Form4 view(instance);
+  pointer.SetWindow(&view);
+  sealdoor::ui::Form4 form(view, {messages, pointer, dialog, starter});
+  view.Attach(form);
+  messages.SetOwner(view.Handle());
+  dialog.SetOwner(view.Handle());
+  form.Form_Load();  // sets the caption, ends the busy pointer
+  view.Show();
+  return view.Run();
+}

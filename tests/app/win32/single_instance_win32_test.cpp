@@ -1,0 +1,52 @@
+// One copy per session: a second sealdoor.exe ends at once, without a
+// window, and leaves the first as it was.
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "app/single_instance.h"
+#include "engine/win32/windows_h.h"
+
+namespace {
+
+std::wstring AppPath() {
+  wchar_t self[MAX_PATH];
+  ::GetModuleFileNameW(nullptr, self, MAX_PATH);
+  return (std::filesystem::path(self).parent_path() / SEALDOOR_APP_FROM_TEST).lexically_normal().wstring();
+}
+
+PROCESS_INFORMATION Start() {
+  std::wstring command = L"\"" + AppPath() + L"\"";
+  STARTUPINFOW si{};
+  si.cb = sizeof si;
+  PROCESS_INFORMATION pi{};
+  ::CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi);
+  return pi;
+}
+
+TEST(SingleInstance, ASecondCopyEndsAtOnceAndLeavesTheFirst) {
+  PROCESS_INFORMATION first = Start();
+  ASSERT_NE(first.hProcess, nullptr);
+  // Wait until the first copy holds the session's lock.
+  bool held = false;
+  for (int i = 0; i < 1000 && !held; ++i) {
+    held = !sealdoor::app::SingleInstance().First();
+    if (!held) ::Sleep(10);
+  }
+  ASSERT_TRUE(held) << "the first copy never took the lock";
+  PROCESS_INFORMATION second = Start();
+  ASSERT_NE(second.hProcess, nullptr);
+  EXPECT_EQ(::WaitForSingleObject(second.hProcess, 20000), WAIT_OBJECT_0);
+  DWORD code = 1;
+  ::GetExitCodeProcess(second.hProcess, &code);
+  EXPECT_EQ(code, 0u);
+  EXPECT_EQ(::WaitForSingleObject(first.hProcess, 0), static_cast<DWORD>(WAIT_TIMEOUT));  // untouched
+  ::TerminateProcess(first.hProcess, 0);
+  ::WaitForSingleObject(first.hProcess, 5000);
+  for (HANDLE h : {first.hProcess, first.hThread, second.hProcess, second.hThread}) ::CloseHandle(h);
+  // Gone with the process however it ended: the next start is the first.
+  EXPECT_TRUE(sealdoor::app::SingleInstance().First());
+}
+
+}  // namespace

@@ -1,0 +1,123 @@
+// The shell services on the Linux desktop: arguments without a shell, the
+// temporary folder, and the GIO lookup against a desktop of our own.
+
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <functional>
+
+#include "support/xdg_fixture.h"
+#include "shell/gio/command_line.h"
+#include "shell/open_command.h"
+#include "shell/system_folders.h"
+
+namespace sealdoor::shell {
+namespace {
+
+TEST(CommandArguments, ThePathIsAlwaysOneArgument) {
+  struct Case {
+    const char* prefix;
+    const char* path;
+    std::vector<std::string> argv;
+  };
+  const std::vector<Case> cases = {
+      {"/usr/bin/editor ", "/home/u/my file.txt", {"/usr/bin/editor", "/home/u/my file.txt"}},
+      {"editor ", "/t/a\"b'c;d$(rm -rf x)`e`", {"editor", "/t/a\"b'c;d$(rm -rf x)`e`"}},
+      {"editor --new-window ", "/t/-x", {"editor", "--new-window", "/t/-x"}},
+      {"\"/opt/My App/run\" ", "/t/f", {"/opt/My App/run", "/t/f"}},
+      {"\"/opt/a\\\"q\\\\b\" ", "/t/f", {"/opt/a\"q\\b", "/t/f"}},  // escapes inside quotes
+      {"app --file=", "/t/x y", {"app", "--file=/t/x y"}},             // no space: the path continues it
+      // Inside a quoted argument the path goes in quoted for a shell, as
+      // GLib's launcher puts it there: nothing of a name is ever run.
+      {"sh -c \"cat ", "/t/x$(id).txt", {"sh", "-c", "cat '/t/x$(id).txt'"}},
+      {"sh -c \"cat ", "/t/it's", {"sh", "-c", "cat '/t/it'\\''s'"}},
+      {"app --file=\"", "/t/x y", {"app", "--file='/t/x y'"}},
+      {"\"", "/t/prog", {"'/t/prog'"}},
+      {"flatpak run --file-forwarding org.x @@u ", "/t/f", {"flatpak", "run", "--file-forwarding", "org.x", "@@u", "/t/f", "@@"}},
+      {"flatpak run --file-forwarding org.x @@ ", "/t/f", {"flatpak", "run", "--file-forwarding", "org.x", "@@", "/t/f", "@@"}},
+  };
+  for (const auto& c : cases) EXPECT_EQ(CommandArguments(c.prefix, c.path), c.argv) << c.prefix;
+}
+
+TEST(SystemFolders, TempFolderHonoursTmpdirAndEndsWithASlash) {
+  const char* saved = std::getenv("TMPDIR");
+  const std::string keep = saved ? saved : "";
+  ::setenv("TMPDIR", "/var/tmp", 1);
+  EXPECT_EQ(TemporaryFolder(), "/var/tmp/");
+  ::setenv("TMPDIR", "/var/tmp/", 1);
+  EXPECT_EQ(TemporaryFolder(), "/var/tmp/");
+  ::setenv("TMPDIR", "/no/such/folder", 1);
+  EXPECT_EQ(TemporaryFolder(), "/tmp/");
+  ::unsetenv("TMPDIR");
+  EXPECT_EQ(TemporaryFolder(), "/tmp/");
+  if (saved) ::setenv("TMPDIR", keep.c_str(), 1);
+}
+
+TEST(SystemFolders, TheWindowsFolderStandsForUsr) { EXPECT_EQ(SystemRootFolder(), "/usr"); }
+
+// Runs `f` in a fresh process (GIO caches what it reads) and returns its text.
+std::string InChild(const test::XdgFixture& fixture, const std::function<std::string()>& f) {
+  int fds[2];
+  if (::pipe(fds) != 0) return "pipe failed";
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    ::close(fds[0]);
+    fixture.Apply();
+    const std::string out = f();
+    (void)!::write(fds[1], out.data(), out.size());
+    ::_exit(0);
+  }
+  ::close(fds[1]);
+  std::string out;
+  char buf[4096];
+  ssize_t n;
+  while ((n = ::read(fds[0], buf, sizeof buf)) > 0) out.append(buf, static_cast<std::size_t>(n));
+  ::close(fds[0]);
+  ::waitpid(pid, nullptr, 0);
+  return out;
+}
+
+TEST(OpenCommand, TheDesktopsDefaultApplicationCutToAPrefix) {
+  test::XdgFixture fixture;
+  const std::string rec = fixture.Recorder().string();
+  struct Case {
+    const char* extension;
+    std::string command;  // as looked up, "%1" for the file
+    std::string prefix;   // after the cutting rules
+  };
+  const std::vector<Case> cases = {
+      {".sdtest", rec + " %1", rec + " "},
+      {".sdterm", "x-terminal-emulator -e " + rec + " --edit %1", "x-terminal-emulator -e " + rec + " --edit "},
+      {".sdflat", rec + " run --file-forwarding org.example.App @@u %1 @@",
+       rec + " run --file-forwarding org.example.App @@u "},
+      {".sdquote", "\"" + (fixture.Root() / "bin dir" / "spaced recorder").string() + "\" %1",
+       "\"" + (fixture.Root() / "bin dir" / "spaced recorder").string() + "\" "},
+      {".sdorphan", "", ""},            // a known type without an application
+      {".nosuchext", "", ""},           // an unknown extension
+      // A dot in a folder's name, and a name without any: types come from
+      // extensions only, whatever the name itself would say.
+      {".d/README", "", ""},
+      {".d/Makefile", "", ""},
+      {"/home/u/README", "", ""},
+      // Field codes: each of %c, %k and %i one argument; deprecated ones
+      // go; what is no field code stays.
+      {".sdfields",
+       rec + " --name \"My Editor\" --from \"" + (fixture.Root() / "home/applications/fields.desktop").string() +
+           "\" --icon \"accessories-text-editor\"  %1 --size=50%",
+       rec + " --name \"My Editor\" --from \"" + (fixture.Root() / "home/applications/fields.desktop").string() +
+           "\" --icon \"accessories-text-editor\"  "},
+      {".sdroot", "%SystemRoot%/bin/recorder %1", "%SystemRoot%/bin/recorder "},
+  };
+  for (const auto& c : cases) {
+    const std::string got = InChild(fixture, [&] {
+      const std::string command = CommandForClass(ClassForExtension(c.extension));
+      return command + "\n" + CutCommand(command);
+    });
+    EXPECT_EQ(got, c.command + "\n" + c.prefix) << c.extension;
+  }
+}
+
+}  // namespace
+}  // namespace sealdoor::shell
