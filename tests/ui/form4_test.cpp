@@ -1,9 +1,15 @@
+#include <QAccessible>
+#include <QFile>
+#include <QFileInfo>
 #include <QLabel>
+#include <QMimeData>
+#include <QTemporaryDir>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QtTest>
 
 #include "fakes.h"
+#include "ui/contrast.h"
 
 using sealdoor::MessageStyle;
 using sealdoor::test::Child;
@@ -28,6 +34,10 @@ class Form4Test : public QObject {
   void passwordInput_data();
   void passwordInput();
   void deletingTheLastCharacterShowsTheHint();
+  void everyTextReadsUnderALightAndADarkPalette();
+  void screenReadersGetNamesValuesAndTheStatus();
+  void longNamesAreCutInTheMiddle();
+  void filesDroppedOntoAnActionButtonRunItsBatch();
   void closeEndsTheProgram();
   void theTitleBarsCloseEndsItToo();
 };
@@ -210,6 +220,138 @@ void Form4Test::deletingTheLastCharacterShowsTheHint() {
   QTest::keyClick(text1, Qt::Key_Backspace);
   QVERIFY(Child(h.window, "Label13")->isVisible());
   QVERIFY(h.messages.shown.empty());
+}
+
+namespace {
+
+double Contrast(const QColor& a, const QColor& b) {
+  return sealdoor::ui::ContrastRatio({a.red(), a.green(), a.blue()}, {b.red(), b.green(), b.blue()});
+}
+
+// What lies under a widget's text: its own background, else its parent's.
+QColor Under(const QWidget* w) {
+  for (; w; w = w->parentWidget())
+    if (w->autoFillBackground()) return w->palette().color(QPalette::Window);
+  return QApplication::palette().color(QPalette::Window);
+}
+
+QPalette DarkPalette() {
+  // As qt6ct's "darker" scheme sets it.
+  QPalette p;
+  p.setColor(QPalette::Window, QColor(0x3f, 0x3f, 0x36));
+  p.setColor(QPalette::WindowText, QColor(0xe6, 0xe6, 0xe6));
+  p.setColor(QPalette::Base, QColor(0x2d, 0x2d, 0x2d));
+  p.setColor(QPalette::Text, QColor(0xe6, 0xe6, 0xe6));
+  p.setColor(QPalette::Button, QColor(0x48, 0x48, 0x48));
+  p.setColor(QPalette::ButtonText, QColor(0xe6, 0xe6, 0xe6));
+  p.setColor(QPalette::ToolTipBase, QColor(0x3f, 0x3f, 0x36));
+  p.setColor(QPalette::ToolTipText, QColor(0xe6, 0xe6, 0xe6));
+  return p;
+}
+
+}  // namespace
+
+void Form4Test::everyTextReadsUnderALightAndADarkPalette() {
+  const QPalette saved = QApplication::palette();
+  for (const bool dark : {false, true}) {
+    QApplication::setPalette(dark ? DarkPalette() : saved);
+    Harness h;
+    h.window.SetStatus("\n\rWorking...  Plese wait...", sealdoor::ui::kRed);
+    for (QLabel* label : h.window.findChildren<QLabel*>()) {
+      if (label->text().isEmpty() && label->objectName() != "Label12") continue;
+      const QColor text = label->palette().color(QPalette::WindowText);
+      // The red texts are bold; red reaches 3.9:1 even on the classic tint.
+      const bool red = text == QColor(255, 0, 0);
+      const double ratio = Contrast(text, Under(label));
+      QVERIFY2(ratio >= (red ? 3.0 : 4.5),
+               qPrintable(QString("%1 %2: %3:1").arg(dark ? "dark" : "light", label->objectName()).arg(ratio)));
+    }
+  }
+  QApplication::setPalette(saved);
+}
+
+void Form4Test::screenReadersGetNamesValuesAndTheStatus() {
+  Harness h;
+  h.window.show();
+  auto name = [](QWidget* w) { return QAccessible::queryAccessibleInterface(w)->text(QAccessible::Name); };
+  auto* text1 = Child(h.window, "Text1");
+  QCOMPARE(name(text1), QString("Password"));
+  QCOMPARE(Child<QLabel>(h.window, "Label2")->buddy(), text1);
+  QCOMPARE(name(Child(h.window, "Image1", 0)), QString("Locked"));
+  QCOMPARE(name(Child(h.window, "Image1", 1)), QString("Unlocked"));
+  for (const char* button : {"Command4", "Command5", "Command6", "Command7"})
+    QVERIFY(!name(Child(h.window, button)).isEmpty());
+
+  // The bars are progress bars to a screen reader, with their value.
+  QAccessibleInterface* bar = QAccessible::queryAccessibleInterface(Child(h.window, "Label15", 0));
+  QCOMPARE(bar->role(), QAccessible::ProgressBar);
+  QCOMPARE(bar->text(QAccessible::Name), QString("File progress"));
+  h.window.SetBarWidth(sealdoor::Bar::File, 1026);
+  QCOMPARE(bar->valueInterface()->currentValue().toInt(), 50);
+  QCOMPARE(QAccessible::queryAccessibleInterface(Child(h.window, "Label17", 0))->text(QAccessible::Name),
+           QString("Overall progress"));
+
+  // The status line tells its text as its name, as it changes (and the
+  // window sends the change to a listening screen reader as an alert).
+  auto* status = Child(h.window, "Label12");
+  h.window.SetStatus("\n\rWorking...  Plese wait...", sealdoor::ui::kRed);
+  QCOMPARE(name(status), QString("Working... Plese wait..."));
+  h.window.SetStatus("", sealdoor::ui::kBlack);
+  QCOMPARE(name(status), QString());
+}
+
+void Form4Test::longNamesAreCutInTheMiddle() {
+  Harness h;
+  auto* label16 = Child<QLabel>(h.window, "Label16");
+  const QString name = "Holiday video 2024 - Lisbon and Porto (full length, director's cut, final).mp4";
+  h.window.SetCaption(sealdoor::Caption::Label16, name.toStdString());
+  const QString shown = label16->text();
+  QVERIFY(shown.contains(QChar(0x2026)));
+  QVERIFY(shown.startsWith("Holiday"));
+  QVERIFY(shown.endsWith(".mp4"));
+  QVERIFY(label16->fontMetrics().horizontalAdvance(shown) <= label16->width());
+  QCOMPARE(label16->toolTip(), name);
+  h.window.SetCaption(sealdoor::Caption::Label16, "short.txt");
+  QCOMPARE(label16->text(), QString("short.txt"));
+  QVERIFY(label16->toolTip().isEmpty());
+}
+
+void Form4Test::filesDroppedOntoAnActionButtonRunItsBatch() {
+  Harness h;
+  h.window.show();
+  QTemporaryDir dir;
+  QStringList files;
+  for (const char* n : {"a.txt", "b.txt"}) {
+    files << dir.path() + "/" + n;
+    QFile f(files.back());
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write(QByteArray(3000, 'x'));
+  }
+  QTest::keyClicks(Child(h.window, "Text1"), "Drop1");
+  auto drop = [&](const char* button, const QStringList& paths) {
+    QMimeData data;
+    QList<QUrl> urls;
+    for (const auto& p : paths) urls << QUrl::fromLocalFile(p);
+    data.setUrls(urls);
+    QWidget* target = Child(h.window, button);
+    QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(target, &enter);
+    if (!enter.isAccepted()) return false;
+    QDropEvent dropped(QPointF(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(target, &dropped);
+    QCoreApplication::processEvents();
+    return true;
+  };
+  QVERIFY(!Child(h.window, "Command7")->acceptDrops());  // "Close" takes none
+  QVERIFY(drop("Command4", files));
+  QTRY_COMPARE(Texts(h.messages), QStringList({"Files locked !"}));
+  QCOMPARE(QFileInfo(files[0]).size(), 3702);
+  QVERIFY(drop("Command6", files));  // more than one onto "Unlock and Open"
+  QTRY_COMPARE(Texts(h.messages).size(), 2);
+  QCOMPARE(Texts(h.messages).back(), QString("\"Unlock and Open\" takes one file at a time."));
+  QVERIFY(drop("Command5", {files[1]}));
+  QTRY_COMPARE(Texts(h.messages).back(), QString("File Unlocked !"));
+  QCOMPARE(QFileInfo(files[1]).size(), 3000);
 }
 
 void Form4Test::closeEndsTheProgram() {

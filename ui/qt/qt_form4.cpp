@@ -1,17 +1,27 @@
 #include "qt_form4.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDir>
+#include <QDropEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QMouseEvent>
+#include <QPainter>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
+#include <QTimer>
+#include <QUrl>
 #include <optional>
+#include <vector>
 
 #include "engine/password_rule.h"
 #include "padlock.h"
 #include "twips.h"
+#include "ui/contrast.h"
 #include "ui/form4.h"
 
 namespace sealdoor::ui {
@@ -24,7 +34,32 @@ const QColor kRedText(255, 0, 0);
 
 QString Text(std::string_view s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
 
-QColor InfoBackground() { return QApplication::palette().color(QPalette::ToolTipBase); }
+Rgb ToRgb(const QColor& c) { return {c.red(), c.green(), c.blue()}; }
+QColor ToQColor(Rgb c) { return {c.r, c.g, c.b}; }
+
+// The desktop's tooltip tint where the window's own text colours read on
+// it; the classic light tint under a dark palette.
+QColor InfoBackground() { return ToQColor(InfoTint(ToRgb(QApplication::palette().color(QPalette::ToolTipBase)))); }
+
+// The element of a bar that carries its value: drawn as the track the
+// design has (the tint and a thin border, no text), and a progress bar to
+// whoever asks, a screen reader above all.
+class BarTrack final : public QProgressBar {
+ public:
+  explicit BarTrack(QWidget* parent) : QProgressBar(parent) {
+    setRange(0, 100);
+    setValue(0);
+    setTextVisible(false);
+  }
+
+ protected:
+  void paintEvent(QPaintEvent*) override {
+    QPainter p(this);
+    p.fillRect(rect(), palette().color(QPalette::Window));
+    p.setPen(palette().color(QPalette::WindowText));
+    p.drawRect(rect().adjusted(0, 0, -1, -1));
+  }
+};
 
 // "MS Sans Serif" has no place here; a plain sans-serif face stands in.
 QFont SansFont(qreal points, bool bold = false, bool underline = false) {
@@ -39,9 +74,16 @@ QFont SansFont(qreal points, bool bold = false, bool underline = false) {
 // Colours are set for every colour group, so a label keeps its look while
 // the window is disabled during a batch (only the buttons and the password
 // box grey out).
+// A text without a colour of its own gets the desktop's text colour where
+// that reads on what lies under it, else black or white.
 void SetColours(QWidget* w, std::optional<QColor> background, std::optional<QColor> text) {
   QPalette p = w->palette();
-  if (!text) text = QApplication::palette().color(QPalette::Active, QPalette::WindowText);
+  const QColor under = background                ? *background
+                       : w->parentWidget()       ? w->parentWidget()->palette().color(QPalette::Window)
+                                                 : p.color(QPalette::Window);
+  if (!text)
+    text = ToQColor(ReadableText(ToRgb(QApplication::palette().color(QPalette::Active, QPalette::WindowText)),
+                                 ToRgb(under)));
   if (background) {
     p.setColor(QPalette::Window, *background);
     w->setAutoFillBackground(true);
@@ -93,6 +135,7 @@ void QtForm4::BuildControls() {
     Image1[static_cast<std::size_t>(i)]->setObjectName(QStringLiteral("Image1"));
     Image1[static_cast<std::size_t>(i)]->setProperty("Index", i);
     Image1[static_cast<std::size_t>(i)]->setGeometry(TwipsRect(360, 480, 384, 384));
+    Image1[static_cast<std::size_t>(i)]->setAccessibleName(i == 0 ? QStringLiteral("Locked") : QStringLiteral("Unlocked"));
   }
   Image1[1]->hide();
   Label10 = MakeLabel(Frame3, "Label10", TwipsRect(960, 480, 2532, 252),
@@ -120,6 +163,8 @@ void QtForm4::BuildControls() {
   Text1_->setEchoMode(QLineEdit::Password);
   Text1_->setStyleSheet(QStringLiteral("QLineEdit { lineedit-password-character: 42; }"));
   Text1_->setMaxLength(static_cast<int>(kMaxPassword));
+  Label2->setBuddy(Text1_);  // its name, for screen readers, and Alt+P
+  Text1_->setAccessibleName(QStringLiteral("Password"));
   connect(Text1_, &QLineEdit::textChanged, this, [this] {
     if (form_) form_->Text1_Change();
   });
@@ -132,6 +177,7 @@ void QtForm4::BuildControls() {
     b->setDefault(false);
     b->setMouseTracking(true);
     b->installEventFilter(this);
+    b->setAcceptDrops(name != QLatin1String("Command7"));  // files may be dropped onto the action buttons
     return b;
   };
   Command4 = button("Command4", TwipsRect(3720, 360, 1572, 372), QStringLiteral("Lock Files"));
@@ -172,20 +218,23 @@ void QtForm4::BuildControls() {
   Label20 = MakeLabel(Frame4, "Label20", TwipsRect(120, 920, 492, 204), QStringLiteral("All:"));
   SetColours(Label20, info, kDarkBlue);
   Label20->setFont(SansFont(7.8, true));
-  auto bar = [&](std::array<QLabel*, 2>& arr, const char* name, int top) {
-    for (int i = 0; i < 2; ++i) {
-      auto* l = MakeLabel(Frame4, name, TwipsRect(600, top, i == 0 ? 2052 : 12, 132));
-      l->setProperty("Index", i);
-      l->setFrameShape(QFrame::Box);
-      l->setLineWidth(1);
-      SetColours(l, i == 0 ? info : kBlue, std::nullopt);
-      arr[static_cast<std::size_t>(i)] = l;
-    }
+  auto bar = [&](std::array<QWidget*, 2>& arr, const char* name, int top, const QString& accessible) {
+    auto* track = new BarTrack(Frame4);
+    track->setObjectName(QLatin1String(name));
+    track->setGeometry(TwipsRect(600, top, 2052, 132));
+    track->setAccessibleName(accessible);
+    SetColours(track, info, QColor(Qt::black));
+    auto* fill = MakeLabel(Frame4, name, TwipsRect(600, top, 12, 132));
+    fill->setFrameShape(QFrame::Box);
+    fill->setLineWidth(1);
+    SetColours(fill, kBlue, std::nullopt);
+    arr = {track, fill};
+    for (int i = 0; i < 2; ++i) arr[static_cast<std::size_t>(i)]->setProperty("Index", i);
   };
-  bar(Label15, "Label15", 720);
+  bar(Label15, "Label15", 720, QStringLiteral("File progress"));
   Label21 = MakeLabel(Frame4, "Label21", TwipsRect(2760, 680, 492, 252), QStringLiteral("100%"));
   SetColours(Label21, info, std::nullopt);
-  bar(Label17, "Label17", 960);
+  bar(Label17, "Label17", 960, QStringLiteral("Overall progress"));
   Label22 = MakeLabel(Frame4, "Label22", TwipsRect(2760, 920, 492, 252), QStringLiteral("100%"));
   SetColours(Label22, info, std::nullopt);
   Frame4->hide();
@@ -232,11 +281,30 @@ std::string QtForm4::StatusText() const { return Label12->text().toStdString(); 
 void QtForm4::SetStatus(std::string_view text, Rgb colour) {
   SetColours(Label12, std::nullopt, QColor(colour.r, colour.g, colour.b));
   Label12->setText(Text(text));
+  // Said aloud by a screen reader as it comes, as a status line is.
+  const QString spoken = Label12->text().simplified();
+  Label12->setAccessibleName(spoken);
+  if (!spoken.isEmpty()) {
+    QAccessibleEvent changed(Label12, QAccessible::NameChanged);
+    QAccessible::updateAccessibility(&changed);
+    QAccessibleEvent alert(Label12, QAccessible::Alert);
+    QAccessible::updateAccessibility(&alert);
+  }
 }
 
 void QtForm4::SetProgressVisible(bool visible) { Frame4->setVisible(visible); }
 
 void QtForm4::SetCaption(Caption which, std::string_view text) {
+  if (which == Caption::Label16) {
+    // A long name is cut in the middle, so its start and its extension
+    // show; the whole name is in the tooltip and for screen readers.
+    const QString name = Text(text);
+    const QString shown = Label16->fontMetrics().elidedText(name, Qt::ElideMiddle, Label16->width() - 4);
+    Label16->setText(shown);
+    Label16->setToolTip(shown == name ? QString() : name);
+    Label16->setAccessibleName(name);
+    return;
+  }
   QLabel* label = nullptr;
   switch (which) {
     case Caption::Label18: label = Label18; break;
@@ -248,8 +316,9 @@ void QtForm4::SetCaption(Caption which, std::string_view text) {
 }
 
 void QtForm4::SetBarWidth(Bar which, int twips) {
-  QLabel* fill = which == Bar::File ? Label15[1] : Label17[1];
-  fill->resize(Px(twips), fill->height());
+  auto& bar = which == Bar::File ? Label15 : Label17;
+  bar[1]->resize(Px(twips), bar[1]->height());
+  static_cast<QProgressBar*>(bar[0])->setValue(twips * 100 / kFullBarTwips);
 }
 
 void QtForm4::SetEnabled(bool enabled) { setEnabled(enabled); }
@@ -260,7 +329,37 @@ void QtForm4::Yield() { QCoreApplication::processEvents(); }
 
 void QtForm4::EndProgram() { QCoreApplication::exit(0); }
 
+namespace {
+
+// The local files a drop brings, or none when it brings anything else.
+std::vector<std::string> DroppedFiles(const QMimeData* data) {
+  std::vector<std::string> paths;
+  if (!data || !data->hasUrls()) return paths;
+  for (const QUrl& url : data->urls()) {
+    if (!url.isLocalFile()) return {};
+    paths.push_back(QDir::toNativeSeparators(url.toLocalFile()).toStdString());
+  }
+  return paths;
+}
+
+}  // namespace
+
 bool QtForm4::eventFilter(QObject* watched, QEvent* event) {
+  const int fromwhere = watched == Command4 ? 1 : watched == Command5 ? 2 : watched == Command6 ? 3 : 0;
+  if (fromwhere && (event->type() == QEvent::DragEnter || event->type() == QEvent::DragMove)) {
+    auto* drag = static_cast<QDropEvent*>(event);
+    if (!DroppedFiles(drag->mimeData()).empty()) drag->acceptProposedAction();
+    return true;
+  }
+  if (fromwhere && event->type() == QEvent::Drop && form_) {
+    auto* drop = static_cast<QDropEvent*>(event);
+    const auto paths = DroppedFiles(drop->mimeData());
+    if (paths.empty()) return true;
+    drop->acceptProposedAction();
+    // After the drop has finished: the batch shows message boxes of its own.
+    QTimer::singleShot(0, this, [this, fromwhere, paths] { form_->DropFiles(fromwhere, paths); });
+    return true;
+  }
   if (form_ && event->type() == QEvent::MouseMove) {
     if (watched == Command4) form_->Command4_MouseMove();
     else if (watched == Command5) form_->Command5_MouseMove();

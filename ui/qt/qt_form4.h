@@ -59,7 +59,8 @@ class QtForm4 final : public QWidget, public Form4View {
   QFrame* Frame4 = nullptr;
   QLabel *Label18 = nullptr, *Label16 = nullptr, *Label19 = nullptr, *Label21 = nullptr,
          *Label20 = nullptr, *Label22 = nullptr;
-  std::array<QLabel*, 2> Label15{}, Label17{};
+  // Element 0 of each bar is its track (a progress bar to screen readers), element 1 its fill.
+  std::array<QWidget*, 2> Label15{}, Label17{};
 };
 
 }  // namespace sealdoor::ui

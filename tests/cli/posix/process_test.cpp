@@ -77,6 +77,51 @@ TEST(Process, CtrlCAtThePasswordPromptGivesTheEchoBack) {
   ::close(master);
 }
 
+// Characters, not bytes, of UTF-8 text.
+std::size_t Characters(const std::string& s) {
+  std::size_t n = 0;
+  for (const char c : s) n += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+  return n;
+}
+
+TEST(Process, TheProgressLineFitsTheTerminal) {
+  test::ScratchDir dir;
+  const std::string name = std::string(60, 'n') + "-report.pdf";  // 71 characters
+  test::WriteBytes(dir / name, test::RandomBytes(1 << 20, 4));
+  int master = -1;
+  winsize size{};
+  size.ws_row = 24;
+  size.ws_col = 78;
+  const pid_t pid = ::forkpty(&master, nullptr, nullptr, &size);
+  ASSERT_GE(pid, 0);
+  if (pid == 0) {
+    if (::chdir(dir.Path().c_str()) != 0) ::_exit(126);
+    ::execl(SEALDOOR_CLI, SEALDOOR_CLI, "lock", "--password-stdin", name.c_str(), nullptr);
+    ::_exit(127);
+  }
+  (void)!::write(master, "Abc1\n", 5);
+  std::string out;
+  char buf[4096];
+  for (ssize_t n; (n = ::read(master, buf, sizeof buf)) > 0;) out.append(buf, static_cast<std::size_t>(n));
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  ::close(master);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  std::vector<std::string> lines;
+  std::size_t start = 0;
+  for (std::size_t i = 0; i <= out.size(); ++i) {
+    if (i < out.size() && out[i] != '\r' && out[i] != '\n') continue;
+    const std::string line = out.substr(start, i - start);
+    start = i + 1;
+    if (!line.starts_with("Locking ")) continue;
+    lines.push_back(line);
+    EXPECT_LT(Characters(line), 78u) << line;  // one column spare: the terminal never wraps
+    EXPECT_NE(line.find("nnn\u2026nnn"), std::string::npos) << line;  // the name cut in its middle
+  }
+  ASSERT_FALSE(lines.empty()) << out;
+  EXPECT_TRUE(lines.back().ends_with("-report.pdf  100%  (all 100%)")) << lines.back();
+}
+
 TEST(Process, APasswordHoldingProcessCannotBeDumped) {
   if (::geteuid() != 0) GTEST_SKIP() << "needs root to run the tool as another user";
   test::ScratchDir dir;
