@@ -18,4 +18,25 @@ bool IsWorkingFileName(std::string_view name) noexcept {
   return true;
 }
 
+std::string ExchangeName(std::uint64_t replacedInode, RandomSource& random) {
+  return std::string(kWorkingPrefix) + "r" + std::to_string(replacedInode) + "-" + DrawTempFileName(random);
+}
+
+std::optional<std::uint64_t> ReplacedInode(std::string_view name) noexcept {
+  if (!name.starts_with(kWorkingPrefix)) return std::nullopt;
+  name.remove_prefix(kWorkingPrefix.size());
+  if (!name.starts_with('r')) return std::nullopt;
+  name.remove_prefix(1);
+  const auto dash = name.find('-');
+  if (dash == 0 || dash == std::string_view::npos || dash > 20) return std::nullopt;
+  std::uint64_t inode = 0;
+  for (const char c : name.substr(0, dash)) {
+    if (c < '0' || c > '9') return std::nullopt;
+    inode = inode * 10 + static_cast<std::uint64_t>(c - '0');
+  }
+  const std::string rest = std::string(kWorkingPrefix) + std::string(name.substr(dash + 1));
+  if (!IsWorkingFileName(rest)) return std::nullopt;
+  return inode;
+}
+
 }  // namespace sealdoor

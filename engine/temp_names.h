@@ -1,6 +1,8 @@
 #pragma once
 // Names of working files: six small letters and ".tmp".
 
+#include <cstdint>
+#include <optional>
 #include <string>
 
 #include "random_source.h"
@@ -16,5 +18,14 @@ inline constexpr std::string_view kWorkingPrefix = ".sealdoor-";
 
 // True for names of the form ".sealdoor-abcdef.tmp".
 [[nodiscard]] bool IsWorkingFileName(std::string_view name) noexcept;
+
+// The name under which a new version waits, for an instant, to change
+// places with the file whose inode (file number) it gives:
+// ".sealdoor-r1234-abcdef.tmp". A run killed in that instant leaves a file
+// of this name that a later run can prove was ours by that number.
+[[nodiscard]] std::string ExchangeName(std::uint64_t replacedInode, RandomSource& random);
+
+// The file number an exchange name gives, or nothing for any other name.
+[[nodiscard]] std::optional<std::uint64_t> ReplacedInode(std::string_view name) noexcept;
 
 }  // namespace sealdoor

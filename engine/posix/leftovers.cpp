@@ -5,7 +5,10 @@
 #include <sys/xattr.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstring>
+#include <string>
+#include <vector>
 #include <mutex>
 #include <set>
 #include <tuple>
@@ -20,17 +23,21 @@
 namespace sealdoor {
 namespace {
 
+// The file we opened is still the one under that name.
+bool StillUnderName(int dir, const char* name, int fd) {
+  struct stat named {};
+  const auto held = io::Fstat(fd);
+  if (!held || ::fstatat(dir, name, &named, AT_SYMLINK_NOFOLLOW) != 0) return false;
+  return named.st_ino == held->st_ino && named.st_dev == held->st_dev;
+}
+
 // A working file is proven ours by its name, its owner, our mark and a lock
 // nobody holds; a user's file that merely looks like one has no mark.
 bool IsOurLeftover(int dir, const char* name, int fd) {
   if (::flock(fd, LOCK_EX | LOCK_NB) != 0) return false;  // a running process holds it
   char mark[64] = {};
   const ssize_t n = ::fgetxattr(fd, kWorkingFileMark, mark, sizeof mark - 1);
-  if (n <= 0) return false;
-  struct stat named {};
-  const auto held = io::Fstat(fd);
-  if (!held || ::fstatat(dir, name, &named, AT_SYMLINK_NOFOLLOW) != 0) return false;
-  return named.st_ino == held->st_ino && named.st_dev == held->st_dev;  // still the file under that name
+  return n > 0 && StillUnderName(dir, name, fd);
 }
 
 }  // namespace
@@ -59,16 +66,35 @@ void RemoveLeftoverWorkingFiles(const std::filesystem::path& folder) noexcept {
     ::close(dfd);
     return;
   }
-  const uid_t me = ::geteuid();
-  while (const dirent* e = ::readdir(d)) {
-    if (!IsWorkingFileName(e->d_name)) continue;
-    struct stat entry {};
-    if (::fstatat(dir->Get(), e->d_name, &entry, AT_SYMLINK_NOFOLLOW) != 0) continue;
-    if (!S_ISREG(entry.st_mode) || entry.st_uid != me) continue;
-    auto fd = io::OpenAt(dir->Get(), e->d_name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK);
-    if (fd && IsOurLeftover(dir->Get(), e->d_name, fd->Get())) ::unlinkat(dir->Get(), e->d_name, 0);
-  }
+  // Every name and file number in the folder: an exchange name proves
+  // itself against them.
+  std::vector<std::pair<std::string, ino_t>> entries;
+  while (const dirent* e = ::readdir(d)) entries.emplace_back(e->d_name, e->d_ino);
   ::closedir(d);
+  const uid_t me = ::geteuid();
+  for (const auto& [name, ino] : entries) {
+    const auto replaced = ReplacedInode(name);
+    if (!IsWorkingFileName(name) && !replaced) continue;
+    struct stat entry {};
+    if (::fstatat(dir->Get(), name.c_str(), &entry, AT_SYMLINK_NOFOLLOW) != 0) continue;
+    if (!S_ISREG(entry.st_mode) || entry.st_uid != me) continue;
+    auto fd = io::OpenAt(dir->Get(), name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK);
+    if (!fd) continue;
+    bool ours = false;
+    if (replaced) {
+      // A new version that was about to change places with file N, while N
+      // is still here under its own name; or file N itself, changed out of
+      // its place, whose new version is in it.
+      ours = entry.st_ino == *replaced ||
+             std::any_of(entries.begin(), entries.end(), [&](const auto& other) {
+               return other.first != name && other.second == *replaced;
+             });
+      ours = ours && ::flock(fd->Get(), LOCK_EX | LOCK_NB) == 0 && StillUnderName(dir->Get(), name.c_str(), fd->Get());
+    } else {
+      ours = IsOurLeftover(dir->Get(), name.c_str(), fd->Get());
+    }
+    if (ours) ::unlinkat(dir->Get(), name.c_str(), 0);
+  }
 }
 
 }  // namespace sealdoor

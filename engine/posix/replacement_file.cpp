@@ -50,19 +50,28 @@ struct ReplacementFile::Impl {
     name.clear();
   }
 
-  // Gives a nameless working file a name, just before it takes its place.
+  // Gives a nameless working file the name `candidate`; never over an
+  // existing file (EEXIST).
+  int LinkAs(const std::string& candidate) {
+    const std::string self = "/proc/self/fd/" + std::to_string(file.Get());
+    int r = ::linkat(AT_FDCWD, self.c_str(), Dir(), candidate.c_str(), AT_SYMLINK_FOLLOW);
+    if (r != 0 && errno == ENOENT) r = ::linkat(file.Get(), "", Dir(), candidate.c_str(), AT_EMPTY_PATH);
+    return r == 0 ? 0 : errno;
+  }
+
+  // Gives a nameless working file a name, just before it changes places
+  // with the original: one that tells which file it replaces, so a run
+  // killed in that instant leaves nothing a later run cannot prove ours.
   std::expected<void, Failure> Link() {
     if (!name.empty()) return {};
-    const std::string self = "/proc/self/fd/" + std::to_string(file.Get());
     for (int attempt = 0; attempt < 100; ++attempt) {
-      std::string candidate = std::string(kWorkingPrefix) + DrawTempFileName(random);
-      int r = ::linkat(AT_FDCWD, self.c_str(), Dir(), candidate.c_str(), AT_SYMLINK_FOLLOW);
-      if (r != 0 && errno == ENOENT) r = ::linkat(file.Get(), "", Dir(), candidate.c_str(), AT_EMPTY_PATH);
-      if (r == 0) {
+      std::string candidate = ExchangeName(static_cast<std::uint64_t>(source.st.st_ino), random);
+      const int err = LinkAs(candidate);
+      if (err == 0) {
         Name(std::move(candidate));
         return {};
       }
-      if (errno != EEXIST) return SystemFailure(errno);
+      if (err != EEXIST) return SystemFailure(err);
     }
     return SystemFailure(EEXIST);
   }
@@ -84,6 +93,9 @@ std::expected<ReplacementFile, Failure> ReplacementFile::Create(SourceFile& sour
   if (fd.error() == 0) fd = io::OpenAt(impl->Dir(), ".", O_TMPFILE | O_WRONLY, 0600);
   if (fd) {
     impl->file = std::move(*fd);
+    // Held while we live: a cleanup by another run leaves alone what a
+    // running process holds, also in the instant the file has a name.
+    (void)::flock(impl->file.Get(), LOCK_SH | LOCK_NB);
     return ReplacementFile(std::move(impl));
   }
   if (fd.error() != EOPNOTSUPP && fd.error() != EISDIR && fd.error() != EINVAL) return SystemFailure(fd.error());
@@ -187,17 +199,20 @@ std::expected<std::string, Failure> ReplacementFile::KeepBeside(const std::strin
   Impl& w = *impl_;
   const std::string base = w.source.name.string() + suffix;
   if (!w.name.empty()) (void)::fremovexattr(w.file.Get(), kWorkingFileMark);
-  if (auto r = w.Link(); !r) return std::unexpected(r.error());
   for (int n = 1; n < 100; ++n) {
     const std::string name = n == 1 ? base : base + " (" + std::to_string(n) + ")";
-    // Never over an existing file: that could be the very version we keep this one beside.
-    if (::renameat2(w.Dir(), w.name.c_str(), w.Dir(), name.c_str(), RENAME_NOREPLACE) == 0) {
+    // Never over an existing file: that could be the very version we keep
+    // this one beside. A nameless file gets the name at once.
+    const int err = w.name.empty() ? w.LinkAs(name)
+                    : ::renameat2(w.Dir(), w.name.c_str(), w.Dir(), name.c_str(), RENAME_NOREPLACE) == 0 ? 0
+                                                                                                          : errno;
+    if (err == 0) {
       w.Unname();
       w.done = true;
       (void)io::Fsync(w.Dir());
       return name;
     }
-    if (errno != EEXIST) return SystemFailure(errno);
+    if (err != EEXIST) return SystemFailure(err);
   }
   return SystemFailure(EEXIST);
 }

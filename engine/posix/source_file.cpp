@@ -1,6 +1,7 @@
 #include <fcntl.h>
 #include <linux/magic.h>
 #include <signal.h>
+#include <sys/file.h>
 #include <sys/statfs.h>
 #include <unistd.h>
 
@@ -157,6 +158,9 @@ std::expected<SourceFile, Failure> SourceFile::Open(const fs::path& path, Purpos
   } else if (!impl->NoWriter()) {
     return std::unexpected(Failure::Because(kWriter, Failure::Kind::OpenForWriting));
   }
+  // Shared, and only for our own kind: for the instant the file is under a
+  // working name of ours, another run's cleanup sees it is in use.
+  (void)::flock(impl->file.Get(), LOCK_SH | LOCK_NB);
   ::posix_fadvise(impl->file.Get(), 0, 0, POSIX_FADV_SEQUENTIAL);
   return SourceFile(std::move(impl));
 }

@@ -32,5 +32,16 @@ TEST(TempNames, WorkingFileNamesAreRecognisedExactly) {
     EXPECT_FALSE(IsWorkingFileName(other)) << other;
 }
 
+TEST(TempNames, ExchangeNamesTellTheFileTheyReplace) {
+  test::FixedRandom random({0.0, 0.5, 0.99});
+  const std::string name = ExchangeName(1234567, random);
+  EXPECT_EQ(name, ".sealdoor-r1234567-anzanz.tmp");
+  EXPECT_EQ(ReplacedInode(name), 1234567u);
+  EXPECT_FALSE(IsWorkingFileName(name));
+  for (const char* other : {".sealdoor-abcxyz.tmp", ".sealdoor-r-abcxyz.tmp", ".sealdoor-r12x-abcxyz.tmp",
+                            ".sealdoor-r12-abcxy.tmp", "sealdoor-r12-abcxyz.tmp", ".sealdoor-12-abcxyz.tmp"})
+    EXPECT_FALSE(ReplacedInode(other)) << other;
+}
+
 }  // namespace
 }  // namespace sealdoor

@@ -359,6 +359,38 @@ TEST(WorkingFiles, OnlyMarkedLeftoversOfAKilledRunGo) {
   EXPECT_EQ(ReadBytes(dir / ".sealdoor-notesx.tmp"), std::vector<std::uint8_t>{3});
 }
 
+std::uint64_t Inode(const fs::path& p) {
+  struct stat st {};
+  ::stat(p.c_str(), &st);
+  return st.st_ino;
+}
+
+TEST(WorkingFiles, AnExchangeCutShortIsProvedByTheFileNumbersItNames) {
+  // A run killed in the instant its new version had an exchange name: that
+  // version beside the original it was to replace, or the original beside
+  // the new version that took its place.
+  ScratchDir dir;
+  WriteBytes(dir / "f", test::RandomBytes(900, 14));
+  WriteBytes(dir / "other", {9});
+  const std::string before = ".sealdoor-r" + std::to_string(Inode(dir / "other")) + "-abcdef.tmp";
+  WriteBytes(dir / before, {1});
+  WriteBytes(dir / "moved", {2});
+  const std::string after = ".sealdoor-r" + std::to_string(Inode(dir / "moved")) + "-ghijkl.tmp";
+  fs::rename(dir / "moved", dir / after);
+  // Only named alike: no file with the number it gives.
+  const std::string unrelated = ".sealdoor-r999999999-mnopqr.tmp";
+  WriteBytes(dir / unrelated, {3});
+  // In the instant of a running exchange: held.
+  WriteBytes(dir / "running", {9});
+  const std::string held = ".sealdoor-r" + std::to_string(Inode(dir / "running")) + "-stuvwx.tmp";
+  WriteBytes(dir / held, {4});
+  const int holder = ::open((dir / held).c_str(), O_RDONLY);
+  ASSERT_EQ(::flock(holder, LOCK_SH), 0);
+  ASSERT_TRUE(Lock(dir / "f"));
+  ::close(holder);
+  EXPECT_EQ(dir.Names(), (std::vector<std::string>{held, unrelated, "f", "other", "running"}));
+}
+
 // Bytes the disk holds for a file.
 std::uint64_t Allocated(const fs::path& p) {
   struct stat st {};
