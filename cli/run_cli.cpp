@@ -11,6 +11,7 @@
 
 #include "console.h"
 #include "engine/batch_counters.h"
+#include "engine/commit_group.h"
 #include "engine/file_head.h"
 #include "engine/form1.h"
 #include "engine/format.h"
@@ -169,10 +170,11 @@ int RunCli(const std::vector<std::string>& args) {
   SecureWipe(*password);
   BatchCounters counters = BatchCountersFor(o.files);
   int rc = 0;
+  CommitGroup group(port);
   for (const auto& f : o.files) {
     bool result = false;
     port.BeginFile(f);
-    Form1 engine(port, counters);
+    Form1 engine(port, counters, &group);
     const std::string name = PathText(f.filename());
     if (o.command == "lock")
       engine.LockIt(f, name, result);
@@ -181,6 +183,7 @@ int RunCli(const std::vector<std::string>& args) {
     port.EndFile();
     if (!result) rc = 1;
   }
+  if (!group.Flush()) rc = 1;
   return rc;
 }
 

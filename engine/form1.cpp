@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "base64.h"
+#include "commit_group.h"
 #include "format.h"
 #include "key_header.h"
 #include "password_rule.h"
@@ -27,6 +28,7 @@ namespace {
 // few and memory flat whatever the file's size.
 constexpr std::size_t kChunkBlocks = std::size_t{1} << 16;
 constexpr std::size_t kChunk = kChunkBlocks * format::kBlock;
+constexpr std::uint64_t kReserveFrom = std::uint64_t{1} << 20;
 
 constexpr std::uint64_t RoundUpToBlock(std::uint64_t n) {
   return (n + format::kBlock - 1) / format::kBlock * format::kBlock;
@@ -43,6 +45,11 @@ class ContentPass {
       : src_(src), out_(out), meter_(meter), window_(window), yieldEvery_(yieldEvery) {}
 
   std::expected<void, Failure> Run(std::uint64_t inStart, std::uint64_t outStart, std::uint64_t length) {
+    // Buffers of a chunk, or less for a small file: a batch of many small
+    // files must not pay for two large buffers each.
+    chunk_ = static_cast<std::size_t>(std::min<std::uint64_t>(kChunk, RoundUpToBlock(length)));
+    in_ = MakeBuffer(chunk_);
+    out_buf_ = MakeBuffer(chunk_);
     std::uint64_t pos = 0;  // from the content's start; a block boundary until the end
     while (pos < length) {
       auto data = src_.NextData(inStart + pos);
@@ -53,9 +60,13 @@ class ContentPass {
       const std::uint64_t from = std::max(pos, dataBegin / format::kBlock * format::kBlock);
       Skip(pos, from);
       const std::uint64_t to = std::min(length, RoundUpToBlock(std::max(dataEnd, pos + 1)));
-      if (auto r = out_.Reserve(outStart + pos, to - pos); !r) return r;
+      // Disk space for what is large, so a full disk shows before the work
+      // rather than half-way; a small file would only pay the call.
+      if (to - pos >= kReserveFrom) {
+        if (auto r = out_.Reserve(outStart + pos, to - pos); !r) return r;
+      }
       for (; pos < to;) {
-        const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(kChunk, to - pos));
+        const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(chunk_, to - pos));
         if (auto r = Chunk(inStart + pos, outStart + pos, want); !r) return r;
         pos += want;
       }
@@ -101,12 +112,13 @@ class ContentPass {
   WindowPort& window_;
   std::chrono::milliseconds yieldEvery_;
   std::chrono::steady_clock::time_point lastYield_ = std::chrono::steady_clock::now();
-  std::unique_ptr<std::uint8_t[]> in_ = MakeBuffer();
-  std::unique_ptr<std::uint8_t[]> out_buf_ = MakeBuffer();
+  std::size_t chunk_ = 0;
+  std::unique_ptr<std::uint8_t[]> in_;
+  std::unique_ptr<std::uint8_t[]> out_buf_;
 
-  static std::unique_ptr<std::uint8_t[]> MakeBuffer() {
-    auto buf = std::make_unique_for_overwrite<std::uint8_t[]>(kChunk + format::kScrambleSlack);
-    std::memset(buf.get() + kChunk, 0, format::kScrambleSlack);
+  static std::unique_ptr<std::uint8_t[]> MakeBuffer(std::size_t size) {
+    auto buf = std::make_unique_for_overwrite<std::uint8_t[]>(size + format::kScrambleSlack);
+    std::memset(buf.get() + size, 0, format::kScrambleSlack);
     return buf;
   }
 };
@@ -124,7 +136,8 @@ std::array<std::uint8_t, format::kHead> MakeHead(std::string_view password, Rand
 
 }  // namespace
 
-Form1::Form1(WindowPort& window, BatchCounters& counters) : window_(window), counters_(counters) {}
+Form1::Form1(WindowPort& window, BatchCounters& counters, CommitGroup* group)
+    : window_(window), counters_(counters), group_(group) {}
 
 void Form1::LockIt(const fs::path& filesseps, const std::string& nopath, bool& result) {
   Process(filesseps, nopath, result, Mode::Lock);
@@ -162,7 +175,7 @@ std::optional<Form1::Notice> Form1::Work(const fs::path& filesseps, const std::s
   auto src = SourceFile::Open(filesseps, lock ? SourceFile::Purpose::Lock : SourceFile::Purpose::Unlock);
   if (!src) return failed(src.error());
   // Working files a killed run left in this folder go first, whatever follows.
-  RemoveLeftoverWorkingFiles(src->Folder());
+  RemoveLeftoverWorkingFiles(*src);
   const std::uint64_t size = src->Size();
 
   // Recognition: a locked file carries the signature at bytes 649..702.
@@ -200,8 +213,7 @@ std::optional<Form1::Notice> Form1::Work(const fs::path& filesseps, const std::s
   const std::uint64_t contentLength = size - inStart;
   if (lock) {
     auto newHead = MakeHead(password.Get(), random_);
-    auto w = out->Reserve(0, format::kHead);
-    if (w) w = out->WriteAt(0, newHead);
+    auto w = out->WriteAt(0, newHead);
     WipeBytes(newHead.data(), newHead.size());
     if (!w) return failed(w.error());
     window_.Yield();
@@ -214,20 +226,17 @@ std::optional<Form1::Notice> Form1::Work(const fs::path& filesseps, const std::s
   meter.Finish();
 
   if (auto r = out->Prepare(); !r) return failed(r.error());
-  if (auto r = out->Commit(); !r) {
-    Failure f = r.error();
-    if (f.kind == Failure::Kind::Changed) {
-      // Another program changed, replaced or deleted the file meanwhile:
-      // its version stays as it is, and ours, made from what we read, is
-      // kept beside it, so neither is lost.
-      if (auto kept = out->KeepBeside(lock ? ".sealdoor-locked" : ".sealdoor-unlocked")) {
-        f = Failure::Because(f.Reason() + "; what was read is kept, " + (lock ? "locked" : "unlocked") +
-                             ", as " + window_.Quoted(src->Folder() / *kept));
-      }
-    }
-    return failed(f);
+  PendingReplacement pending{std::move(*src), std::move(*out), quoted, lock, size};
+  if (group_) {
+    // Committed with the others of its group: a failure then is told of
+    // with the file's path, and the batch's result is false.
+    group_->Add(std::move(pending));
+    result = true;
+    return std::nullopt;
   }
-  result = true;
+  CommitGroup alone(window_, CommitGroup::Limits{1, 0});
+  alone.Add(std::move(pending));
+  result = alone.Flush();
   return std::nullopt;
 }
 

@@ -15,9 +15,14 @@
 
 namespace sealdoor {
 
+class CommitGroup;
+
 class Form1 {
  public:
-  Form1(WindowPort& window, BatchCounters& counters);
+  // With a `group`, a file's new version waits there to be committed with
+  // others (the batch flushes it at its end); without, it is committed at
+  // once.
+  Form1(WindowPort& window, BatchCounters& counters, CommitGroup* group = nullptr);
 
   // Locks `filesseps` in place with the password of the window's password
   // box. `nopath` is the name shown in the progress panel. `result` becomes
@@ -55,6 +60,7 @@ class Form1 {
 
   WindowPort& window_;
   BatchCounters& counters_;
+  CommitGroup* group_;
   SystemRandom random_;
   std::chrono::milliseconds yieldEvery_{50};
 };

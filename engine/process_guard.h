@@ -6,9 +6,15 @@
 // working files removed and the terminal restored before the process ends
 // with the conventional status.
 
+#include <cstddef>
+
 namespace sealdoor {
 
 void GuardProcess() noexcept;
+
+// How many files the process may have open (a group of files waiting to be
+// committed must stay well within it).
+[[nodiscard]] std::size_t OpenFileBudget() noexcept;
 
 // A function the interrupt handler calls before the process ends, such as
 // one that turns a terminal's echo back on; nullptr for none. It runs inside

@@ -8,8 +8,10 @@
 #include <expected>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
+#include <vector>
 
 #include "failure.h"
 #include "random_source.h"
@@ -39,14 +41,22 @@ class ReplacementFile {
   // The final length; bytes never written read as zeros (holes stay holes).
   [[nodiscard]] std::expected<void, Failure> SetSize(std::uint64_t size);
 
-  // The slow steps: everything the original carries besides its bytes
-  // (owner, mode and attributes, access lists, extended attributes), and
-  // the data on the disk.
+  // Everything the original carries besides its bytes (owner, mode and
+  // attributes, access lists, extended attributes).
   [[nodiscard]] std::expected<void, Failure> Prepare();
 
+  // The data of every one of `files` on the disk, together where the system
+  // can (one sync of each file system); for each, nothing or why not.
+  [[nodiscard]] static std::vector<std::optional<Failure>> SyncAll(std::span<ReplacementFile* const> files);
+
   // Checks that the original is still the version read and that nobody
-  // writes it, then puts this one in its place at once. Prepare first.
+  // writes it, then puts this one in its place at once. Prepare and sync
+  // first.
   [[nodiscard]] std::expected<void, Failure> Commit();
+
+  // The folder's own record of the new name on the disk (once for many
+  // files of one folder).
+  void SyncFolder() noexcept;
 
   // Keeps this version under a new name beside the file instead
   // ("name" + suffix, else "... (2)" and so on, never over an existing
@@ -60,9 +70,9 @@ class ReplacementFile {
   std::unique_ptr<Impl> impl_;
 };
 
-// Removes working files that an earlier run left in `folder` when it was
-// killed: only those it can prove it made, and only those no running process
-// holds. Each folder is looked at once per process.
-void RemoveLeftoverWorkingFiles(const std::filesystem::path& folder) noexcept;
+// Removes working files that an earlier run left in the folder of `source`
+// when it was killed: only those it can prove it made, and only those no
+// running process holds. Each folder is looked at once per process.
+void RemoveLeftoverWorkingFiles(SourceFile& source) noexcept;
 
 }  // namespace sealdoor

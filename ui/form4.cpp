@@ -1,5 +1,6 @@
 #include "form4.h"
 
+#include "engine/commit_group.h"
 #include "engine/form1.h"
 #include "engine/password_rule.h"
 #include "engine/secure_wipe.h"
@@ -144,12 +145,14 @@ void Form4::RunBatch(int fromwhere, const std::string& selection) {
   const Selection files = SplitSelection(selection);
   counters_ = BatchCountersFor(files.paths);
 
-  // Dispatch: a fresh engine object for every call, gone after it.
+  // Dispatch: a fresh engine object for every call, gone after it. The new
+  // versions are committed in groups, each made durable at once.
   bool result = false;
+  CommitGroup group(port_);
   for (std::size_t i = 0; i < files.paths.size(); ++i) {
     if (files.several) view_.Yield();
     {
-      Form1 engine(port_, counters_);
+      Form1 engine(port_, counters_, &group);
       if (fromwhere == 1)
         engine.LockIt(files.paths[i], files.names[i], result);
       else
@@ -157,6 +160,7 @@ void Form4::RunBatch(int fromwhere, const std::string& selection) {
     }
     if (files.several) view_.Yield();
   }
+  if (!group.Flush()) result = false;
 
   if (fromwhere == 3) {
     services_.pointer.SetNormal();

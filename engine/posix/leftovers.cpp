@@ -19,6 +19,7 @@
 #include "engine/temp_names.h"
 #include "file_metadata.h"
 #include "posix_io.h"
+#include "source_impl.h"
 
 namespace sealdoor {
 namespace {
@@ -42,15 +43,15 @@ bool IsOurLeftover(int dir, const char* name, int fd) {
 
 }  // namespace
 
-void RemoveLeftoverWorkingFiles(const std::filesystem::path& folder) noexcept {
-  auto dir = io::Open(folder.empty() ? std::filesystem::path(".") : folder, O_RDONLY | O_DIRECTORY);
-  if (!dir) return;
+void RemoveLeftoverWorkingFiles(SourceFile& source) noexcept {
+  const int dir = source.Internals().dir.Get();
+  const std::filesystem::path& folder = source.Folder();
   // Once per folder and process: a batch of many files in one folder must
   // not read the folder again for every file.
   // A folder is known by its device, inode and birth time: the inode of a
   // deleted folder may come back for a new one.
   struct statx sx {};
-  if (::statx(dir->Get(), "", AT_EMPTY_PATH, STATX_INO | STATX_BTIME, &sx) != 0) return;
+  if (::statx(dir, "", AT_EMPTY_PATH, STATX_INO | STATX_BTIME, &sx) != 0) return;
   const auto key = std::make_tuple(sx.stx_dev_major, sx.stx_dev_minor, sx.stx_ino, sx.stx_btime.tv_sec,
                                    sx.stx_btime.tv_nsec, folder.string());
   static std::mutex mutex;
@@ -59,7 +60,7 @@ void RemoveLeftoverWorkingFiles(const std::filesystem::path& folder) noexcept {
     const std::lock_guard lock(mutex);
     if (!seen.insert(key).second) return;
   }
-  const int dfd = ::dup(dir->Get());
+  const int dfd = ::dup(dir);
   if (dfd < 0) return;
   DIR* d = ::fdopendir(dfd);
   if (!d) {
@@ -76,9 +77,9 @@ void RemoveLeftoverWorkingFiles(const std::filesystem::path& folder) noexcept {
     const auto replaced = ReplacedInode(name);
     if (!IsWorkingFileName(name) && !replaced) continue;
     struct stat entry {};
-    if (::fstatat(dir->Get(), name.c_str(), &entry, AT_SYMLINK_NOFOLLOW) != 0) continue;
+    if (::fstatat(dir, name.c_str(), &entry, AT_SYMLINK_NOFOLLOW) != 0) continue;
     if (!S_ISREG(entry.st_mode) || entry.st_uid != me) continue;
-    auto fd = io::OpenAt(dir->Get(), name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK);
+    auto fd = io::OpenAt(dir, name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK);
     if (!fd) continue;
     bool ours = false;
     if (replaced) {
@@ -89,11 +90,11 @@ void RemoveLeftoverWorkingFiles(const std::filesystem::path& folder) noexcept {
              std::any_of(entries.begin(), entries.end(), [&](const auto& other) {
                return other.first != name && other.second == *replaced;
              });
-      ours = ours && ::flock(fd->Get(), LOCK_EX | LOCK_NB) == 0 && StillUnderName(dir->Get(), name.c_str(), fd->Get());
+      ours = ours && ::flock(fd->Get(), LOCK_EX | LOCK_NB) == 0 && StillUnderName(dir, name.c_str(), fd->Get());
     } else {
-      ours = IsOurLeftover(dir->Get(), name.c_str(), fd->Get());
+      ours = IsOurLeftover(dir, name.c_str(), fd->Get());
     }
-    if (ours) ::unlinkat(dir->Get(), name.c_str(), 0);
+    if (ours) ::unlinkat(dir, name.c_str(), 0);
   }
 }
 

@@ -103,6 +103,12 @@ Result Fsync(int fd) {
   return {};
 }
 
+Result SyncFs(int fd) {
+  if (const int e = Injected(Op::Fsync)) return std::unexpected(e);
+  if (::syncfs(fd) != 0) return std::unexpected(errno);
+  return {};
+}
+
 Result Fchmod(int fd, mode_t mode) {
   if (const int e = Injected(Op::Chmod)) return std::unexpected(e);
   if (::fchmod(fd, mode) != 0) return std::unexpected(errno);

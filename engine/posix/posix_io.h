@@ -47,6 +47,8 @@ using Result = std::expected<void, int>;
 [[nodiscard]] Result WriteAll(int fd, std::span<const std::uint8_t> buf);
 [[nodiscard]] Result PwriteAll(int fd, std::span<const std::uint8_t> buf, off_t offset);
 [[nodiscard]] Result Fsync(int fd);
+// Everything written to the file system that `fd` is on.
+[[nodiscard]] Result SyncFs(int fd);
 [[nodiscard]] Result Fchmod(int fd, mode_t mode);
 [[nodiscard]] Result RenameAt(int dirfd, const std::string& from, const std::string& to,
                               unsigned flags = 0);

@@ -145,9 +145,33 @@ std::expected<void, Failure> ReplacementFile::SetSize(std::uint64_t size) {
 
 std::expected<void, Failure> ReplacementFile::Prepare() {
   const auto& src = impl_->source;
-  if (auto r = CopyFileMetadata(src.file.Get(), src.st, impl_->file.Get()); !r) return r;
-  if (auto r = io::Fsync(impl_->file.Get()); !r) return SystemFailure(r.error());
-  return {};
+  return CopyFileMetadata(src.file.Get(), src.st, impl_->file.Get());
+}
+
+std::vector<std::optional<Failure>> ReplacementFile::SyncAll(std::span<ReplacementFile* const> files) {
+  std::vector<std::optional<Failure>> result(files.size());
+  auto syncEach = [&](std::size_t i) {
+    if (auto r = io::Fsync(files[i]->impl_->file.Get()); !r) result[i] = Failure::System(r.error());
+  };
+  if (files.size() == 1) {
+    syncEach(0);
+    return result;
+  }
+  // One sync per file system: a file system's journal commits once for all.
+  std::vector<bool> done(files.size(), false);
+  for (std::size_t i = 0; i < files.size(); ++i) {
+    if (done[i]) continue;
+    const dev_t device = files[i]->impl_->source.st.st_dev;
+    const auto r = io::SyncFs(files[i]->impl_->file.Get());
+    for (std::size_t j = i; j < files.size(); ++j) {
+      if (done[j] || files[j]->impl_->source.st.st_dev != device) continue;
+      done[j] = true;
+      // Which file a failing sync of the whole file system was about, each
+      // file's own sync tells.
+      if (!r) syncEach(j);
+    }
+  }
+  return result;
 }
 
 std::expected<void, Failure> ReplacementFile::Commit() {
@@ -189,11 +213,12 @@ std::expected<void, Failure> ReplacementFile::Commit() {
     w.Unname();
     w.done = true;
   }
-  // The new version is in place; a failing folder sync cannot undo that,
-  // and the file is whole either way.
-  (void)io::Fsync(w.Dir());
   return {};
 }
+
+// The new version is in place; a failing folder sync cannot undo that, and
+// the file is whole either way.
+void ReplacementFile::SyncFolder() noexcept { (void)io::Fsync(impl_->Dir()); }
 
 std::expected<std::string, Failure> ReplacementFile::KeepBeside(const std::string& suffix) {
   Impl& w = *impl_;

@@ -113,19 +113,26 @@ SourceFile::~SourceFile() = default;  // closing the file lets go of the lease
 
 std::expected<SourceFile, Failure> SourceFile::Open(const fs::path& path, Purpose purpose) {
   std::error_code ec;
-  const fs::path real = fs::canonical(path, ec);
+  fs::path real = fs::absolute(path, ec);
   if (ec) return std::unexpected(Failure::System(ec.value()));
   auto impl = std::make_unique<Impl>();
-  impl->folder = real.parent_path();
-  impl->name = real.filename();
-  auto dir = io::Open(impl->folder, O_RDONLY | O_DIRECTORY);
-  if (!dir) return std::unexpected(Failure::System(dir.error()));
-  impl->dir = std::move(*dir);
-
-  // Checked before opening: opening a FIFO or a device can block or act.
   struct stat st {};
-  if (::fstatat(impl->dir.Get(), impl->name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0)
-    return std::unexpected(Failure::System(errno));
+  // A link is followed to the file it names, which is rewritten in its own
+  // folder; any other path is taken as it is (a batch of many files must
+  // not resolve every folder of every path).
+  for (int hop = 0; hop < 2; ++hop) {
+    impl->folder = real.parent_path();
+    impl->name = real.filename();
+    auto dir = io::Open(impl->folder, O_RDONLY | O_DIRECTORY);
+    if (!dir) return std::unexpected(Failure::System(dir.error()));
+    impl->dir = std::move(*dir);
+    // Checked before opening: opening a FIFO or a device can block or act.
+    if (::fstatat(impl->dir.Get(), impl->name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0)
+      return std::unexpected(Failure::System(errno));
+    if (!S_ISLNK(st.st_mode) || hop == 1) break;
+    real = fs::canonical(real, ec);
+    if (ec) return std::unexpected(Failure::System(ec.value()));
+  }
   if (S_ISDIR(st.st_mode)) return std::unexpected(Failure::Because("it is a folder"));
   if (!S_ISREG(st.st_mode)) return std::unexpected(Failure::Because("it is not a regular file"));
   struct statfs fsInfo {};
@@ -161,7 +168,8 @@ std::expected<SourceFile, Failure> SourceFile::Open(const fs::path& path, Purpos
   // Shared, and only for our own kind: for the instant the file is under a
   // working name of ours, another run's cleanup sees it is in use.
   (void)::flock(impl->file.Get(), LOCK_SH | LOCK_NB);
-  ::posix_fadvise(impl->file.Get(), 0, 0, POSIX_FADV_SEQUENTIAL);
+  impl->sparse = impl->st.st_blocks * 512 < impl->st.st_size;
+  if (impl->st.st_size >= (1 << 20)) ::posix_fadvise(impl->file.Get(), 0, 0, POSIX_FADV_SEQUENTIAL);
   return SourceFile(std::move(impl));
 }
 
@@ -178,6 +186,7 @@ std::expected<std::size_t, Failure> SourceFile::ReadAt(std::uint64_t offset, std
 std::expected<Extent, Failure> SourceFile::NextData(std::uint64_t offset) {
   const std::uint64_t size = Size();
   if (offset >= size) return Extent{size, size};
+  if (!impl_->sparse) return Extent{offset, size};  // every block on the disk: all data
   const int fd = impl_->file.Get();
   const off_t data = ::lseek(fd, static_cast<off_t>(offset), SEEK_DATA);
   if (data < 0) {

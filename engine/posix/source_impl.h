@@ -20,6 +20,8 @@ struct SourceFile::Impl {
   // A read lease: the system tells us when anyone opens the file for
   // writing, and holds them until we let go. Not every file system has it.
   bool leased = false;
+  // Fewer blocks on the disk than its size needs: it has holes.
+  bool sparse = false;
 
   // True while nobody has opened the file for writing since we took it.
   [[nodiscard]] bool NoWriter() const noexcept;

@@ -11,8 +11,9 @@
 
 namespace sealdoor {
 
-void RemoveLeftoverWorkingFiles(const std::filesystem::path& folder) noexcept {
+void RemoveLeftoverWorkingFiles(SourceFile& source) noexcept {
   try {
+    const std::filesystem::path& folder = source.Folder();
     // Once per folder and process: a batch of many files in one folder must
     // not read the folder again for every file.
     static std::mutex mutex;

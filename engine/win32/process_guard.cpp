@@ -27,4 +27,7 @@ void GuardProcess() noexcept {
 
 void SetInterruptCleanup(InterruptCleanup cleanup) noexcept { gCleanup.store(cleanup); }
 
+// Handles are plentiful on Windows.
+std::size_t OpenFileBudget() noexcept { return 8192; }
+
 }  // namespace sealdoor

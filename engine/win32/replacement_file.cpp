@@ -119,13 +119,23 @@ std::expected<void, Failure> ReplacementFile::SetSize(std::uint64_t size) {
   return {};
 }
 
-std::expected<void, Failure> ReplacementFile::Prepare() {
-  // The attributes, the security descriptor and the streams come with
-  // ReplaceFileW; here only the data goes to the disk.
-  if (const int e = io::Injected(io::Op::Fsync)) return std::unexpected(Failure::System(e));
-  if (!::FlushFileBuffers(impl_->file.Get())) return LastError();
-  return {};
+// The attributes, the security descriptor and the streams come with
+// ReplaceFileW.
+std::expected<void, Failure> ReplacementFile::Prepare() { return {}; }
+
+std::vector<std::optional<Failure>> ReplacementFile::SyncAll(std::span<ReplacementFile* const> files) {
+  std::vector<std::optional<Failure>> result(files.size());
+  for (std::size_t i = 0; i < files.size(); ++i) {
+    if (const int e = io::Injected(io::Op::Fsync))
+      result[i] = Failure::System(e);
+    else if (!::FlushFileBuffers(files[i]->impl_->file.Get()))
+      result[i] = Failure::System(static_cast<int>(::GetLastError()));
+  }
+  return result;
 }
+
+// ReplaceFileW and MoveFileExW (written through) record the new name.
+void ReplacementFile::SyncFolder() noexcept {}
 
 std::expected<void, Failure> ReplacementFile::Commit() {
   Impl& w = *impl_;

@@ -270,7 +270,8 @@ int FailWith(io::Op op) { return op == gFailing ? EIO : 0; }
 
 TEST(Failures, AFailingWriteSyncOrRenameLeavesTheOriginal) {
   ScratchDir dir;
-  const auto plain = test::RandomBytes(5000, 10);
+  // Large enough for the engine to reserve its space first.
+  const auto plain = test::RandomBytes((1u << 20) + 5000, 10);
   for (const bool lock : {true, false}) {
     for (const io::Op op : {io::Op::Write, io::Op::Fsync, io::Op::Chmod, io::Op::Rename, io::Op::Allocate}) {
       WriteBytes(dir / "f", plain);

@@ -16,10 +16,12 @@
 #include <fstream>
 #include <functional>
 #include <optional>
+#include <set>
 #include <thread>
 
 #include "../test_support.h"
 #include "support/run_shell.h"
+#include "engine/commit_group.h"
 #include "engine/form1.h"
 #include "engine/format.h"
 #include "engine/io_faults.h"
@@ -488,6 +490,49 @@ TEST(Ownership, RootKeepsAnotherUsersOwnerAndGroup) {
   ::stat(f.c_str(), &st);
   EXPECT_EQ(st.st_uid, 65534u);
   EXPECT_EQ(st.st_gid, 65534u);
+}
+
+// Fails the sync calls whose numbers (from 1) are given.
+std::set<int> gFailingSyncs;
+int gSyncs = 0;
+int FailSyncs(io::Op op) { return op == io::Op::Fsync && gFailingSyncs.contains(++gSyncs) ? EIO : 0; }
+
+TEST(GroupCommit, AFileOfAGroupThatCannotBeCommittedLeavesItAndTheOthersGoIn) {
+  ScratchDir dir;
+  std::vector<std::vector<std::uint8_t>> plain;
+  for (int i = 0; i < 4; ++i) {
+    plain.push_back(test::RandomBytes(3000, static_cast<unsigned>(60 + i)));
+    WriteBytes(dir / ("f" + std::to_string(i)), plain.back());
+  }
+  RecordingPort port;
+  BatchCounters counters{1000, 0};
+  CommitGroup group(port);
+  for (int i = 0; i < 4; ++i) {
+    bool result = false;
+    Form1(port, counters, &group).LockIt(dir / ("f" + std::to_string(i)), "f", result);
+    EXPECT_TRUE(result);  // waits in the group
+    EXPECT_EQ(ReadBytes(dir / ("f" + std::to_string(i))), plain[static_cast<std::size_t>(i)]);
+  }
+  // The sync of the whole file system fails; each file's own sync then
+  // tells which one it was about: the second. Another program replaces the
+  // fourth meanwhile.
+  gFailingSyncs = {1, 3};
+  gSyncs = 0;
+  io::SetFaultHook(&FailSyncs);
+  WriteBytes(dir / "other", {7});
+  fs::rename(dir / "other", dir / "f3");
+  EXPECT_FALSE(group.Flush());
+  io::SetFaultHook(nullptr);
+  ASSERT_EQ(port.messages.size(), 2u);
+  EXPECT_EQ(port.messages[0].first, "'" + (dir / "f1").string() + "' could not be locked: Input/output error");
+  EXPECT_TRUE(port.messages[1].first.starts_with("'" + (dir / "f3").string() +
+                                                 "' could not be locked: it was changed by another program"));
+  EXPECT_TRUE(format::IsLocked(ReadBytes(dir / "f0")));
+  EXPECT_EQ(ReadBytes(dir / "f1"), plain[1]);
+  EXPECT_TRUE(format::IsLocked(ReadBytes(dir / "f2")));
+  EXPECT_EQ(ReadBytes(dir / "f3"), std::vector<std::uint8_t>{7});
+  EXPECT_EQ(dir.Names(), (std::vector<std::string>{"f0", "f1", "f2", "f3", "f3.sealdoor-locked"}));
+  EXPECT_TRUE(group.Flush());  // nothing waits now, and nothing failed since
 }
 
 // Working files with a name, as on file systems without nameless files.

@@ -1,0 +1,85 @@
+#include "commit_group.h"
+
+#include <cstdlib>
+#include <optional>
+#include <set>
+#include <utility>
+
+#include "process_guard.h"
+
+namespace sealdoor {
+namespace {
+
+// A failure as the user is told of it: for a file another program changed,
+// replaced or deleted meanwhile, our version is kept beside theirs.
+std::string Describe(PendingReplacement& p, Failure f, WindowPort& window) {
+  if (f.kind == Failure::Kind::Changed) {
+    if (auto kept = p.replacement.KeepBeside(p.lock ? ".sealdoor-locked" : ".sealdoor-unlocked")) {
+      f = Failure::Because(f.Reason() + "; what was read is kept, " + (p.lock ? "locked" : "unlocked") + ", as " +
+                           window.Quoted(p.source.Folder() / *kept));
+    }
+  }
+  return p.quoted + (p.lock ? " could not be locked: " : " could not be unlocked: ") + f.Reason();
+}
+
+}  // namespace
+
+CommitGroup::Limits CommitGroup::DefaultLimits() {
+  Limits limits;
+  // Each waiting file holds three files open (the original, its folder, the
+  // new version); leave room for everything else the process has open.
+  const std::size_t budget = OpenFileBudget();
+  limits.files = std::max<std::size_t>(1, std::min<std::size_t>(limits.files, budget > 96 ? (budget - 64) / 3 : 1));
+  // For measuring: how many files a group may hold (1: each on its own).
+  if (const char* env = std::getenv("SEALDOOR_GROUP_FILES")) {
+    const long n = std::strtol(env, nullptr, 10);
+    if (n >= 1) limits.files = std::min(limits.files, static_cast<std::size_t>(n));
+  }
+  return limits;
+}
+
+CommitGroup::CommitGroup(WindowPort& window, Limits limits) : window_(window), limits_(limits) {}
+
+CommitGroup::~CommitGroup() = default;
+
+void CommitGroup::Add(PendingReplacement pending) {
+  bytes_ += pending.bytes;
+  pending_.push_back(std::move(pending));
+  if (pending_.size() >= limits_.files || bytes_ >= limits_.bytes) Commit();
+}
+
+bool CommitGroup::Flush() {
+  Commit();
+  return !std::exchange(failed_, false);
+}
+
+void CommitGroup::Commit() {
+  if (pending_.empty()) return;
+  std::vector<std::string> notices;
+  // Durable together first: nothing takes a place before all of it is on the disk.
+  std::vector<ReplacementFile*> all;
+  for (auto& p : pending_) all.push_back(&p.replacement);
+  const std::vector<std::optional<Failure>> synced = ReplacementFile::SyncAll(all);
+  std::set<std::filesystem::path> folders;
+  std::vector<ReplacementFile*> placed;
+  for (std::size_t i = 0; i < pending_.size(); ++i) {
+    PendingReplacement& p = pending_[i];
+    if (synced[i]) {
+      notices.push_back(Describe(p, *synced[i], window_));
+      continue;
+    }
+    if (auto r = p.replacement.Commit(); !r) {
+      notices.push_back(Describe(p, r.error(), window_));
+      continue;
+    }
+    if (folders.insert(p.source.Folder()).second) placed.push_back(&p.replacement);
+  }
+  // Each folder once: the renames are on the disk with it.
+  for (ReplacementFile* r : placed) r->SyncFolder();
+  pending_.clear();  // every file let go before anyone is told anything
+  bytes_ = 0;
+  for (const auto& n : notices) window_.Message(n, MessageStyle::Critical);
+  if (!notices.empty()) failed_ = true;
+}
+
+}  // namespace sealdoor

@@ -1,0 +1,63 @@
+#pragma once
+// New versions of several files, written and waiting to take their places
+// together: made durable at once (one sync of the file system rather than
+// one per file), then each put in its place, then each folder synced once.
+// Each file is at every moment either its original or its complete new
+// version; a crash may leave a group half committed, never a file half
+// written. A batch of small files costs about one sync instead of one per
+// file.
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "replacement_file.h"
+#include "source_file.h"
+#include "window_port.h"
+
+namespace sealdoor {
+
+// A file whose new version is complete and waits for its commit.
+struct PendingReplacement {
+  SourceFile source;
+  ReplacementFile replacement;
+  std::string quoted;  // the path as messages show it
+  bool lock = true;    // locked or unlocked: for the message of a failure
+  std::uint64_t bytes = 0;
+};
+
+class CommitGroup {
+ public:
+  struct Limits {
+    std::size_t files = 256;
+    std::uint64_t bytes = std::uint64_t{64} << 20;
+  };
+  // The usual bounds, within the open files the process may have.
+  [[nodiscard]] static Limits DefaultLimits();
+
+  explicit CommitGroup(WindowPort& window, Limits limits = DefaultLimits());
+  ~CommitGroup();  // what waits and was never committed is dropped: the originals stay
+  CommitGroup(const CommitGroup&) = delete;
+  CommitGroup& operator=(const CommitGroup&) = delete;
+
+  // Takes a file; commits the group at once when it is full.
+  void Add(PendingReplacement pending);
+
+  // Puts every waiting version in its place. Each file that could not be
+  // is told of with its path and the reason, after every file is let go.
+  // False when any file since the last Flush could not be (also one of a
+  // group committed because it was full).
+  bool Flush();
+
+ private:
+  void Commit();
+
+  WindowPort& window_;
+  Limits limits_;
+  std::vector<PendingReplacement> pending_;
+  std::uint64_t bytes_ = 0;
+  bool failed_ = false;
+};
+
+}  // namespace sealdoor
