@@ -4,7 +4,9 @@ the floor for putting that many files on the disk durably (cp -r of the
 folder, then sync -f), and against committing each file on its own
 (SEALDOOR_GROUP_FILES=1, as every run did before group commit). Then the
 window's batch against the CLI on 10,000 files, and peak memory for
-100,000 names. Medians of interleaved rounds, each on a quiet disk."""
+100,000 names. Medians of interleaved rounds, each on a quiet disk.
+
+Usage: smallfiles.py CLI WINDOW_BENCH [RUNS] [many,window,names]"""
 
 import os
 import shutil
@@ -14,7 +16,7 @@ import sys
 import tempfile
 import time
 
-CLI, WINDOW = sys.argv[1], sys.argv[2]
+CLI, WINDOW = os.path.abspath(sys.argv[1]), os.path.abspath(sys.argv[2])
 RUNS = int(sys.argv[3]) if len(sys.argv) > 3 else 5
 PASSWORD = "Bench1"
 SCENARIOS = [(1000, 4 << 10), (10000, 4 << 10), (1000, 1 << 20)]
@@ -63,18 +65,18 @@ def sealdoor(op, files, one_by_one=False):
 
 def peak_rss(cmd, cwd, stdin=None):
     memfile = tempfile.NamedTemporaryFile(delete=False).name
-    subprocess.run(["/usr/bin/time", "-f", "%M", "-o", memfile] + cmd, input=stdin, text=True, check=True,
-                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, cwd=cwd)
+    r = subprocess.run(["/usr/bin/time", "-f", "%M", "-o", memfile] + cmd, input=stdin, text=True,
+                       stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, cwd=cwd)
+    if r.returncode != 0:
+        raise SystemExit(f"{os.path.basename(cmd[0])} {cmd[1]} failed (status {r.returncode}):\n" +
+                         "\n".join(r.stderr.splitlines()[:10]))
     with open(memfile) as f:
         rss = int(f.read().split()[-1])
     os.remove(memfile)
     return rss / 1024
 
 
-def main():
-    work = tempfile.mkdtemp(prefix="sealdoor-small-", dir=os.environ.get("BENCH_DIR", "/var/tmp"))
-    print(f"# {RUNS} interleaved rounds each, medians")
-    print()
+def many(work):
     print("| files | floor: cp -r + sync -f | lock | unlock | lock / floor | unlock / floor | one by one: lock | unlock | lock / floor |")
     print("|---|---|---|---|---|---|---|---|---|")
     for count, size in SCENARIOS:
@@ -94,7 +96,9 @@ def main():
               flush=True)
         shutil.rmtree(src)
 
-    # The window's batch against the CLI, 10,000 files of 4 KiB.
+
+def window(work):
+    """The window's batch against the CLI, 10,000 files of 4 KiB."""
     src = os.path.join(work, "window")
     files = make_folder(src, 10000, 4 << 10)
     cli, win = {"lock": [], "unlock": []}, {"lock": [], "unlock": []}
@@ -108,7 +112,6 @@ def main():
             if r.returncode != 0:
                 raise SystemExit("window batch failed:\n" + "\n".join(r.stderr.splitlines()[:10]))
             win[op].append(float(r.stdout.strip()))  # the window's lock leaves them locked for the unlocks
-    print()
     print("| 10,000 x 4 KiB | sealdoor-cli s | window s | window / cli |")
     print("|---|---|---|---|")
     for op in ("lock", "unlock"):
@@ -116,20 +119,34 @@ def main():
         print(f"| {op} | {c:.3f} | {w:.3f} | {w / c:.2f} |", flush=True)
     shutil.rmtree(src)
 
-    # Peak memory for 100,000 names (empty files: the names are what grows),
-    # given as short relative names so the command line holds them.
+
+def names(work):
+    """Peak memory for 100,000 names (empty files: the names are what grows),
+    given as short relative names so the command line holds them."""
     src = os.path.join(work, "names")
     os.makedirs(src)
-    names = [f"{i:06d}" for i in range(100000)]
-    for n in names:
+    files = [f"{i:06d}" for i in range(100000)]
+    for n in files:
         open(os.path.join(src, n), "wb").close()
-    print()
     print("| 100,000 files | peak RSS MiB |")
     print("|---|---|")
-    lock = peak_rss([CLI, "lock", "--password-stdin", "--quiet", *names], src, PASSWORD + "\n")
+    lock = peak_rss([CLI, "lock", "--password-stdin", "--quiet", *files], src, PASSWORD + "\n")
     print(f"| sealdoor-cli lock | {lock:.1f} |")
-    print(f"| window batch (unlock) | {peak_rss([WINDOW, 'unlock', PASSWORD, *names], src):.1f} |")
-    shutil.rmtree(work)
+    print(f"| window batch (unlock) | {peak_rss([WINDOW, 'unlock', PASSWORD, *files], src):.1f} |")
+
+
+def main():
+    print(f"# {RUNS} interleaved rounds each, medians")
+    print()
+    parts = {"many": many, "window": window, "names": names}
+    chosen = sys.argv[4].split(",") if len(sys.argv) > 4 else list(parts)
+    work = tempfile.mkdtemp(prefix="sealdoor-small-", dir=os.environ.get("BENCH_DIR", "/var/tmp"))
+    try:
+        for part in chosen:
+            parts[part](work)
+            print()
+    finally:
+        shutil.rmtree(work)
 
 
 if __name__ == "__main__":

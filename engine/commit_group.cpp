@@ -42,6 +42,10 @@ CommitGroup::CommitGroup(WindowPort& window, Limits limits) : window_(window), l
 
 CommitGroup::~CommitGroup() = default;
 
+void CommitGroup::MakeRoomFor(std::uint64_t bytes) {
+  if (!pending_.empty() && bytes_ + bytes > limits_.bytes) Commit();
+}
+
 void CommitGroup::Add(PendingReplacement pending) {
   bytes_ += pending.bytes;
   pending_.push_back(std::move(pending));

@@ -41,17 +41,25 @@ class CommitGroup {
   CommitGroup(const CommitGroup&) = delete;
   CommitGroup& operator=(const CommitGroup&) = delete;
 
+  // Before the work on a file of `bytes`: commits what waits if the file
+  // would not fit, so no file waits long, holding its original open, while
+  // a large one is worked on.
+  void MakeRoomFor(std::uint64_t bytes);
+
   // Takes a file; commits the group at once when it is full.
   void Add(PendingReplacement pending);
 
-  // Puts every waiting version in its place. Each file that could not be
-  // is told of with its path and the reason, after every file is let go.
-  // False when any file since the last Flush could not be (also one of a
-  // group committed because it was full).
+  // Puts every waiting version in its place now, for when the batch stops
+  // for the user (a message): no other program waits on us meanwhile. Each
+  // file that could not be put in place is told of with its path and the
+  // reason, after every file is let go.
+  void Commit();
+
+  // Commits what waits. False when any file since the last Flush could not
+  // be put in place (also one of a group committed earlier).
   bool Flush();
 
  private:
-  void Commit();
 
   WindowPort& window_;
   Limits limits_;

@@ -151,6 +151,9 @@ void Form1::Process(const fs::path& filesseps, const std::string& nopath, bool& 
   result = false;
   if (mode == Mode::Unlock) window_.Yield();
   if (const auto notice = Work(filesseps, nopath, result, mode)) {
+    // The files that wait for their commit are let go before the message
+    // waits for the user.
+    if (group_) group_->Commit();
     window_.Message(notice->text, notice->style);
     counters_.TotalLines -= notice->lowerTotalBy;
   }
@@ -205,6 +208,7 @@ std::optional<Form1::Notice> Form1::Work(const fs::path& filesseps, const std::s
     if (!match) return Notice{"Invalid password !", MessageStyle::Critical};
   }
 
+  if (group_) group_->MakeRoomFor(size);
   auto out = ReplacementFile::Create(*src, random_);
   if (!out)
     return failed(Failure::Because("no working file can be made in its folder (" + out.error().Reason() + ")"));

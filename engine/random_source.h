@@ -2,8 +2,6 @@
 // Uniform numbers in [0, 1) for filler letters and working-file names.
 
 #include <cstdint>
-#include <functional>
-#include <random>
 
 namespace sealdoor {
 
@@ -14,16 +12,13 @@ class RandomSource {
   virtual double Next() = 0;
 };
 
-// Seeded once from the operating system's entropy, never from the clock, so
-// two quick calls do not repeat each other.
+// Drawn from one generator per thread, seeded once from the operating
+// system's entropy, never from the clock, so two quick calls do not repeat
+// each other. Seeding is slow where the entropy comes from the processor
+// through a virtual machine; a batch of many files seeds only once.
 class SystemRandom final : public RandomSource {
  public:
-  SystemRandom();
   double Next() override;
-
- private:
-  std::mt19937_64 engine_;
-  std::uniform_real_distribution<double> dist_{0.0, 1.0};
 };
 
 }  // namespace sealdoor

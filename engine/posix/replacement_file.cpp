@@ -37,6 +37,7 @@ struct ReplacementFile::Impl {
   bool done = false;
   std::uint64_t writtenTo = 0;
   std::uint64_t writeBackFrom = 0;
+  std::uint64_t length = 0;  // the file's length so far: what was written or reserved
 
   int Dir() const noexcept { return source.dir.Get(); }
 
@@ -122,6 +123,7 @@ std::expected<ReplacementFile, Failure> ReplacementFile::Create(SourceFile& sour
 std::expected<void, Failure> ReplacementFile::Reserve(std::uint64_t offset, std::uint64_t length) {
   if (auto r = io::Allocate(impl_->file.Get(), static_cast<off_t>(offset), static_cast<off_t>(length)); !r)
     return SystemFailure(r.error());
+  impl_->length = std::max(impl_->length, offset + length);
   return {};
 }
 
@@ -129,6 +131,7 @@ std::expected<void, Failure> ReplacementFile::WriteAt(std::uint64_t offset, std:
   const int fd = impl_->file.Get();
   if (auto r = io::PwriteAll(fd, bytes, static_cast<off_t>(offset)); !r) return SystemFailure(r.error());
   impl_->writtenTo = std::max(impl_->writtenTo, offset + bytes.size());
+  impl_->length = std::max(impl_->length, impl_->writtenTo);
   if (impl_->writtenTo - impl_->writeBackFrom >= kWriteBackEvery) {
     // Errors show in the final sync.
     (void)::sync_file_range(fd, static_cast<off_t>(impl_->writeBackFrom),
@@ -139,7 +142,10 @@ std::expected<void, Failure> ReplacementFile::WriteAt(std::uint64_t offset, std:
 }
 
 std::expected<void, Failure> ReplacementFile::SetSize(std::uint64_t size) {
+  // Mostly the length is right already; a file ending in a hole is not.
+  if (size == impl_->length) return {};
   if (::ftruncate(impl_->file.Get(), static_cast<off_t>(size)) != 0) return SystemFailure(errno);
+  impl_->length = size;
   return {};
 }
 

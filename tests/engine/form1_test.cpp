@@ -12,6 +12,7 @@
 
 #include "engine/base64.h"
 #include "engine/base64_file_codec.h"
+#include "engine/commit_group.h"
 #include "engine/form1.h"
 #include "engine/format.h"
 #include "engine/failure.h"
@@ -337,6 +338,58 @@ TEST(Failures, EachReadWriteAndSyncFailingInTurnLeavesTheOriginal) {
       }
     }
   }
+}
+
+// A port that looks at the disk when the engine tells the user something
+// or moves a bar.
+struct WatchingPort : RecordingPort {
+  std::function<void()> onMessage, onBar;
+  void Message(std::string_view text, MessageStyle style) override {
+    if (onMessage) onMessage();
+    RecordingPort::Message(text, style);
+  }
+  void SetBarWidth(Bar which, int twips) override {
+    if (onBar) onBar();
+    RecordingPort::SetBarWidth(which, twips);
+  }
+};
+
+TEST(GroupCommit, NothingWaitsWhileTheUserReadsAMessageOrALargeFileIsWorkedOn) {
+  ScratchDir dir;
+  const auto small = test::RandomBytes(3000, 70);
+  const auto large = test::RandomBytes(2u << 20, 71);
+  WriteBytes(dir / "a", small);
+  WriteBytes(dir / "b", small);
+  ASSERT_TRUE(Lock(dir / "b"));
+  WriteBytes(dir / "c", small);
+  WriteBytes(dir / "large", large);
+
+  WatchingPort port;
+  BatchCounters counters{1e6, 0};
+  CommitGroup group(port, CommitGroup::Limits{256, 1u << 20});
+  bool result = false;
+  // The message about b finds a in place: it does not wait for the user.
+  bool aLockedAtMessage = false;
+  port.onMessage = [&] { aLockedAtMessage = format::IsLocked(ReadBytes(dir / "a")); };
+  Form1(port, counters, &group).LockIt(dir / "a", "a", result);
+  Form1(port, counters, &group).LockIt(dir / "b", "b", result);
+  EXPECT_TRUE(aLockedAtMessage);
+  ASSERT_EQ(port.messages.size(), 1u);
+  EXPECT_EQ(port.messages[0].first, "'" + (dir / "b").string() + "' is already locked !");
+
+  // c waits no longer than until a file that would overfill its group
+  // starts: c is in place before the large file's first line.
+  Form1(port, counters, &group).LockIt(dir / "c", "c", result);
+  EXPECT_EQ(ReadBytes(dir / "c"), small);
+  std::optional<bool> cLockedAtBar;
+  port.onBar = [&] {
+    if (!cLockedAtBar) cLockedAtBar = format::IsLocked(ReadBytes(dir / "c"));
+  };
+  Form1(port, counters, &group).LockIt(dir / "large", "large", result);
+  EXPECT_EQ(cLockedAtBar, true);
+  EXPECT_TRUE(group.Flush());
+  EXPECT_TRUE(format::IsLocked(ReadBytes(dir / "large")));
+  EXPECT_EQ(dir.Names(), (std::vector<std::string>{"a", "b", "c", "large"}));
 }
 
 }  // namespace

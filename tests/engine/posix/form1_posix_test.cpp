@@ -404,32 +404,35 @@ TEST(Holes, ASparseFileStaysSparseBothWaysAndItsBytesAreRight) {
   ScratchDir dir;
   const fs::path f = dir / "disk.img";
   const std::uint64_t size = 64ull << 20;
-  // Islands of data: at the start, across a block boundary, near the end.
-  const std::vector<std::pair<std::uint64_t, std::size_t>> islands = {
-      {0, 5000}, {(8ull << 20) + 13, 4096 * 3}, {size - 777, 777}};
-  {
-    std::ofstream(f, std::ios::binary);
-    fs::resize_file(f, size);
-    std::fstream out(f, std::ios::binary | std::ios::in | std::ios::out);
-    for (std::size_t i = 0; i < islands.size(); ++i) {
-      const auto bytes = test::RandomBytes(islands[i].second, static_cast<unsigned>(i) + 30);
-      out.seekp(static_cast<std::streamoff>(islands[i].first));
-      out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  using Islands = std::vector<std::pair<std::uint64_t, std::size_t>>;
+  // Islands of data: at the start, across a block boundary, near the end;
+  // and a file that ends in a hole.
+  for (const Islands& islands : {Islands{{0, 5000}, {(8ull << 20) + 13, 4096 * 3}, {size - 777, 777}},
+                                 Islands{{(1ull << 20) + 1, 100}}}) {
+    {
+      std::ofstream(f, std::ios::binary);
+      fs::resize_file(f, size);
+      std::fstream out(f, std::ios::binary | std::ios::in | std::ios::out);
+      for (std::size_t i = 0; i < islands.size(); ++i) {
+        const auto bytes = test::RandomBytes(islands[i].second, static_cast<unsigned>(i) + 30);
+        out.seekp(static_cast<std::streamoff>(islands[i].first));
+        out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+      }
     }
+    if (Allocated(f) > (1u << 20)) GTEST_SKIP() << "this file system keeps no holes";
+    const auto plain = ReadBytes(f);
+    ASSERT_TRUE(Lock(f));
+    EXPECT_LT(Allocated(f), 1u << 20);
+    auto locked = ReadBytes(f);
+    ASSERT_EQ(locked.size(), size + 702);
+    auto scrambled = plain;
+    format::ScrambleInPlace(scrambled);
+    EXPECT_TRUE(std::equal(scrambled.begin(), scrambled.end(), locked.begin() + 702));
+    locked.clear();
+    ASSERT_TRUE(Unlock(f));
+    EXPECT_LT(Allocated(f), 1u << 20);
+    EXPECT_EQ(ReadBytes(f), plain);
   }
-  if (Allocated(f) > (1u << 20)) GTEST_SKIP() << "this file system keeps no holes";
-  const auto plain = ReadBytes(f);
-  ASSERT_TRUE(Lock(f));
-  EXPECT_LT(Allocated(f), 1u << 20);
-  auto locked = ReadBytes(f);
-  ASSERT_EQ(locked.size(), size + 702);
-  auto scrambled = plain;
-  format::ScrambleInPlace(scrambled);
-  EXPECT_TRUE(std::equal(scrambled.begin(), scrambled.end(), locked.begin() + 702));
-  locked.clear();
-  ASSERT_TRUE(Unlock(f));
-  EXPECT_LT(Allocated(f), 1u << 20);
-  EXPECT_EQ(ReadBytes(f), plain);
 }
 
 std::string Shell(const std::string& command) { return test::RunShell(command + " 2>&1").output; }
