@@ -58,7 +58,7 @@ struct Options {
   std::string command;
   bool passwordFromStdin = false;
   bool quiet = false;
-  std::vector<fs::path> files;
+  std::vector<std::string> files;  // as given (UTF-8): a path object each only while it is worked on
 };
 
 int UsageError(const std::string& what) {
@@ -97,7 +97,7 @@ std::variant<Options, int> Parse(const std::vector<std::string>& args) {
       o.command = a;
       continue;
     }
-    o.files.push_back(PathFromText(a));
+    o.files.push_back(a);
   }
   if (o.command.empty()) return UsageError("no command given (lock, unlock or status)");
   if (o.files.empty()) return UsageError("no FILE given");
@@ -107,15 +107,15 @@ std::variant<Options, int> Parse(const std::vector<std::string>& args) {
 int Status(const Options& o) {
   int rc = 0;
   for (const auto& f : o.files) {
-    auto head = ReadFileHead(f);
+    auto head = ReadFileHead(PathFromText(f));
     if (!head) {
-      Write(Stream::Err, "sealdoor-cli: " + QuoteAlways(PathText(f)) + ": " + head.error().Reason() + "\n");
+      Write(Stream::Err, "sealdoor-cli: " + QuoteAlways(f) + ": " + head.error().Reason() + "\n");
       rc = 2;
       continue;
     }
     const bool locked = format::IsLocked(*head);
     if (!locked && rc == 0) rc = 1;
-    if (!o.quiet) Write(Stream::Out, QuoteIfNeeded(PathText(f)) + (locked ? ": locked\n" : ": not locked\n"));
+    if (!o.quiet) Write(Stream::Out, QuoteIfNeeded(f) + (locked ? ": locked\n" : ": not locked\n"));
   }
   if (!Flush(Stream::Out)) {
     Write(Stream::Err, "sealdoor-cli: the output could not be written\n");
@@ -171,7 +171,8 @@ int RunCli(const std::vector<std::string>& args) {
   BatchCounters counters = BatchCountersFor(o.files);
   int rc = 0;
   CommitGroup group(port);
-  for (const auto& f : o.files) {
+  for (const auto& text : o.files) {
+    const fs::path f = PathFromText(text);
     bool result = false;
     port.BeginFile(f);
     Form1 engine(port, counters, &group);

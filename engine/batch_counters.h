@@ -1,7 +1,7 @@
 #pragma once
 
-#include <filesystem>
 #include <span>
+#include <string>
 
 namespace sealdoor {
 
@@ -13,9 +13,9 @@ struct BatchCounters {
   double LinesDone = 0;
 };
 
-// The counters at the start of a batch of these files: their byte total
-// divided by 54 (remainder dropped), nothing done. A file whose length cannot
-// be read adds nothing.
-[[nodiscard]] BatchCounters BatchCountersFor(std::span<const std::filesystem::path> files);
+// The counters at the start of a batch of these files (paths as UTF-8 text):
+// their byte total divided by 54 (remainder dropped), nothing done. A file
+// whose length cannot be read adds nothing.
+[[nodiscard]] BatchCounters BatchCountersFor(std::span<const std::string> files);
 
 }  // namespace sealdoor

@@ -149,16 +149,17 @@ void Form4::RunBatch(int fromwhere, const std::string& selection) {
   // versions are committed in groups, each made durable at once.
   bool result = false;
   CommitGroup group(port_);
-  for (std::size_t i = 0; i < files.paths.size(); ++i) {
-    if (files.several) view_.Yield();
+  port_.Restart();
+  for (std::size_t i = 0; i < files.size(); ++i) {
+    if (files.several) port_.Yield();
     {
       Form1 engine(port_, counters_, &group);
       if (fromwhere == 1)
-        engine.LockIt(files.paths[i], files.names[i], result);
+        engine.LockIt(files.Path(i), files.Name(i), result);
       else
-        engine.UnlockIt(files.paths[i], files.names[i], result);
+        engine.UnlockIt(files.Path(i), files.Name(i), result);
     }
-    if (files.several) view_.Yield();
+    if (files.several) port_.Yield();
   }
   if (!group.Flush()) result = false;
 

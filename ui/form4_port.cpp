@@ -1,5 +1,7 @@
 #include "form4_port.h"
 
+#include <utility>
+
 #include "form4_view.h"
 #include "message_boxes.h"
 
@@ -8,8 +10,16 @@ namespace sealdoor::ui {
 std::string Form4Port::Password() const { return view_.Text1(); }
 void Form4Port::SetCaption(Caption which, std::string_view text) { view_.SetCaption(which, text); }
 void Form4Port::SetBarWidth(Bar which, int twips) { view_.SetBarWidth(which, twips); }
-void Form4Port::ShowProgress() { view_.SetProgressVisible(true); }
+void Form4Port::ShowProgress() {
+  view_.SetProgressVisible(true);
+  if (!std::exchange(panelShown_, true)) last_ = {};
+}
 void Form4Port::Message(std::string_view text, MessageStyle style) { messages_.Show(text, style); }
-void Form4Port::Yield() { view_.Yield(); }
+void Form4Port::Yield() {
+  const auto now = std::chrono::steady_clock::now();
+  if (last_ != std::chrono::steady_clock::time_point{} && now - last_ < kFrame) return;
+  last_ = now;
+  view_.Yield();
+}
 
 }  // namespace sealdoor::ui

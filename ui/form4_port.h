@@ -1,4 +1,6 @@
 #pragma once
+#include <chrono>
+
 #include "engine/window_port.h"
 
 namespace sealdoor::ui {
@@ -17,11 +19,23 @@ class Form4Port final : public WindowPort {
   void SetBarWidth(Bar which, int twips) override;
   void ShowProgress() override;
   void Message(std::string_view text, MessageStyle style) override;
+  // Lets the window process its events and repaint, at most once a frame:
+  // a batch of small files asks many times a millisecond, and painting each
+  // time would cost more than the files. The first call of a batch, and the
+  // first after the progress panel appears, always go through.
   void Yield() override;
+  // A batch begins, with the panel hidden.
+  void Restart() {
+    last_ = {};
+    panelShown_ = false;
+  }
 
  private:
+  static constexpr std::chrono::milliseconds kFrame{16};
   Form4View& view_;
   MessageBoxes& messages_;
+  std::chrono::steady_clock::time_point last_{};
+  bool panelShown_ = false;
 };
 
 }  // namespace sealdoor::ui

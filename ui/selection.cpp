@@ -1,5 +1,7 @@
 #include "selection.h"
 
+#include <algorithm>
+
 #include "engine/path_text.h"
 
 namespace sealdoor::ui {
@@ -7,34 +9,39 @@ namespace {
 
 constexpr char kSeparator = static_cast<char>(std::filesystem::path::preferred_separator);
 
-std::string NameOf(const std::string& path) { return PathText(PathFromText(path).filename()); }
+// Where the bare name of a full path begins: its last component.
+std::uint32_t NameStart(const std::string& path) {
+  return static_cast<std::uint32_t>(path.size() - PathText(PathFromText(path).filename()).size());
+}
 
 }  // namespace
 
+std::filesystem::path Selection::Path(std::size_t i) const { return PathFromText(paths[i]); }
+
 Selection SplitSelection(std::string_view selection) {
   Selection s;
-  std::vector<std::string> segments(1);
-  for (const char c : selection) {
-    if (c == '\0')
-      segments.emplace_back();
-    else
-      segments.back() += c;
-  }
-  if (segments.size() == 1) {
-    s.paths.push_back(PathFromText(segments[0]));
-    s.names.push_back(NameOf(segments[0]));
+  const std::size_t firstNul = selection.find('\0');
+  if (firstNul == std::string_view::npos) {
+    s.paths.emplace_back(selection);
+    s.nameStart.push_back(NameStart(s.paths.back()));
     return s;
   }
   s.several = true;
-  for (std::size_t i = 1; i < segments.size(); ++i) {
-    const std::filesystem::path own = PathFromText(segments[i]);
-    if (own.is_absolute()) {
-      s.paths.push_back(own);
-      s.names.push_back(NameOf(segments[i]));
+  const std::string_view folder = selection.substr(0, firstNul);
+  for (std::size_t from = firstNul + 1;;) {
+    const std::size_t end = std::min(selection.find('\0', from), selection.size());
+    const std::string_view segment = selection.substr(from, end - from);
+    if (PathFromText(segment).is_absolute()) {
+      s.paths.emplace_back(segment);
+      s.nameStart.push_back(NameStart(s.paths.back()));
     } else {
-      s.paths.push_back(PathFromText(segments[0] + kSeparator + segments[i]));
-      s.names.push_back(segments[i]);
+      std::string& path = s.paths.emplace_back();
+      path.reserve(folder.size() + 1 + segment.size());
+      path.append(folder).append(1, kSeparator).append(segment);
+      s.nameStart.push_back(static_cast<std::uint32_t>(folder.size() + 1));
     }
+    if (end == selection.size()) break;
+    from = end + 1;
   }
   return s;
 }

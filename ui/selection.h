@@ -2,6 +2,7 @@
 // The file dialog's selection: one full path, or a folder followed by a NUL
 // and a bare name per file.
 
+#include <cstdint>
 #include <filesystem>
 #include <string>
 #include <string_view>
@@ -9,10 +10,17 @@
 
 namespace sealdoor::ui {
 
+// Held as text, so a selection of many thousand files costs little more
+// than their names.
 struct Selection {
-  std::vector<std::filesystem::path> paths;  // full paths, in the order chosen
-  std::vector<std::string> names;            // bare names, for display
-  bool several = false;                      // the folder-NUL-names form
+  std::vector<std::string> paths;        // full paths (UTF-8), in the order chosen
+  std::vector<std::uint32_t> nameStart;  // where each path's bare name begins
+  bool several = false;                  // the folder-NUL-names form
+
+  [[nodiscard]] std::size_t size() const noexcept { return paths.size(); }
+  [[nodiscard]] std::filesystem::path Path(std::size_t i) const;
+  // The bare name, for display.
+  [[nodiscard]] std::string Name(std::size_t i) const { return paths[i].substr(nameStart[i]); }
 };
 
 // Splits a selection. Folder and name are always joined with one separator,

@@ -28,10 +28,13 @@ TEST(Selection, SplitsIntoPathsAndNames) {
   };
   for (const auto& c : cases) {
     const Selection s = SplitSelection(c.selection);
-    std::vector<std::string> paths;
-    for (const auto& p : s.paths) paths.push_back(p.string());
+    std::vector<std::string> paths, names;
+    for (std::size_t i = 0; i < s.size(); ++i) {
+      paths.push_back(s.Path(i).string());
+      names.push_back(s.Name(i));
+    }
     EXPECT_EQ(paths, c.paths);
-    EXPECT_EQ(s.names, c.names);
+    EXPECT_EQ(names, c.names);
     EXPECT_EQ(s.several, c.several);
   }
 }
@@ -41,9 +44,7 @@ TEST(Selection, FromFullPathsAndBack) {
   EXPECT_EQ(SelectionFromPaths({"/d/a", "/d/b"}), Several("/d", {"a", "b"}));
   const std::string mixed = SelectionFromPaths({"/other/p.txt", "/d/q.txt", "/other/r"});
   EXPECT_EQ(mixed, Several("/other", {"p.txt", "/d/q.txt", "r"}));
-  std::vector<std::string> back;
-  for (const auto& p : SplitSelection(mixed).paths) back.push_back(p.string());
-  EXPECT_EQ(back, (std::vector<std::string>{"/other/p.txt", "/d/q.txt", "/other/r"}));
+  EXPECT_EQ(SplitSelection(mixed).paths, (std::vector<std::string>{"/other/p.txt", "/d/q.txt", "/other/r"}));
 }
 
 }  // namespace

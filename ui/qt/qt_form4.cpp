@@ -52,6 +52,16 @@ class BarTrack final : public QProgressBar {
     setTextVisible(false);
   }
 
+  // QProgressBar paints at once on every visible change of its value; the
+  // track looks the same at any value, so it is only marked for the next
+  // paint, which a batch of many files then makes once per frame.
+  void SetPercent(int percent) {
+    if (percent == value()) return;
+    setUpdatesEnabled(false);
+    setValue(percent);
+    setUpdatesEnabled(true);
+  }
+
  protected:
   void paintEvent(QPaintEvent*) override {
     QPainter p(this);
@@ -318,7 +328,7 @@ void QtForm4::SetCaption(Caption which, std::string_view text) {
 void QtForm4::SetBarWidth(Bar which, int twips) {
   auto& bar = which == Bar::File ? Label15 : Label17;
   bar[1]->resize(Px(twips), bar[1]->height());
-  static_cast<QProgressBar*>(bar[0])->setValue(twips * 100 / kFullBarTwips);
+  static_cast<BarTrack*>(bar[0])->SetPercent(twips * 100 / kFullBarTwips);
 }
 
 void QtForm4::SetEnabled(bool enabled) { setEnabled(enabled); }

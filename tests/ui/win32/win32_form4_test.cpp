@@ -185,8 +185,8 @@ TEST(Win32Dialog, TheSystemsDialogGetsWhatTheDispatcherAsks) {
   const std::string selection = SelectionText(std::vector<wchar_t>(several.begin(), several.end()));
   EXPECT_EQ(selection, std::string("C:\\work\0a.txt\0b c.txt", 21));
   const Selection split = SplitSelection(selection);
-  ASSERT_EQ(split.paths.size(), 2u);
-  EXPECT_EQ(split.paths[1].wstring(), L"C:\\work\\b c.txt");
+  ASSERT_EQ(split.size(), 2u);
+  EXPECT_EQ(split.Path(1).wstring(), L"C:\\work\\b c.txt");
   const std::wstring one(L"C:\\work\\a.txt\0\0", 15);
   EXPECT_EQ(SelectionText(std::vector<wchar_t>(one.begin(), one.end())), "C:\\work\\a.txt");
 }
