@@ -209,7 +209,7 @@ std::optional<Form1::Notice> Form1::Work(const fs::path& filesseps, const std::s
   }
 
   if (group_) group_->MakeRoomFor(size);
-  auto out = ReplacementFile::Create(*src, random_);
+  auto out = ReplacementFile::Create(*src);
   if (!out)
     return failed(Failure::Because("no working file can be made in its folder (" + out.error().Reason() + ")"));
   const std::uint64_t inStart = lock ? 0 : format::kHead;

@@ -24,8 +24,7 @@ class ReplacementFile {
   // An empty working file in the source's folder, visible to no one but its
   // owner (where the system allows, without any name at all until Commit).
   // `source` must outlive it.
-  [[nodiscard]] static std::expected<ReplacementFile, Failure> Create(SourceFile& source,
-                                                                      RandomSource& random);
+  [[nodiscard]] static std::expected<ReplacementFile, Failure> Create(SourceFile& source);
 
   ReplacementFile(ReplacementFile&&) noexcept;
   ReplacementFile& operator=(ReplacementFile&&) = delete;

@@ -28,7 +28,7 @@ std::unexpected<Failure> SystemFailure(int err) { return std::unexpected(Failure
 
 struct ReplacementFile::Impl {
   SourceFile::Impl& source;
-  RandomSource& random;
+  SystemRandom random;  // its own: the file may outlive the engine object that made it
   io::UniqueFd file;
   // The working file's name in the folder: empty while it has none (made
   // with O_TMPFILE), else a name of ours, marked and locked.
@@ -87,8 +87,8 @@ ReplacementFile::~ReplacementFile() {
   UnregisterWorkingFile(impl_->ticket);
 }
 
-std::expected<ReplacementFile, Failure> ReplacementFile::Create(SourceFile& source, RandomSource& random) {
-  auto impl = std::make_unique<Impl>(Impl{source.Internals(), random, {}, {}, -1, false, 0, 0});
+std::expected<ReplacementFile, Failure> ReplacementFile::Create(SourceFile& source) {
+  auto impl = std::make_unique<Impl>(Impl{source.Internals(), {}, {}, {}, -1, false, 0, 0});
   // No name at all: a run that dies leaves nothing behind.
   std::expected<io::UniqueFd, int> fd = std::unexpected(io::Injected(io::Op::NamelessFile));
   if (fd.error() == 0) fd = io::OpenAt(impl->Dir(), ".", O_TMPFILE | O_WRONLY, 0600);
@@ -103,7 +103,7 @@ std::expected<ReplacementFile, Failure> ReplacementFile::Create(SourceFile& sour
   // A file system without nameless files: a hidden name of ours, drawn
   // until free, never over an existing file or through a link.
   for (int attempt = 0; attempt < 100; ++attempt) {
-    std::string name = std::string(kWorkingPrefix) + DrawTempFileName(random);
+    std::string name = std::string(kWorkingPrefix) + DrawTempFileName(impl->random);
     auto named = io::OpenAt(impl->Dir(), name, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW, 0600);
     if (!named) {
       if (named.error() == EEXIST) continue;

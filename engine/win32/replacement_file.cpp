@@ -30,7 +30,7 @@ bool SetDeleteOnClose(HANDLE h, bool on) {
 
 struct ReplacementFile::Impl {
   SourceFile::Impl& source;
-  RandomSource& random;
+  SystemRandom random;  // its own: the file may outlive the engine object that made it
   win32::UniqueHandle file;
   std::wstring path;  // the working file's absolute path
   bool done = false;
@@ -55,11 +55,11 @@ ReplacementFile::~ReplacementFile() {
   (void)::DeleteFileW(impl_->path.c_str());
 }
 
-std::expected<ReplacementFile, Failure> ReplacementFile::Create(SourceFile& source, RandomSource& random) {
-  auto impl = std::make_unique<Impl>(Impl{source.Internals(), random, {}, {}, false, false});
+std::expected<ReplacementFile, Failure> ReplacementFile::Create(SourceFile& source) {
+  auto impl = std::make_unique<Impl>(Impl{source.Internals(), {}, {}, {}, false, false});
   if (const int e = io::Injected(io::Op::Open)) return std::unexpected(Failure::System(e));
   for (int attempt = 0; attempt < 100; ++attempt) {
-    const std::wstring name = win32::Widen(std::string(kWorkingPrefix) + DrawTempFileName(random));
+    const std::wstring name = win32::Widen(std::string(kWorkingPrefix) + DrawTempFileName(impl->random));
     const std::wstring path = (impl->source.folder / name).wstring();
     win32::UniqueHandle file(::CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW,
                                            FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED, nullptr));
