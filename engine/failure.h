@@ -3,6 +3,7 @@
 // text of ours, and what kind of trouble it was.
 
 #include <string>
+#include <string_view>
 
 namespace sealdoor {
 
@@ -21,6 +22,17 @@ struct Failure {
   [[nodiscard]] static Failure Because(std::string text, Kind kind = Kind::Error) {
     return {0, std::move(text), kind};
   }
+  // Another program got in the way: the same words on every system.
+  [[nodiscard]] static Failure ChangedMeanwhile() {
+    return Because("it was changed by another program while it was being processed", Kind::Changed);
+  }
+  [[nodiscard]] static Failure DeletedMeanwhile() {
+    return Because("it was deleted while being processed", Kind::Changed);
+  }
+  [[nodiscard]] static Failure OpenForWriting(std::string_view more = {}) {
+    return Because("it is open for writing in another program" + std::string(more), Kind::OpenForWriting);
+  }
+
   // The system's text for `code`, else `text`.
   [[nodiscard]] std::string Reason() const;
 };

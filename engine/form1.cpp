@@ -86,9 +86,7 @@ class ContentPass {
   std::expected<void, Failure> Chunk(std::uint64_t in, std::uint64_t out, std::size_t want) {
     auto got = src_.ReadAt(in, {in_.get(), want});
     if (!got) return std::unexpected(got.error());
-    if (*got != want)
-      return std::unexpected(Failure::Because("it was changed by another program while it was being processed",
-                                              Failure::Kind::Changed));
+    if (*got != want) return std::unexpected(Failure::ChangedMeanwhile());
     const std::size_t blocks = want / format::kBlock;
     const std::size_t tail = want % format::kBlock;
     format::ScrambleBlocks(in_.get(), out_buf_.get(), blocks);
@@ -186,7 +184,7 @@ std::optional<Form1::Notice> Form1::Work(const fs::path& filesseps, const std::s
   auto got = src->ReadAt(0, head);
   if (!got) return failed(got.error());
   if (*got != std::min<std::uint64_t>(size, format::kHead))
-    return failed(Failure::Because("it was changed by another program while it was being processed"));
+    return failed(Failure::ChangedMeanwhile());
   const bool locked = format::IsLocked(std::span(head).first(*got));
   window_.Yield();
   if (lock && locked)

@@ -202,10 +202,7 @@ std::expected<void, Failure> ReplacementFile::Commit() {
       const bool written = !src.NoWriter();
       if (!ours || written) {
         (void)io::RenameAt(w.Dir(), w.name, target, RENAME_EXCHANGE);
-        return std::unexpected(
-            written ? Failure::Because("it is open for writing in another program", Failure::Kind::OpenForWriting)
-                    : Failure::Because("it was changed by another program while it was being processed",
-                                       Failure::Kind::Changed));
+        return std::unexpected(written ? Failure::OpenForWriting() : Failure::ChangedMeanwhile());
       }
       ::unlinkat(w.Dir(), w.name.c_str(), 0);  // the former version
       w.Unname();

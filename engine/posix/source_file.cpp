@@ -18,9 +18,6 @@ namespace sealdoor {
 namespace fs = std::filesystem;
 namespace {
 
-const char* const kChanged = "it was changed by another program while it was being processed";
-const char* const kDeleted = "it was deleted while being processed";
-const char* const kWriter = "it is open for writing in another program";
 
 // The system's views of itself: their "files" are made up as they are read.
 bool IsSystemView(long type) noexcept {
@@ -88,16 +85,16 @@ bool SameVersion(const struct stat& a, const struct stat& b) noexcept {
 }  // namespace
 
 std::expected<void, Failure> CheckUnchanged(const SourceFile::Impl& source) {
-  if (!source.NoWriter()) return std::unexpected(Failure::Because(kWriter, Failure::Kind::OpenForWriting));
+  if (!source.NoWriter()) return std::unexpected(Failure::OpenForWriting());
   auto now = io::Fstat(source.file.Get());
   if (!now) return std::unexpected(Failure::System(now.error()));
   struct stat named {};
   if (::fstatat(source.dir.Get(), source.name.c_str(), &named, AT_SYMLINK_NOFOLLOW) != 0) {
-    if (errno == ENOENT) return std::unexpected(Failure::Because(kDeleted, Failure::Kind::Changed));
+    if (errno == ENOENT) return std::unexpected(Failure::DeletedMeanwhile());
     return std::unexpected(Failure::System(errno));
   }
   if (!SameVersion(*now, source.st) || !SameVersion(named, source.st))
-    return std::unexpected(Failure::Because(kChanged, Failure::Kind::Changed));
+    return std::unexpected(Failure::ChangedMeanwhile());
   return {};
 }
 
@@ -147,7 +144,7 @@ std::expected<SourceFile, Failure> SourceFile::Open(const fs::path& path, Purpos
   auto now = io::Fstat(impl->file.Get());
   if (!now) return std::unexpected(Failure::System(now.error()));
   if (!S_ISREG(now->st_mode) || now->st_ino != st.st_ino || now->st_dev != st.st_dev)
-    return std::unexpected(Failure::Because(kChanged, Failure::Kind::Changed));
+    return std::unexpected(Failure::ChangedMeanwhile());
   impl->st = *now;
   if (purpose == Purpose::Lock && impl->st.st_nlink > 1)
     return std::unexpected(Failure::Because(
@@ -161,9 +158,9 @@ std::expected<SourceFile, Failure> SourceFile::Open(const fs::path& path, Purpos
   if (::fcntl(impl->file.Get(), F_SETLEASE, F_RDLCK) == 0) {
     impl->leased = true;
   } else if (errno == EAGAIN || errno == EBUSY) {
-    return std::unexpected(Failure::Because(kWriter, Failure::Kind::OpenForWriting));
+    return std::unexpected(Failure::OpenForWriting());
   } else if (!impl->NoWriter()) {
-    return std::unexpected(Failure::Because(kWriter, Failure::Kind::OpenForWriting));
+    return std::unexpected(Failure::OpenForWriting());
   }
   // Shared, and only for our own kind: for the instant the file is under a
   // working name of ours, another run's cleanup sees it is in use.
@@ -195,7 +192,7 @@ std::expected<Extent, Failure> SourceFile::NextData(std::uint64_t offset) {
       // follows must not be taken for zeros.
       auto now = io::Fstat(fd);
       if (now && static_cast<std::uint64_t>(now->st_size) < size)
-        return std::unexpected(Failure::Because(kChanged, Failure::Kind::Changed));
+        return std::unexpected(Failure::ChangedMeanwhile());
       return Extent{size, size};
     }
     return Extent{offset, size};                    // the system cannot tell: all data
@@ -208,7 +205,7 @@ std::expected<Extent, Failure> SourceFile::NextData(std::uint64_t offset) {
 
 std::expected<void, Failure> SourceFile::CheckNoWriter() {
   if (impl_->leased && !impl_->NoWriter())
-    return std::unexpected(Failure::Because(kWriter, Failure::Kind::OpenForWriting));
+    return std::unexpected(Failure::OpenForWriting());
   return {};
 }
 

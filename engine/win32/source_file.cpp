@@ -13,9 +13,6 @@ namespace sealdoor {
 namespace fs = std::filesystem;
 namespace {
 
-const char* const kChanged = "it was changed by another program while it was being processed";
-const char* const kDeleted = "it was deleted while being processed";
-const char* const kInUse = "it is open for writing in another program (or in one that does not share it)";
 
 std::unexpected<Failure> LastError() { return std::unexpected(Failure::System(static_cast<int>(::GetLastError()))); }
 
@@ -62,13 +59,13 @@ std::expected<void, Failure> CheckUnchanged(const SourceFile::Impl& source) {
   if (!named.Valid()) {
     const DWORD err = ::GetLastError();
     if (err == ERROR_FILE_NOT_FOUND || err == ERROR_PATH_NOT_FOUND)
-      return std::unexpected(Failure::Because(kDeleted, Failure::Kind::Changed));
+      return std::unexpected(Failure::DeletedMeanwhile());
     return std::unexpected(Failure::System(static_cast<int>(err)));
   }
   BY_HANDLE_FILE_INFORMATION byName{};
   if (!::GetFileInformationByHandle(named.Get(), &byName)) return LastError();
   if (!SameVersion(now, source.info) || !SameVersion(byName, source.info))
-    return std::unexpected(Failure::Because(kChanged, Failure::Kind::Changed));
+    return std::unexpected(Failure::ChangedMeanwhile());
   return {};
 }
 
@@ -95,7 +92,7 @@ std::expected<SourceFile, Failure> SourceFile::Open(const fs::path& path, Purpos
   if (!impl->file.Valid()) {
     const DWORD err = ::GetLastError();
     if (err == ERROR_SHARING_VIOLATION || err == ERROR_LOCK_VIOLATION)
-      return std::unexpected(Failure::Because(kInUse, Failure::Kind::OpenForWriting));
+      return std::unexpected(Failure::OpenForWriting(" (or in one that does not share it)"));
     return std::unexpected(Failure::System(static_cast<int>(err)));
   }
   if (::GetFileType(impl->file.Get()) != FILE_TYPE_DISK)
