@@ -39,4 +39,25 @@ std::optional<std::uint64_t> ReplacedInode(std::string_view name) noexcept {
   return inode;
 }
 
+std::string JournalName(RandomSource& random) {
+  std::string name = DrawTempFileName(random);
+  name.resize(6);
+  return std::string(kWorkingPrefix) + name + ".journal";
+}
+
+bool IsJournalName(std::string_view name) noexcept {
+  constexpr std::string_view kSuffix = ".journal";
+  if (!name.starts_with(kWorkingPrefix) || !name.ends_with(kSuffix)) return false;
+  name.remove_prefix(kWorkingPrefix.size());
+  name.remove_suffix(kSuffix.size());
+  if (name.size() != 6) return false;
+  for (const char c : name)
+    if (c < 'a' || c > 'z') return false;
+  return true;
+}
+
+bool IsHousekeepingName(std::string_view name) noexcept {
+  return IsWorkingFileName(name) || ReplacedInode(name).has_value() || IsJournalName(name);
+}
+
 }  // namespace sealdoor

@@ -28,4 +28,13 @@ inline constexpr std::string_view kWorkingPrefix = ".sealdoor-";
 // The file number an exchange name gives, or nothing for any other name.
 [[nodiscard]] std::optional<std::uint64_t> ReplacedInode(std::string_view name) noexcept;
 
+// The journal in which a run lists, before they exist, the working files it
+// makes in a folder: ".sealdoor-abcdef.journal".
+[[nodiscard]] std::string JournalName(RandomSource& random);
+[[nodiscard]] bool IsJournalName(std::string_view name) noexcept;
+
+// Any name of Sealdoor's own housekeeping in a folder (working files,
+// exchange names, journals): never a user's file to lock or unlock.
+[[nodiscard]] bool IsHousekeepingName(std::string_view name) noexcept;
+
 }  // namespace sealdoor
