@@ -36,9 +36,11 @@ std::string TerminalPort::Quoted(const std::filesystem::path& path) const { retu
 
 void TerminalPort::Message(std::string_view text, MessageStyle) {
   ClearLine();
-  const std::string quoted = Quoted(file_);
+  // A message that names no file (a wrong password) is about the file at
+  // hand; every other one names its own, which may be another file of the
+  // batch (one whose commit failed later).
   std::string line = "sealdoor-cli: ";
-  if (text.find(quoted) == std::string_view::npos) line += quoted + ": ";
+  if (!text.starts_with('\'') && !text.starts_with('"') && !text.starts_with("$'")) line += Quoted(file_) + ": ";
   line += text;
   if (const std::string advice = Advice(text); !advice.empty()) line += " (" + advice + ")";
   Write(Stream::Err, line + "\n");

@@ -65,7 +65,8 @@ void CommitGroup::Commit() {
   for (auto& p : pending_) all.push_back(&p.replacement);
   const std::vector<std::optional<Failure>> synced = ReplacementFile::SyncAll(all);
   std::set<std::filesystem::path> folders;
-  std::vector<ReplacementFile*> placed;
+  std::vector<ReplacementFile*> syncFolder;
+  std::vector<PendingReplacement*> placed;
   for (std::size_t i = 0; i < pending_.size(); ++i) {
     PendingReplacement& p = pending_[i];
     if (synced[i]) {
@@ -76,10 +77,13 @@ void CommitGroup::Commit() {
       notices.push_back(Describe(p, r.error(), window_));
       continue;
     }
-    if (folders.insert(p.source.Folder()).second) placed.push_back(&p.replacement);
+    placed.push_back(&p);
+    if (folders.insert(p.source.Folder()).second) syncFolder.push_back(&p.replacement);
   }
   // Each folder once: the renames are on the disk with it.
-  for (ReplacementFile* r : placed) r->SyncFolder();
+  for (ReplacementFile* r : syncFolder) r->SyncFolder();
+  for (PendingReplacement* p : placed)
+    if (auto r = p->replacement.Finish(); !r) notices.push_back(Describe(*p, r.error(), window_));
   pending_.clear();  // every file let go before anyone is told anything
   bytes_ = 0;
   for (const auto& n : notices) window_.Message(n, MessageStyle::Critical);

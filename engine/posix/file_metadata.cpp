@@ -1,5 +1,7 @@
 #include "file_metadata.h"
 
+#include <linux/fs.h>
+#include <sys/ioctl.h>
 #include <sys/xattr.h>
 #include <unistd.h>
 
@@ -56,7 +58,40 @@ std::string Describe(const std::string& name) {
   return "its extended attribute " + name;
 }
 
+// Inode flags (chattr) that describe how a file is kept rather than what
+// it holds. Those that change how data is written go on while the file is
+// empty; synchronous writes only once our own writing is done. Immutable
+// and append-only files are never rewritten at all.
+constexpr int kEarlyFlags = FS_NOCOW_FL | FS_NOCOMP_FL | FS_COMPR_FL | FS_NODUMP_FL | FS_NOATIME_FL;
+constexpr int kLateFlags = FS_SYNC_FL;
+
+std::expected<void, Failure> CopyInodeFlags(int from, int to, int which) {
+  int theirs = 0;
+  // A file system without flags has none to keep.
+  if (::ioctl(from, FS_IOC_GETFLAGS, &theirs) != 0) return {};
+  int ours = 0;
+  if ((theirs & which) == 0 && (::ioctl(to, FS_IOC_GETFLAGS, &ours) != 0 || (ours & which) == 0)) return {};
+  if (::ioctl(to, FS_IOC_GETFLAGS, &ours) != 0) return CannotKeep("its file attributes (see chattr)", errno);
+  const int wanted = (ours & ~which) | (theirs & which);
+  if (wanted != ours && ::ioctl(to, FS_IOC_SETFLAGS, &wanted) != 0)
+    return CannotKeep("its file attributes (see chattr)", errno);
+  return {};
+}
+
+// The project a file counts towards for quotas (XFS, ext4).
+std::expected<void, Failure> CopyProject(int from, int to) {
+  fsxattr theirs{};
+  fsxattr ours{};
+  if (::ioctl(from, FS_IOC_FSGETXATTR, &theirs) != 0 || ::ioctl(to, FS_IOC_FSGETXATTR, &ours) != 0) return {};
+  if (theirs.fsx_projid == ours.fsx_projid) return {};
+  ours.fsx_projid = theirs.fsx_projid;
+  if (::ioctl(to, FS_IOC_FSSETXATTR, &ours) != 0) return CannotKeep("its project number (see chattr -p)", errno);
+  return {};
+}
+
 }  // namespace
+
+std::expected<void, Failure> CopyEarlyInodeFlags(int from, int to) { return CopyInodeFlags(from, to, kEarlyFlags); }
 
 std::expected<void, Failure> CopyFileMetadata(int from, const struct stat& original, int to) {
   // Owner first: a change of owner clears set-id bits and capabilities,
@@ -97,7 +132,8 @@ std::expected<void, Failure> CopyFileMetadata(int from, const struct stat& origi
     if (auto same = AttributeValue(to, name); same && *same == *value) continue;
     return CannotKeep(Describe(name), err);
   }
-  return {};
+  if (auto r = CopyProject(from, to); !r) return r;
+  return CopyInodeFlags(from, to, kLateFlags);
 }
 
 }  // namespace sealdoor

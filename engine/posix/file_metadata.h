@@ -21,4 +21,8 @@ inline constexpr const char* kWorkingFileMark = "user.sealdoor.working";
 // version. Fails rather than let anyone gain access or anything be lost.
 [[nodiscard]] std::expected<void, Failure> CopyFileMetadata(int from, const struct stat& original, int to);
 
+// The inode flags (chattr) that a file takes only while it is empty, such
+// as no copy-on-write on Btrfs; before anything is written to `to`.
+[[nodiscard]] std::expected<void, Failure> CopyEarlyInodeFlags(int from, int to);
+
 }  // namespace sealdoor

@@ -1,12 +1,19 @@
 #pragma once
 // Where the system cannot hold writers off for us (no leases on network and
-// FUSE file systems), the best check left: look through the open files of
-// every process we may see for one that has this file open for writing.
+// FUSE file systems, or none for another user's file without CAP_LEASE),
+// the best check left: look through the open files and the shared writable
+// mappings of every process for one that can write this file.
 
 #include <sys/types.h>
 
 namespace sealdoor {
 
-[[nodiscard]] bool OpenForWritingElsewhere(dev_t device, ino_t inode) noexcept;
+enum class WriterSearch {
+  None,        // no process we looked at can write it, and we saw them all
+  Found,       // one can
+  Incomplete,  // none that we saw, but there are processes we may not look at
+};
+
+[[nodiscard]] WriterSearch FindWritersElsewhere(dev_t device, ino_t inode) noexcept;
 
 }  // namespace sealdoor

@@ -131,6 +131,41 @@ Result Allocate(int fd, off_t offset, off_t length) {
   return std::unexpected(errno);
 }
 
+// Where the file system refuses RENAME_NOREPLACE (FUSE, some
+// network file systems): a second name then the first removed, or, where
+// there are no second names, an empty file of ours made exclusively and
+// replaced.
+int RenameNoReplace(int dir, const std::string& from, const std::string& to) {
+  if (auto r = RenameAt(dir, from, to, RENAME_NOREPLACE); r) return 0;
+  else if (r.error() != EINVAL && r.error() != ENOSYS && r.error() != EOPNOTSUPP) return r.error();
+  if (::linkat(dir, from.c_str(), dir, to.c_str(), 0) == 0) {
+    ::unlinkat(dir, from.c_str(), 0);
+    return 0;
+  }
+  if (errno == EEXIST) return EEXIST;
+  if (errno != EPERM && errno != EOPNOTSUPP && errno != ENOSYS && errno != EMLINK) return errno;
+  auto placeholder = OpenAt(dir, to, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW, 0600);
+  if (!placeholder) return placeholder.error();
+  if (auto r = RenameAt(dir, from, to); !r) {
+    ::unlinkat(dir, to.c_str(), 0);
+    return r.error();
+  }
+  return 0;
+}
+
+std::expected<std::filesystem::path, int> FdPath(int fd) {
+  const std::string link = "/proc/self/fd/" + std::to_string(fd);
+  std::string buf(4096, '\0');
+  const ssize_t n = ::readlink(link.c_str(), buf.data(), buf.size());
+  if (n < 0) return std::unexpected(errno);
+  if (static_cast<std::size_t>(n) >= buf.size()) return std::unexpected(ENAMETOOLONG);
+  buf.resize(static_cast<std::size_t>(n));
+  // Not a name in a folder at all (the caller checks that the file is
+  // still under the name it finds).
+  if (buf.empty() || buf.front() != '/') return std::unexpected(ENOENT);
+  return std::filesystem::path(buf);
+}
+
 std::expected<struct stat, int> Fstat(int fd) {
   struct stat st {};
   if (::fstat(fd, &st) != 0) return std::unexpected(errno);

@@ -52,8 +52,13 @@ using Result = std::expected<void, int>;
 [[nodiscard]] Result Fchmod(int fd, mode_t mode);
 [[nodiscard]] Result RenameAt(int dirfd, const std::string& from, const std::string& to,
                               unsigned flags = 0);
+// Renames `from` to `to` in the folder `dirfd`, never over an existing
+// file; 0, EEXIST if `to` exists, or another errno.
+[[nodiscard]] int RenameNoReplace(int dirfd, const std::string& from, const std::string& to);
 // Reserves [offset, offset + length); a file system without support is not an error.
 [[nodiscard]] Result Allocate(int fd, off_t offset, off_t length);
 [[nodiscard]] std::expected<struct stat, int> Fstat(int fd);
+// The path under which the kernel knows the open file `fd`.
+[[nodiscard]] std::expected<std::filesystem::path, int> FdPath(int fd);
 
 }  // namespace sealdoor::io

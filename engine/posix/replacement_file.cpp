@@ -1,22 +1,24 @@
 #include "engine/replacement_file.h"
 
 #include <fcntl.h>
+#include <linux/magic.h>
 #include <sys/file.h>
+#include <sys/statfs.h>
 #include <sys/xattr.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <string>
+#include <utility>
 
-#include "engine/temp_names.h"
 #include "file_metadata.h"
+#include "folder_journal.h"
 #include "source_impl.h"
 #include "working_file_registry.h"
 
 namespace sealdoor {
 namespace {
-
-constexpr const char* kMarkValue = "sealdoor working file";
 
 // Start writing back every this many bytes, so the disk works while we go
 // on and the final sync has little left to wait for.
@@ -24,17 +26,41 @@ constexpr std::uint64_t kWriteBackEvery = 8u << 20;
 
 std::unexpected<Failure> SystemFailure(int err) { return std::unexpected(Failure::System(err)); }
 
+// File systems whose syncfs is known to put everything written on the disk:
+// the local block file systems (and tmpfs, which has no disk). On any other
+// (FUSE, network file systems, overlays, anything unknown) a sync of the
+// whole file system may never reach where the data is kept, so every file
+// is synced on its own.
+bool SyncFsIsTrusted(long type) {
+  switch (type) {
+    case EXT4_SUPER_MAGIC:  // ext2, ext3 and ext4
+    case XFS_SUPER_MAGIC:
+    case BTRFS_SUPER_MAGIC:
+    case F2FS_SUPER_MAGIC:
+    case TMPFS_MAGIC:
+      return true;
+    default:
+      return false;
+  }
+}
+
 }  // namespace
 
 struct ReplacementFile::Impl {
   SourceFile::Impl& source;
-  SystemRandom random;  // its own: the file may outlive the engine object that made it
   io::UniqueFd file;
+  // This process's journal in the folder, which lists every name below
+  // before a file of that name exists.
+  std::shared_ptr<FolderJournal> journal;
   // The working file's name in the folder: empty while it has none (made
-  // with O_TMPFILE), else a name of ours, marked and locked.
+  // with O_TMPFILE), else one of ours, listed and locked.
   std::string name;
+  // The name a nameless working file takes for its exchange.
+  std::string reserved;
   int ticket = -1;  // in the interrupt registry while it has a name
   bool done = false;
+  // Exchanged with the original, which waits under `name` until Finish.
+  bool exchanged = false;
   std::uint64_t writtenTo = 0;
   std::uint64_t writeBackFrom = 0;
   std::uint64_t length = 0;  // the file's length so far: what was written or reserved
@@ -51,6 +77,14 @@ struct ReplacementFile::Impl {
     name.clear();
   }
 
+  std::expected<void, Failure> UseJournal() {
+    if (journal) return {};
+    auto j = FolderJournal::For(Dir());
+    if (!j) return SystemFailure(j.error());
+    journal = std::move(*j);
+    return {};
+  }
+
   // Gives a nameless working file the name `candidate`; never over an
   // existing file (EEXIST).
   int LinkAs(const std::string& candidate) {
@@ -60,21 +94,32 @@ struct ReplacementFile::Impl {
     return r == 0 ? 0 : errno;
   }
 
-  // Gives a nameless working file a name, just before it changes places
-  // with the original: one that tells which file it replaces, so a run
-  // killed in that instant leaves nothing a later run cannot prove ours.
+  // A nameless working file gets its listed name just before it changes
+  // places with the original: a run killed in that instant leaves a file
+  // that a later run finds in the journal.
   std::expected<void, Failure> Link() {
     if (!name.empty()) return {};
-    for (int attempt = 0; attempt < 100; ++attempt) {
-      std::string candidate = ExchangeName(static_cast<std::uint64_t>(source.st.st_ino), random);
-      const int err = LinkAs(candidate);
-      if (err == 0) {
-        Name(std::move(candidate));
-        return {};
-      }
-      if (err != EEXIST) return SystemFailure(err);
+    if (reserved.empty()) return SystemFailure(EINVAL);  // synced first, which lists the name
+    if (const int err = LinkAs(reserved); err != 0) return SystemFailure(err);
+    Name(std::exchange(reserved, {}));
+    return {};
+  }
+
+  // A copy kept beside a file that changed is never more open than the
+  // file is now, nor than it was: the narrower of the two modes, and no
+  // access list (whose group entries could reach further).
+  void Narrow() {
+    struct stat now {};
+    mode_t mode = source.st.st_mode & 0777;
+    if (::fstatat(Dir(), source.name.c_str(), &now, AT_SYMLINK_NOFOLLOW) == 0) mode &= now.st_mode;
+    bool lists = ::fgetxattr(file.Get(), "system.posix_acl_access", nullptr, 0) >= 0;
+    auto current = io::OpenAt(Dir(), source.name.string(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK);
+    if (!current || ::fgetxattr(current->Get(), "system.posix_acl_access", nullptr, 0) >= 0) lists = true;
+    if (lists) {
+      (void)::fremovexattr(file.Get(), "system.posix_acl_access");
+      mode &= 0700;
     }
-    return SystemFailure(EEXIST);
+    (void)io::Fchmod(file.Get(), mode);
   }
 };
 
@@ -83,12 +128,16 @@ ReplacementFile::ReplacementFile(ReplacementFile&&) noexcept = default;
 
 ReplacementFile::~ReplacementFile() {
   if (!impl_) return;
-  if (!impl_->done && !impl_->name.empty()) ::unlinkat(impl_->Dir(), impl_->name.c_str(), 0);
+  if (!impl_->done && !impl_->name.empty()) {
+    // An exchange not yet finished is finished here: the original that
+    // waits under our name has its new version in its place.
+    ::unlinkat(impl_->Dir(), impl_->name.c_str(), 0);
+  }
   UnregisterWorkingFile(impl_->ticket);
 }
 
 std::expected<ReplacementFile, Failure> ReplacementFile::Create(SourceFile& source) {
-  auto impl = std::make_unique<Impl>(Impl{source.Internals(), {}, {}, {}, -1, false, 0, 0});
+  auto impl = std::make_unique<Impl>(Impl{source.Internals(), {}, {}, {}, {}, -1, false, false, 0, 0, 0});
   // No name at all: a run that dies leaves nothing behind.
   std::expected<io::UniqueFd, int> fd = std::unexpected(io::Injected(io::Op::NamelessFile));
   if (fd.error() == 0) fd = io::OpenAt(impl->Dir(), ".", O_TMPFILE | O_WRONLY, 0600);
@@ -97,27 +146,31 @@ std::expected<ReplacementFile, Failure> ReplacementFile::Create(SourceFile& sour
     // Held while we live: a cleanup by another run leaves alone what a
     // running process holds, also in the instant the file has a name.
     (void)::flock(impl->file.Get(), LOCK_SH | LOCK_NB);
-    return ReplacementFile(std::move(impl));
-  }
-  if (fd.error() != EOPNOTSUPP && fd.error() != EISDIR && fd.error() != EINVAL) return SystemFailure(fd.error());
-  // A file system without nameless files: a hidden name of ours, drawn
-  // until free, never over an existing file or through a link.
-  for (int attempt = 0; attempt < 100; ++attempt) {
-    std::string name = std::string(kWorkingPrefix) + DrawTempFileName(impl->random);
-    auto named = io::OpenAt(impl->Dir(), name, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW, 0600);
-    if (!named) {
-      if (named.error() == EEXIST) continue;
-      return SystemFailure(named.error());
+  } else {
+    if (fd.error() != EOPNOTSUPP && fd.error() != EISDIR && fd.error() != EINVAL) return SystemFailure(fd.error());
+    // A file system without nameless files: a name of ours, listed in the
+    // journal and on the disk before the file exists, never over an
+    // existing file or through a link.
+    if (auto r = impl->UseJournal(); !r) return std::unexpected(r.error());
+    for (int attempt = 0;; ++attempt) {
+      auto name = impl->journal->Reserve(true);
+      if (!name) return SystemFailure(name.error());
+      auto named = io::OpenAt(impl->Dir(), *name, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW, 0600);
+      if (!named) {
+        if (named.error() == EEXIST && attempt < 100) continue;
+        return SystemFailure(named.error());
+      }
+      impl->file = std::move(*named);
+      impl->Name(std::move(*name));
+      // Held for as long as we live: another run's cleanup removes only
+      // files whose lock it can take.
+      (void)::flock(impl->file.Get(), LOCK_EX);
+      break;
     }
-    impl->file = std::move(*named);
-    impl->Name(std::move(name));
-    // Held for as long as we live, then marked: a cleanup by another run
-    // removes only marked files whose lock it can take.
-    (void)::flock(impl->file.Get(), LOCK_EX);
-    (void)::fsetxattr(impl->file.Get(), kWorkingFileMark, kMarkValue, std::char_traits<char>::length(kMarkValue), 0);
-    return ReplacementFile(std::move(impl));
   }
-  return SystemFailure(EEXIST);
+  // Flags that only an empty file takes (no copy-on-write on Btrfs).
+  if (auto r = CopyEarlyInodeFlags(impl->source.file.Get(), impl->file.Get()); !r) return std::unexpected(r.error());
+  return ReplacementFile(std::move(impl));
 }
 
 std::expected<void, Failure> ReplacementFile::Reserve(std::uint64_t offset, std::uint64_t length) {
@@ -156,25 +209,58 @@ std::expected<void, Failure> ReplacementFile::Prepare() {
 
 std::vector<std::optional<Failure>> ReplacementFile::SyncAll(std::span<ReplacementFile* const> files) {
   std::vector<std::optional<Failure>> result(files.size());
+  // The names the nameless ones take for their exchange are listed first,
+  // so that they are on the disk with everything else.
+  for (std::size_t i = 0; i < files.size(); ++i) {
+    Impl& w = *files[i]->impl_;
+    if (!w.name.empty() || !w.reserved.empty()) continue;
+    if (auto r = w.UseJournal(); !r) {
+      result[i] = r.error();
+    } else if (auto name = w.journal->Reserve(false); !name) {
+      result[i] = Failure::System(name.error());
+    } else {
+      w.reserved = std::move(*name);
+    }
+  }
   auto syncEach = [&](std::size_t i) {
+    if (result[i]) return;
     if (auto r = io::Fsync(files[i]->impl_->file.Get()); !r) result[i] = Failure::System(r.error());
   };
-  if (files.size() == 1) {
-    syncEach(0);
-    return result;
-  }
-  // One sync per file system: a file system's journal commits once for all.
   std::vector<bool> done(files.size(), false);
   for (std::size_t i = 0; i < files.size(); ++i) {
     if (done[i]) continue;
-    const dev_t device = files[i]->impl_->source.st.st_dev;
-    const auto r = io::SyncFs(files[i]->impl_->file.Get());
-    for (std::size_t j = i; j < files.size(); ++j) {
-      if (done[j] || files[j]->impl_->source.st.st_dev != device) continue;
+    const Impl& first = *files[i]->impl_;
+    const dev_t device = first.source.st.st_dev;
+    std::vector<std::size_t> same;
+    for (std::size_t j = i; j < files.size(); ++j)
+      if (!done[j] && files[j]->impl_->source.st.st_dev == device) same.push_back(j);
+    // One sync of the whole file system, where it is known to reach the
+    // disk: a journaling file system commits once for all.
+    bool whole = false;
+    if (same.size() > 1 && SyncFsIsTrusted(first.source.fsType)) {
+      whole = static_cast<bool>(io::SyncFs(first.file.Get()));
+    }
+    for (const std::size_t j : same) {
       done[j] = true;
-      // Which file a failing sync of the whole file system was about, each
-      // file's own sync tells.
-      if (!r) syncEach(j);
+      Impl& w = *files[j]->impl_;
+      if (whole) {
+        if (w.journal) w.journal->MarkSynced();
+        continue;
+      }
+      // Each file on its own; a failing sync of the whole file system is
+      // told of by the file whose own sync fails.
+      syncEach(j);
+    }
+    if (whole) continue;
+    for (const std::size_t j : same) {
+      Impl& w = *files[j]->impl_;
+      if (result[j] || !w.journal || w.journal->Synced()) continue;
+      if (auto r = w.journal->Sync(); !r) result[j] = Failure::System(r.error());
+    }
+    // A file whose journal could not be synced, for another file of it.
+    for (const std::size_t j : same) {
+      Impl& w = *files[j]->impl_;
+      if (!result[j] && w.journal && !w.journal->Synced()) result[j] = Failure::System(EIO);
     }
   }
   return result;
@@ -185,7 +271,6 @@ std::expected<void, Failure> ReplacementFile::Commit() {
   SourceFile::Impl& src = w.source;
   // Nothing slow from here on: the check and the exchange follow each other.
   if (auto r = CheckUnchanged(src); !r) return r;
-  if (!w.name.empty()) (void)::fremovexattr(w.file.Get(), kWorkingFileMark);  // it travels no further
   if (auto r = w.Link(); !r) return r;
 
   const std::string target = src.name.string();
@@ -204,18 +289,36 @@ std::expected<void, Failure> ReplacementFile::Commit() {
         (void)io::RenameAt(w.Dir(), w.name, target, RENAME_EXCHANGE);
         return std::unexpected(written ? Failure::OpenForWriting() : Failure::ChangedMeanwhile());
       }
-      ::unlinkat(w.Dir(), w.name.c_str(), 0);  // the former version
-      w.Unname();
-      w.done = true;
+      // The original waits under our name, still held, until Finish.
+      w.exchanged = true;
+      return {};
     } else if (r.error() != EINVAL && r.error() != ENOSYS && r.error() != EOPNOTSUPP) {
       return SystemFailure(r.error());
     }
   }
-  if (!w.done) {
-    if (auto r = io::RenameAt(w.Dir(), w.name, target); !r) return SystemFailure(r.error());
-    w.Unname();
-    w.done = true;
+  if (auto r = io::RenameAt(w.Dir(), w.name, target); !r) return SystemFailure(r.error());
+  w.Unname();
+  w.done = true;
+  return {};
+}
+
+std::expected<void, Failure> ReplacementFile::Finish() {
+  Impl& w = *impl_;
+  if (!w.exchanged) return {};
+  w.exchanged = false;
+  // A writer that found the original before the exchange (held up, say, by
+  // a virus scanner between finding the file and opening it) is held in
+  // its open by our lease until we let go, and would then write into the
+  // original after it left its place. It has its file back instead.
+  if (!w.source.NoWriter()) {
+    if (io::RenameAt(w.Dir(), w.name, w.source.name.string(), RENAME_EXCHANGE)) {
+      (void)io::Fsync(w.Dir());
+      return std::unexpected(Failure::OpenForWriting());
+    }
   }
+  ::unlinkat(w.Dir(), w.name.c_str(), 0);  // the former version
+  w.Unname();
+  w.done = true;
   return {};
 }
 
@@ -225,15 +328,13 @@ void ReplacementFile::SyncFolder() noexcept { (void)io::Fsync(impl_->Dir()); }
 
 std::expected<std::string, Failure> ReplacementFile::KeepBeside(const std::string& suffix) {
   Impl& w = *impl_;
+  w.Narrow();
   const std::string base = w.source.name.string() + suffix;
-  if (!w.name.empty()) (void)::fremovexattr(w.file.Get(), kWorkingFileMark);
   for (int n = 1; n < 100; ++n) {
     const std::string name = n == 1 ? base : base + " (" + std::to_string(n) + ")";
     // Never over an existing file: that could be the very version we keep
     // this one beside. A nameless file gets the name at once.
-    const int err = w.name.empty() ? w.LinkAs(name)
-                    : ::renameat2(w.Dir(), w.name.c_str(), w.Dir(), name.c_str(), RENAME_NOREPLACE) == 0 ? 0
-                                                                                                          : errno;
+    const int err = w.name.empty() ? w.LinkAs(name) : io::RenameNoReplace(w.Dir(), w.name, name);
     if (err == 0) {
       w.Unname();
       w.done = true;

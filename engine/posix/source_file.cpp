@@ -1,5 +1,7 @@
 #include <fcntl.h>
+#include <linux/fs.h>
 #include <linux/magic.h>
+#include <sys/ioctl.h>
 #include <signal.h>
 #include <sys/file.h>
 #include <sys/statfs.h>
@@ -11,6 +13,7 @@
 #include <vector>
 
 #include "engine/source_file.h"
+#include "file_kind.h"
 #include "open_writers.h"
 #include "source_impl.h"
 
@@ -18,19 +21,6 @@ namespace sealdoor {
 namespace fs = std::filesystem;
 namespace {
 
-
-// The system's views of itself: their "files" are made up as they are read.
-bool IsSystemView(long type) noexcept {
-  switch (type) {
-    case PROC_SUPER_MAGIC: case SYSFS_MAGIC: case DEBUGFS_MAGIC: case TRACEFS_MAGIC:
-    case SECURITYFS_MAGIC: case CGROUP_SUPER_MAGIC: case CGROUP2_SUPER_MAGIC:
-    case BPF_FS_MAGIC: case PSTOREFS_MAGIC: case EFIVARFS_MAGIC: case DEVPTS_SUPER_MAGIC:
-    case BINFMTFS_MAGIC: case 0x62656570 /* configfs */:
-      return true;
-    default:
-      return false;
-  }
-}
 
 // A lease break is announced with SIGIO, whose default action ends the
 // process. We only ever ask the lease whether it still holds, so the signal
@@ -71,6 +61,27 @@ std::expected<void, Failure> OwnerCanBeKept(const struct stat& st) {
   return {};
 }
 
+// Immutable and append-only files (chattr +i, +a) cannot be replaced, nor
+// can any file in a folder marked so.
+std::expected<void, Failure> Replaceable(int file, int dir) {
+  int flags = 0;
+  if (::ioctl(file, FS_IOC_GETFLAGS, &flags) == 0) {
+    if (flags & FS_IMMUTABLE_FL)
+      return std::unexpected(Failure::Because("it is marked unchangeable (immutable, see lsattr), so it cannot be rewritten"));
+    if (flags & FS_APPEND_FL)
+      return std::unexpected(Failure::Because("it is marked append-only (see lsattr), so it cannot be rewritten"));
+  }
+  if (::ioctl(dir, FS_IOC_GETFLAGS, &flags) == 0) {
+    if (flags & FS_IMMUTABLE_FL)
+      return std::unexpected(
+          Failure::Because("its folder is marked unchangeable (immutable, see lsattr), so no file in it can be replaced"));
+    if (flags & FS_APPEND_FL)
+      return std::unexpected(
+          Failure::Because("its folder is marked append-only (see lsattr), so no file in it can be replaced"));
+  }
+  return {};
+}
+
 }  // namespace
 
 namespace {
@@ -100,7 +111,7 @@ std::expected<void, Failure> CheckUnchanged(const SourceFile::Impl& source) {
 
 bool SourceFile::Impl::NoWriter() const noexcept {
   if (leased) return ::fcntl(file.Get(), F_GETLEASE) == F_RDLCK;
-  return !OpenForWritingElsewhere(st.st_dev, st.st_ino);
+  return FindWritersElsewhere(st.st_dev, st.st_ino) != WriterSearch::Found;
 }
 
 SourceFile::SourceFile(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
@@ -109,47 +120,53 @@ SourceFile& SourceFile::operator=(SourceFile&&) noexcept = default;
 SourceFile::~SourceFile() = default;  // closing the file lets go of the lease
 
 std::expected<SourceFile, Failure> SourceFile::Open(const fs::path& path, Purpose purpose) {
-  std::error_code ec;
-  fs::path real = fs::absolute(path, ec);
-  if (ec) return std::unexpected(Failure::System(ec.value()));
+  if (path.empty()) return std::unexpected(Failure::System(ENOENT));
   auto impl = std::make_unique<Impl>();
-  struct stat st {};
-  // A link is followed to the file it names, which is rewritten in its own
-  // folder; any other path is taken as it is (a batch of many files must
-  // not resolve every folder of every path).
-  for (int hop = 0; hop < 2; ++hop) {
-    impl->folder = real.parent_path();
-    impl->name = real.filename();
-    auto dir = io::Open(impl->folder, O_RDONLY | O_DIRECTORY);
-    if (!dir) return std::unexpected(Failure::System(dir.error()));
-    impl->dir = std::move(*dir);
-    // Checked before opening: opening a FIFO or a device can block or act.
-    if (::fstatat(impl->dir.Get(), impl->name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0)
-      return std::unexpected(Failure::System(errno));
-    if (!S_ISLNK(st.st_mode) || hop == 1) break;
-    real = fs::canonical(real, ec);
-    if (ec) return std::unexpected(Failure::System(ec.value()));
-  }
-  if (S_ISDIR(st.st_mode)) return std::unexpected(Failure::Because("it is a folder"));
-  if (!S_ISREG(st.st_mode)) return std::unexpected(Failure::Because("it is not a regular file"));
+  // The kernel finds the file, following links by its own rules (no link
+  // that another user planted in a shared folder such as /tmp, where
+  // fs.protected_symlinks forbids it), without opening what it finds:
+  // opening a FIFO or a device can block or act.
+  auto found = io::Open(path, O_PATH);
+  if (!found) return std::unexpected(Failure::System(found.error()));
+  auto st = io::Fstat(found->Get());
+  if (!st) return std::unexpected(Failure::System(st.error()));
   struct statfs fsInfo {};
-  if (::fstatfs(impl->dir.Get(), &fsInfo) == 0 && IsSystemView(static_cast<long>(fsInfo.f_type)))
-    return std::unexpected(Failure::Because(
-        "it is not a file on a disk but a view of the running system (like everything under /proc and /sys)"));
-  if (auto owner = OwnerCanBeKept(st); !owner) return std::unexpected(owner.error());
+  if (::fstatfs(found->Get(), &fsInfo) == 0) impl->fsType = static_cast<long>(fsInfo.f_type);
+  if (auto r = CheckFileOnDisk(*st, impl->fsType); !r) return std::unexpected(r.error());
+  // Where it is: the file is rewritten in its own folder. Only a link needs
+  // the kernel's answer; any other path names its folder itself.
+  fs::path real = path;
+  struct stat named {};
+  if (::lstat(path.c_str(), &named) != 0 || named.st_ino != st->st_ino || named.st_dev != st->st_dev) {
+    auto resolved = io::FdPath(found->Get());
+    if (!resolved) return std::unexpected(Failure::System(resolved.error()));
+    real = *resolved;
+  }
+  std::error_code ec;
+  real = fs::absolute(real, ec);
+  if (ec) return std::unexpected(Failure::System(ec.value()));
+  impl->folder = real.parent_path();
+  impl->name = real.filename();
+  auto dir = io::Open(impl->folder, O_RDONLY | O_DIRECTORY);
+  if (!dir) return std::unexpected(Failure::System(dir.error()));
+  impl->dir = std::move(*dir);
+  if (auto owner = OwnerCanBeKept(*st); !owner) return std::unexpected(owner.error());
 
   auto fd = io::OpenAt(impl->dir.Get(), impl->name.string(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW);
   if (!fd) return std::unexpected(Failure::System(fd.error()));
   impl->file = std::move(*fd);
   auto now = io::Fstat(impl->file.Get());
   if (!now) return std::unexpected(Failure::System(now.error()));
-  if (!S_ISREG(now->st_mode) || now->st_ino != st.st_ino || now->st_dev != st.st_dev)
+  if (!S_ISREG(now->st_mode) || now->st_ino != st->st_ino || now->st_dev != st->st_dev)
     return std::unexpected(Failure::ChangedMeanwhile());
   impl->st = *now;
   if (purpose == Purpose::Lock && impl->st.st_nlink > 1)
     return std::unexpected(Failure::Because(
         "it has " + std::to_string(impl->st.st_nlink - 1) +
         " other name(s) (hard links) that would still show its content unlocked"));
+  // Refused before any work: such a file, or any file in such a folder,
+  // cannot be replaced, and what we wrote could not even be removed.
+  if (auto r = Replaceable(impl->file.Get(), impl->dir.Get()); !r) return std::unexpected(r.error());
 
   // Taken before the first byte is read and held until the new version is
   // in place: no one can have the file open for writing while we hold it,
@@ -159,8 +176,21 @@ std::expected<SourceFile, Failure> SourceFile::Open(const fs::path& path, Purpos
     impl->leased = true;
   } else if (errno == EAGAIN || errno == EBUSY) {
     return std::unexpected(Failure::OpenForWriting());
-  } else if (!impl->NoWriter()) {
-    return std::unexpected(Failure::OpenForWriting());
+  } else {
+    switch (FindWritersElsewhere(impl->st.st_dev, impl->st.st_ino)) {
+      case WriterSearch::Found:
+        return std::unexpected(Failure::OpenForWriting());
+      case WriterSearch::Incomplete:
+        // The processes we may not look at are other users'. Without a
+        // lease, we cannot know whether one of them writes another user's
+        // file, and would lose what it writes.
+        if (impl->st.st_uid != ::geteuid())
+          return std::unexpected(Failure::Because(
+              "it belongs to another user, and whether another program is writing it cannot be checked here"));
+        break;
+      case WriterSearch::None:
+        break;
+    }
   }
   // Shared, and only for our own kind: for the instant the file is under a
   // working name of ours, another run's cleanup sees it is in use.

@@ -22,6 +22,7 @@ struct SourceFile::Impl {
   bool leased = false;
   // Fewer blocks on the disk than its size needs: it has holes.
   bool sparse = false;
+  long fsType = 0;  // statfs's f_type of its file system
 
   // True while nobody has opened the file for writing since we took it.
   [[nodiscard]] bool NoWriter() const noexcept;

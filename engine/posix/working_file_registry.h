@@ -7,9 +7,13 @@
 
 namespace sealdoor {
 
+// Journals go after every working file they list.
+enum class WorkingFileKind { File, Journal };
+
 // Returns a ticket for Unregister, or -1 when the table is full (the file
 // then stays behind if the process is interrupted; a later run removes it).
-[[nodiscard]] int RegisterWorkingFile(int dirfd, std::string_view name) noexcept;
+[[nodiscard]] int RegisterWorkingFile(int dirfd, std::string_view name,
+                                      WorkingFileKind kind = WorkingFileKind::File) noexcept;
 void UnregisterWorkingFile(int ticket) noexcept;
 
 // Async-signal-safe.

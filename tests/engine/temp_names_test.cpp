@@ -43,5 +43,19 @@ TEST(TempNames, ExchangeNamesTellTheFileTheyReplace) {
     EXPECT_FALSE(ReplacedInode(other)) << other;
 }
 
+TEST(TempNames, JournalsAndEveryHousekeepingNameAreRecognisedExactly) {
+  test::FixedRandom random({0.0, 0.5, 0.99});
+  const std::string journal = JournalName(random);
+  EXPECT_EQ(journal, ".sealdoor-anzanz.journal");
+  EXPECT_TRUE(IsJournalName(journal));
+  for (const char* name : {".sealdoor-anzanz.journal", ".sealdoor-abcxyz.tmp", ".sealdoor-r12-abcxyz.tmp"})
+    EXPECT_TRUE(IsHousekeepingName(name)) << name;
+  for (const char* other : {".sealdoor-abc.journal", ".sealdoor-abcXyz.journal", "sealdoor-abcxyz.journal",
+                            ".sealdoor-abcxyz.journal~", ".sealdoor-notes.txt", "report.journal", ".sealdoor-"}) {
+    EXPECT_FALSE(IsJournalName(other)) << other;
+    EXPECT_FALSE(IsHousekeepingName(other)) << other;
+  }
+}
+
 }  // namespace
 }  // namespace sealdoor

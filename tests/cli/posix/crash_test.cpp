@@ -137,7 +137,7 @@ TEST(Crash, KilledAtRandomMomentsNothingIsLostOrHalfWritten) {
       bool leftover = false;
       for (const auto& name : dir.Names()) {
         if (name == "victim.dat") continue;
-        EXPECT_TRUE(IsWorkingFileName(name) || ReplacedInode(name)) << "unexpected file " << name;
+        EXPECT_TRUE(IsHousekeepingName(name)) << "unexpected file " << name;
         leftover = true;
       }
       if (leftover) {

@@ -25,6 +25,7 @@
 #include "engine/form1.h"
 #include "engine/format.h"
 #include "engine/io_faults.h"
+#include "engine/journal.h"
 #include "engine/process_guard.h"
 #include "engine/scramble.h"
 
@@ -343,54 +344,66 @@ void Mark(const fs::path& p) {
   ASSERT_EQ(::setxattr(p.c_str(), "user.sealdoor.working", value, sizeof value - 1, 0), 0);
 }
 
-TEST(WorkingFiles, OnlyMarkedLeftoversOfAKilledRunGo) {
-  ScratchDir dir;
-  WriteBytes(dir / "f", test::RandomBytes(900, 13));
-  WriteBytes(dir / ".sealdoor-abcdef.tmp", {1});  // left by a killed run
-  Mark(dir / ".sealdoor-abcdef.tmp");
-  WriteBytes(dir / ".sealdoor-ghijkl.tmp", {2});  // in use by a running one
-  Mark(dir / ".sealdoor-ghijkl.tmp");
-  WriteBytes(dir / ".sealdoor-notesx.tmp", {3});  // the user's own notes, only named alike
-  WriteBytes(dir / ".sealdoor-notours.tmp", {4});  // not a name we make
-  const int held = ::open((dir / ".sealdoor-ghijkl.tmp").c_str(), O_RDONLY);
-  ASSERT_EQ(::flock(held, LOCK_EX), 0);
-  ASSERT_TRUE(Lock(dir / "f"));
-  ::close(held);
-  EXPECT_EQ(dir.Names(), (std::vector<std::string>{".sealdoor-ghijkl.tmp", ".sealdoor-notesx.tmp",
-                                                   ".sealdoor-notours.tmp", "f"}));
-  EXPECT_EQ(ReadBytes(dir / ".sealdoor-notesx.tmp"), std::vector<std::uint8_t>{3});
-}
-
 std::uint64_t Inode(const fs::path& p) {
   struct stat st {};
   ::stat(p.c_str(), &st);
   return st.st_ino;
 }
 
-TEST(WorkingFiles, AnExchangeCutShortIsProvedByTheFileNumbersItNames) {
-  // A run killed in the instant its new version had an exchange name: that
-  // version beside the original it was to replace, or the original beside
-  // the new version that took its place.
+// A file another process holds as a running Sealdoor does, until the end
+// of the scope.
+struct Held {
+  Held(const fs::path& p, int how) : fd(::open(p.c_str(), O_RDONLY)) { EXPECT_EQ(::flock(fd, how), 0); }
+  ~Held() { ::close(fd); }
+  int fd;
+};
+
+void WriteJournal(const fs::path& p, const std::vector<std::string>& names) {
+  std::string text(journal::kHeader);
+  for (const auto& n : names) text += journal::WorkingRecord(n);
+  WriteBytes(p, std::vector<std::uint8_t>(text.begin(), text.end()));
+}
+
+TEST(WorkingFiles, OnlyWhatAJournalOfADeadRunListsIsRemoved) {
   ScratchDir dir;
-  WriteBytes(dir / "f", test::RandomBytes(900, 14));
-  WriteBytes(dir / "other", {9});
-  const std::string before = ".sealdoor-r" + std::to_string(Inode(dir / "other")) + "-abcdef.tmp";
-  WriteBytes(dir / before, {1});
-  WriteBytes(dir / "moved", {2});
-  const std::string after = ".sealdoor-r" + std::to_string(Inode(dir / "moved")) + "-ghijkl.tmp";
-  fs::rename(dir / "moved", dir / after);
-  // Only named alike: no file with the number it gives.
-  const std::string unrelated = ".sealdoor-r999999999-mnopqr.tmp";
-  WriteBytes(dir / unrelated, {3});
-  // In the instant of a running exchange: held.
-  WriteBytes(dir / "running", {9});
-  const std::string held = ".sealdoor-r" + std::to_string(Inode(dir / "running")) + "-stuvwx.tmp";
-  WriteBytes(dir / held, {4});
-  const int holder = ::open((dir / held).c_str(), O_RDONLY);
-  ASSERT_EQ(::flock(holder, LOCK_SH), 0);
-  ASSERT_TRUE(Lock(dir / "f"));
-  ::close(holder);
-  EXPECT_EQ(dir.Names(), (std::vector<std::string>{held, unrelated, "f", "other", "running"}));
+  WriteBytes(dir / "f", test::RandomBytes(900, 13));
+  // A run killed half-way: its journal and what it lists.
+  WriteJournal(dir / ".sealdoor-deadaa.journal",
+               {".sealdoor-listed.tmp", ".sealdoor-gonexx.tmp", ".sealdoor-usedxx.tmp", "notes.txt"});
+  WriteBytes(dir / ".sealdoor-listed.tmp", {1});
+  WriteBytes(dir / ".sealdoor-usedxx.tmp", {2});  // in use by a running run all the same
+  WriteBytes(dir / "notes.txt", {3});             // listed, but never a name of ours
+  // A running one: its journal is held, and so are its files.
+  WriteJournal(dir / ".sealdoor-liveaa.journal", {".sealdoor-runnin.tmp"});
+  WriteBytes(dir / ".sealdoor-runnin.tmp", {4});
+  // Named like ours and listed nowhere: a user's own files.
+  WriteBytes(dir / ".sealdoor-notesx.tmp", {5});
+  WriteBytes(dir / ".sealdoor-fakeaa.journal", {6});
+  WriteBytes(dir / "other", {7});
+  const std::string byNumber = ".sealdoor-r" + std::to_string(Inode(dir / "other")) + "-abcdef.tmp";
+  WriteBytes(dir / byNumber, {8});
+  // Left by earlier versions: a marked working file, and an original
+  // exchanged out under a name giving its own number (not with a zero in
+  // front).
+  WriteBytes(dir / ".sealdoor-marked.tmp", {9});
+  Mark(dir / ".sealdoor-marked.tmp");
+  WriteBytes(dir / "moved", {10});
+  fs::rename(dir / "moved", dir / (".sealdoor-r" + std::to_string(Inode(dir / "moved")) + "-ghijkl.tmp"));
+  WriteBytes(dir / "zero", {11});
+  const std::string zero = ".sealdoor-r0" + std::to_string(Inode(dir / "zero")) + "-ghijkl.tmp";
+  fs::rename(dir / "zero", dir / zero);
+  {
+    const Held live(dir / ".sealdoor-liveaa.journal", LOCK_EX);
+    const Held running(dir / ".sealdoor-runnin.tmp", LOCK_EX);
+    const Held used(dir / ".sealdoor-usedxx.tmp", LOCK_SH);
+    ASSERT_TRUE(Lock(dir / "f"));
+  }
+  std::vector<std::string> stay{".sealdoor-fakeaa.journal", ".sealdoor-liveaa.journal", ".sealdoor-notesx.tmp",
+                                zero, byNumber, ".sealdoor-runnin.tmp", ".sealdoor-usedxx.tmp", "f", "notes.txt",
+                                "other"};
+  std::sort(stay.begin(), stay.end());
+  EXPECT_EQ(dir.Names(), stay);
+  EXPECT_EQ(ReadBytes(dir / ".sealdoor-notesx.tmp"), std::vector<std::uint8_t>{5});
 }
 
 // Bytes the disk holds for a file.
@@ -557,8 +570,6 @@ TEST(NamedWorkingFiles, RoundTripAndFailuresLeaveNothingBehind) {
   EXPECT_EQ(ReadBytes(dir / "f"), plain);
   EXPECT_FALSE(Unlock(dir / "f", "Wrong1"));
   EXPECT_EQ(dir.Names(), std::vector<std::string>{"f"});
-  // The mark that tells our working files apart stays with them.
-  EXPECT_EQ(::getxattr((dir / "f").c_str(), "user.sealdoor.working", nullptr, 0), -1);
 }
 
 // A window that interrupts its own process half-way through the content.
