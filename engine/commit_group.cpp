@@ -66,24 +66,18 @@ void CommitGroup::Commit() {
   const std::vector<std::optional<Failure>> synced = ReplacementFile::SyncAll(all);
   std::set<std::filesystem::path> folders;
   std::vector<ReplacementFile*> syncFolder;
-  std::vector<PendingReplacement*> placed;
   for (std::size_t i = 0; i < pending_.size(); ++i) {
     PendingReplacement& p = pending_[i];
-    if (synced[i]) {
-      notices.push_back(Describe(p, *synced[i], window_));
-      continue;
-    }
-    if (auto r = p.replacement.Commit(); !r) {
-      notices.push_back(Describe(p, r.error(), window_));
-      continue;
-    }
-    placed.push_back(&p);
     if (folders.insert(p.source.Folder()).second) syncFolder.push_back(&p.replacement);
+    std::expected<void, Failure> r = synced[i] ? std::unexpected(*synced[i]) : p.replacement.Commit();
+    if (r) r = p.replacement.Finish();
+    if (!r) notices.push_back(Describe(p, r.error(), window_));
   }
-  // Each folder once: the renames are on the disk with it.
+  // Whatever is not in its place goes, and the journals that listed it:
+  // then one sync of each folder puts all of that on the disk together
+  // with the new names.
+  for (auto& p : pending_) p.replacement.Close();
   for (ReplacementFile* r : syncFolder) r->SyncFolder();
-  for (PendingReplacement* p : placed)
-    if (auto r = p->replacement.Finish(); !r) notices.push_back(Describe(*p, r.error(), window_));
   pending_.clear();  // every file let go before anyone is told anything
   bytes_ = 0;
   for (const auto& n : notices) window_.Message(n, MessageStyle::Critical);

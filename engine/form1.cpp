@@ -227,7 +227,10 @@ std::optional<Form1::Notice> Form1::Work(const fs::path& filesseps, const std::s
   if (auto r = out->SetSize(outStart + contentLength); !r) return failed(r.error());
   meter.Finish();
 
-  if (auto r = out->Prepare(); !r) return failed(r.error());
+  // A file replaced or deleted meanwhile can take with it what is copied
+  // here (a network or FUSE file system then fails the copy): that change,
+  // found at the commit, is what the user is told of, and ours is kept.
+  if (auto r = out->Prepare(); !r && src->CheckUnchanged()) return failed(r.error());
   PendingReplacement pending{std::move(*src), std::move(*out), quoted, lock, size};
   if (group_) {
     // Committed with the others of its group: a failure then is told of

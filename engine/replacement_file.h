@@ -57,11 +57,14 @@ class ReplacementFile {
   // files of one folder).
   void SyncFolder() noexcept;
 
-  // After the commit and the folder's sync, the last look at the original
-  // before it goes for good: a program that came to write it in the
-  // meantime gets it back, in its place (the new version is then not
-  // committed after all).
+  // After the commit, the last look at the original before it goes for
+  // good: a program that came to write it in the meantime gets it back, in
+  // its place (the new version is then not committed after all).
   [[nodiscard]] std::expected<void, Failure> Finish();
+
+  // Whatever of it is not in the file's place goes now, as when it is
+  // destroyed; before the folder is synced.
+  void Close() noexcept;
 
   // Keeps this version under a new name beside the file instead
   // ("name" + suffix, else "... (2)" and so on, never over an existing

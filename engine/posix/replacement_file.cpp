@@ -111,10 +111,14 @@ struct ReplacementFile::Impl {
   void Narrow() {
     struct stat now {};
     mode_t mode = source.st.st_mode & 0777;
-    if (::fstatat(Dir(), source.name.c_str(), &now, AT_SYMLINK_NOFOLLOW) == 0) mode &= now.st_mode;
+    const bool exists = ::fstatat(Dir(), source.name.c_str(), &now, AT_SYMLINK_NOFOLLOW) == 0;
+    if (exists) mode &= now.st_mode;
     bool lists = ::fgetxattr(file.Get(), "system.posix_acl_access", nullptr, 0) >= 0;
-    auto current = io::OpenAt(Dir(), source.name.string(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK);
-    if (!current || ::fgetxattr(current->Get(), "system.posix_acl_access", nullptr, 0) >= 0) lists = true;
+    if (exists) {
+      // An access list on the file now, or one we cannot look at.
+      auto current = io::OpenAt(Dir(), source.name.string(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK);
+      if (!current || ::fgetxattr(current->Get(), "system.posix_acl_access", nullptr, 0) >= 0) lists = true;
+    }
     if (lists) {
       (void)::fremovexattr(file.Get(), "system.posix_acl_access");
       mode &= 0700;
@@ -126,14 +130,18 @@ struct ReplacementFile::Impl {
 ReplacementFile::ReplacementFile(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
 ReplacementFile::ReplacementFile(ReplacementFile&&) noexcept = default;
 
-ReplacementFile::~ReplacementFile() {
+ReplacementFile::~ReplacementFile() { Close(); }
+
+void ReplacementFile::Close() noexcept {
   if (!impl_) return;
-  if (!impl_->done && !impl_->name.empty()) {
-    // An exchange not yet finished is finished here: the original that
-    // waits under our name has its new version in its place.
-    ::unlinkat(impl_->Dir(), impl_->name.c_str(), 0);
-  }
-  UnregisterWorkingFile(impl_->ticket);
+  Impl& w = *impl_;
+  // An exchange not yet finished is finished here: the original that waits
+  // under our name has its new version in its place.
+  if (!w.done && !w.name.empty()) ::unlinkat(w.Dir(), w.name.c_str(), 0);
+  w.Unname();
+  w.done = true;
+  w.file = io::UniqueFd();
+  w.journal.reset();  // the last file it listed is gone: so is the journal
 }
 
 std::expected<ReplacementFile, Failure> ReplacementFile::Create(SourceFile& source) {

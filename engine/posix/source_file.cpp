@@ -97,15 +97,17 @@ bool SameVersion(const struct stat& a, const struct stat& b) noexcept {
 
 std::expected<void, Failure> CheckUnchanged(const SourceFile::Impl& source) {
   if (!source.NoWriter()) return std::unexpected(Failure::OpenForWriting());
-  auto now = io::Fstat(source.file.Get());
-  if (!now) return std::unexpected(Failure::System(now.error()));
   struct stat named {};
   if (::fstatat(source.dir.Get(), source.name.c_str(), &named, AT_SYMLINK_NOFOLLOW) != 0) {
     if (errno == ENOENT) return std::unexpected(Failure::DeletedMeanwhile());
     return std::unexpected(Failure::System(errno));
   }
-  if (!SameVersion(*now, source.st) || !SameVersion(named, source.st))
-    return std::unexpected(Failure::ChangedMeanwhile());
+  if (!SameVersion(named, source.st)) return std::unexpected(Failure::ChangedMeanwhile());
+  auto now = io::Fstat(source.file.Get());
+  // Some network and FUSE file systems cannot even tell about a file that
+  // lost its name: it was replaced.
+  if (!now) return std::unexpected(now.error() == ESTALE ? Failure::ChangedMeanwhile() : Failure::System(now.error()));
+  if (!SameVersion(*now, source.st)) return std::unexpected(Failure::ChangedMeanwhile());
   return {};
 }
 

@@ -19,6 +19,7 @@
 #include "../../engine/test_support.h"
 #include "engine/format.h"
 #include "engine/scramble.h"
+#include "cli_process.h"
 
 namespace sealdoor {
 namespace {
@@ -32,30 +33,10 @@ int Rounds(int fallback) {
 }
 
 pid_t StartCli(const std::string& op, const fs::path& file, const std::string& password) {
-  int in[2];
-  if (::pipe(in) != 0) return -1;
-  const pid_t pid = ::fork();
-  if (pid == 0) {
-    ::dup2(in[0], 0);
-    const int null = ::open("/dev/null", O_WRONLY);
-    ::dup2(null, 1);
-    ::dup2(null, 2);
-    for (int fd = 3; fd < 1024; ++fd) ::close(fd);
-    ::execl(SEALDOOR_CLI, SEALDOOR_CLI, op.c_str(), "--password-stdin", file.c_str(), nullptr);
-    ::_exit(127);
-  }
-  ::close(in[0]);
-  const std::string line = password + "\n";
-  (void)!::write(in[1], line.data(), line.size());
-  ::close(in[1]);
-  return pid;
+  return test::StartCli(op, file, password);
 }
 
-int ExitCode(pid_t pid) {
-  int status = 0;
-  ::waitpid(pid, &status, 0);
-  return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-}
+int ExitCode(pid_t pid) { return test::WaitCli(pid); }
 
 // State shared with the writer process.
 struct Shared {

@@ -20,6 +20,7 @@
 #include <thread>
 
 #include "../test_support.h"
+#include "support/powercut_disk.h"
 #include "support/run_shell.h"
 #include "engine/commit_group.h"
 #include "engine/form1.h"
@@ -212,44 +213,73 @@ struct MeddlingPort : RecordingPort {
   }
 };
 
-TEST(OtherPrograms, AFileReplacedOrDeletedMeanwhileKeepsBothVersions) {
-  ScratchDir dir;
-  const fs::path f = dir / "f";
+// Where a kept version can go: a local disk, and FUSE file systems that
+// refuse RENAME_NOREPLACE, with and without second names (hard links).
+struct Place {
+  const char* name;
+  std::optional<test::PowerCutDisk> disk;
+  std::optional<ScratchDir> local;
+  explicit Place(const char* n, std::optional<std::vector<std::string>> fuse) : name(n) {
+    if (fuse && !test::PowerCutDisk::Unavailable() && disk.emplace(*fuse).Start()) return;
+    disk.reset();
+    if (!fuse) local.emplace();
+  }
+  [[nodiscard]] bool Usable() const { return disk || local; }
+  [[nodiscard]] fs::path Folder() const { return disk ? disk->Mount() : local->Path(); }
+};
+
+TEST(OtherPrograms, AFileChangedReplacedOrDeletedMeanwhileKeepsBothVersions) {
   const auto plain = test::RandomBytes(4000, 12);
-  const std::string kept = "; what was read is kept, locked, as '" + (dir / "f.sealdoor-locked").string() + "'";
-  struct Case {
-    const char* what;
-    std::function<void()> meddle;
-    std::string reason;
-    std::optional<std::vector<std::uint8_t>> theirs;  // what the other program left
-  };
-  const std::vector<std::uint8_t> other = {1, 2, 3};
-  const std::vector<Case> cases = {
-      {"replaced", [&] { WriteBytes(dir / "other", other); fs::rename(dir / "other", f); },
-       "it was changed by another program while it was being processed" + kept, other},
-      {"deleted", [&] { fs::remove(f); }, "it was deleted while being processed" + kept, std::nullopt},
-  };
-  for (const auto& c : cases) {
-    WriteBytes(f, plain);
-    MeddlingPort port;
-    port.meddle = c.meddle;
-    BatchCounters counters{100, 0};
-    bool result = true;
-    Form1(port, counters).LockIt(f, "f", result);
-    EXPECT_FALSE(result) << c.what;
-    ASSERT_EQ(port.messages.size(), 1u) << c.what;
-    EXPECT_EQ(port.messages[0].first, "'" + f.string() + "' could not be locked: " + c.reason) << c.what;
-    if (c.theirs) {
-      EXPECT_EQ(ReadBytes(f), *c.theirs) << c.what;
-    } else {
-      EXPECT_FALSE(fs::exists(f));
+  Place places[] = {Place("a local disk", std::nullopt), Place("FUSE", std::vector<std::string>{}),
+                    Place("FUSE without hard links", std::vector<std::string>{"--no-hardlinks"})};
+  for (Place& place : places) {
+    if (!place.Usable()) continue;  // no FUSE here: the local disk is enough
+    const fs::path dir = place.Folder();
+    const fs::path f = dir / "f";
+    const std::string kept = "; what was read is kept, locked, as '" + (dir / "f.sealdoor-locked").string() + "'";
+    struct Case {
+      const char* what;
+      std::function<void()> meddle;
+      std::string reason;
+      std::optional<std::vector<std::uint8_t>> theirs;  // what the other program left
+      mode_t keptMode;  // never more open than the file was or is
+    };
+    const std::vector<std::uint8_t> other = {1, 2, 3};
+    const std::vector<Case> cases = {
+        {"replaced", [&] { WriteBytes(dir / "other", other); ::chmod((dir / "other").c_str(), 0640);
+                           fs::rename(dir / "other", f); },
+         "it was changed by another program while it was being processed" + kept, other, 0640},
+        {"restricted", [&] { ::chmod(f.c_str(), 0600); },
+         "it was changed by another program while it was being processed" + kept, plain, 0600},
+        {"deleted", [&] { fs::remove(f); }, "it was deleted while being processed" + kept, std::nullopt, 0644},
+    };
+    for (const auto& c : cases) {
+      const std::string what = std::string(place.name) + ", " + c.what;
+      WriteBytes(f, plain);
+      ::chmod(f.c_str(), 0644);
+      MeddlingPort port;
+      port.meddle = c.meddle;
+      BatchCounters counters{100, 0};
+      bool result = true;
+      Form1(port, counters).LockIt(f, "f", result);
+      EXPECT_FALSE(result) << what;
+      ASSERT_EQ(port.messages.size(), 1u) << what;
+      EXPECT_EQ(port.messages[0].first, "'" + f.string() + "' could not be locked: " + c.reason) << what;
+      if (c.theirs) {
+        EXPECT_EQ(ReadBytes(f), *c.theirs) << what;
+      } else {
+        EXPECT_FALSE(fs::exists(f)) << what;
+      }
+      struct stat st {};
+      ::stat((dir / "f.sealdoor-locked").c_str(), &st);
+      EXPECT_EQ(st.st_mode & 0777, c.keptMode) << what;
+      // Ours is the locked form of what was read, and unlocks to it.
+      ASSERT_TRUE(Unlock(dir / "f.sealdoor-locked")) << what;
+      EXPECT_EQ(ReadBytes(dir / "f.sealdoor-locked"), plain) << what;
+      fs::remove(dir / "f.sealdoor-locked");
+      fs::remove(f);
+      EXPECT_TRUE(fs::is_empty(dir)) << what;
     }
-    // Ours is the locked form of what was read, and unlocks to it.
-    ASSERT_TRUE(Unlock(dir / "f.sealdoor-locked")) << c.what;
-    EXPECT_EQ(ReadBytes(dir / "f.sealdoor-locked"), plain) << c.what;
-    fs::remove(dir / "f.sealdoor-locked");
-    fs::remove(f);
-    EXPECT_TRUE(dir.Names().empty()) << c.what;
   }
 }
 

@@ -1,0 +1,62 @@
+#include "cli_process.h"
+
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <span>
+
+#include "engine/format.h"
+#include "engine/scramble.h"
+
+namespace sealdoor::test {
+
+pid_t StartCli(const std::string& op, const std::filesystem::path& folder, const std::vector<std::string>& names,
+               const std::string& password) {
+  int in[2];
+  if (::pipe(in) != 0) return -1;
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    ::dup2(in[0], 0);
+    const int null = ::open("/dev/null", O_WRONLY);
+    ::dup2(null, 1);
+    ::dup2(null, 2);
+    for (int fd = 3; fd < 1024; ++fd) ::close(fd);
+    if (::chdir(folder.c_str()) != 0) ::_exit(126);
+    std::vector<char*> argv{const_cast<char*>(SEALDOOR_CLI), const_cast<char*>(op.c_str()),
+                            const_cast<char*>("--password-stdin")};
+    for (const auto& n : names) argv.push_back(const_cast<char*>(n.c_str()));
+    argv.push_back(nullptr);
+    ::execv(SEALDOOR_CLI, argv.data());
+    ::_exit(127);
+  }
+  ::close(in[0]);
+  const std::string line = password + "\n";
+  (void)!::write(in[1], line.data(), line.size());
+  ::close(in[1]);
+  return pid;
+}
+
+pid_t StartCli(const std::string& op, const std::filesystem::path& file, const std::string& password) {
+  return StartCli(op, file.parent_path(), {file.filename().string()}, password);
+}
+
+int WaitCli(pid_t pid) {
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+bool IsLockedFormOf(const std::vector<std::uint8_t>& bytes, const std::vector<std::uint8_t>& plain,
+                    const std::string& password) {
+  if (bytes.size() != plain.size() + format::kHead || !format::IsLocked(bytes)) return false;
+  if (format::ReadStoredPassword(std::span<const std::uint8_t, format::kHead>(bytes.data(), format::kHead)) !=
+      password)
+    return false;
+  std::vector<std::uint8_t> scrambled = plain;
+  format::ScrambleInPlace(scrambled);
+  return std::equal(scrambled.begin(), scrambled.end(), bytes.begin() + format::kHead);
+}
+
+}  // namespace sealdoor::test

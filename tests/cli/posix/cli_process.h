@@ -1,0 +1,27 @@
+#pragma once
+// sealdoor-cli running in the background as another process, with the
+// password on its standard input: to be killed, raced, or waited for.
+
+#include <sys/types.h>
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace sealdoor::test {
+
+// `op` on `names` (relative to `folder`, the process's working folder).
+pid_t StartCli(const std::string& op, const std::filesystem::path& folder, const std::vector<std::string>& names,
+               const std::string& password);
+pid_t StartCli(const std::string& op, const std::filesystem::path& file, const std::string& password);
+
+// Its exit status, 128 + the signal that ended it.
+int WaitCli(pid_t pid);
+
+// `bytes` is `plain` locked with `password`: a head that holds it, then the
+// content scrambled.
+bool IsLockedFormOf(const std::vector<std::uint8_t>& bytes, const std::vector<std::uint8_t>& plain,
+                    const std::string& password);
+
+}  // namespace sealdoor::test
