@@ -2,7 +2,7 @@
 
 #include <cstdlib>
 #include <optional>
-#include <set>
+#include <algorithm>
 #include <utility>
 
 #include "process_guard.h"
@@ -64,20 +64,36 @@ void CommitGroup::Commit() {
   std::vector<ReplacementFile*> all;
   for (auto& p : pending_) all.push_back(&p.replacement);
   const std::vector<std::optional<Failure>> synced = ReplacementFile::SyncAll(all);
-  std::set<std::filesystem::path> folders;
-  std::vector<ReplacementFile*> syncFolder;
+  // Each folder once, by the first of its files, and whether any of its
+  // files took its place.
+  struct Folder {
+    std::filesystem::path path;
+    ReplacementFile* by;
+    bool placed = false;
+  };
+  std::vector<Folder> folders;
   for (std::size_t i = 0; i < pending_.size(); ++i) {
     PendingReplacement& p = pending_[i];
-    if (folders.insert(p.source.Folder()).second) syncFolder.push_back(&p.replacement);
+    auto folder = std::find_if(folders.begin(), folders.end(), [&](const Folder& f) { return f.path == p.source.Folder(); });
+    if (folder == folders.end()) folder = folders.insert(folders.end(), {p.source.Folder(), &p.replacement});
     std::expected<void, Failure> r = synced[i] ? std::unexpected(*synced[i]) : p.replacement.Commit();
     if (r) r = p.replacement.Finish();
-    if (!r) notices.push_back(Describe(p, r.error(), window_));
+    if (r)
+      folder->placed = true;
+    else
+      notices.push_back(Describe(p, r.error(), window_));
   }
   // Whatever is not in its place goes, and the journals that listed it:
   // then one sync of each folder puts all of that on the disk together
   // with the new names.
   for (auto& p : pending_) p.replacement.Close();
-  for (ReplacementFile* r : syncFolder) r->SyncFolder();
+  for (const Folder& f : folders) {
+    auto r = f.by->SyncFolder();
+    if (!r && f.placed)
+      notices.push_back(window_.Quoted(f.path) +
+                        ": the disk did not confirm that the new versions of files in this folder were written (" +
+                        r.error().Reason() + "); should the power fail now, they may turn out as they were before");
+  }
   pending_.clear();  // every file let go before anyone is told anything
   bytes_ = 0;
   for (const auto& n : notices) window_.Message(n, MessageStyle::Critical);

@@ -54,8 +54,9 @@ class ReplacementFile {
   [[nodiscard]] std::expected<void, Failure> Commit();
 
   // The folder's own record of the new name on the disk (once for many
-  // files of one folder).
-  void SyncFolder() noexcept;
+  // files of one folder). A failure cannot undo the new version, whole in
+  // its place either way, but after a power cut it may be the original.
+  [[nodiscard]] std::expected<void, Failure> SyncFolder() noexcept;
 
   // After the commit, the last look at the original before it goes for
   // good: a program that came to write it in the meantime gets it back, in

@@ -330,9 +330,10 @@ std::expected<void, Failure> ReplacementFile::Finish() {
   return {};
 }
 
-// The new version is in place; a failing folder sync cannot undo that, and
-// the file is whole either way.
-void ReplacementFile::SyncFolder() noexcept { (void)io::Fsync(impl_->Dir()); }
+std::expected<void, Failure> ReplacementFile::SyncFolder() noexcept {
+  if (auto r = io::Fsync(impl_->Dir()); !r) return SystemFailure(r.error());
+  return {};
+}
 
 std::expected<std::string, Failure> ReplacementFile::KeepBeside(const std::string& suffix) {
   Impl& w = *impl_;

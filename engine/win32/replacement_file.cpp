@@ -135,7 +135,7 @@ std::vector<std::optional<Failure>> ReplacementFile::SyncAll(std::span<Replaceme
 }
 
 // ReplaceFileW and MoveFileExW (written through) record the new name.
-void ReplacementFile::SyncFolder() noexcept {}
+std::expected<void, Failure> ReplacementFile::SyncFolder() noexcept { return {}; }
 
 std::expected<void, Failure> ReplacementFile::Commit() {
   Impl& w = *impl_;
