@@ -3,11 +3,15 @@
 #include "engine/win32/windows_h.h"
 
 #include "engine/format.h"
+#include "long_path.h"
 #include "unique_handle.h"
 
 namespace sealdoor {
 
-std::expected<std::vector<std::uint8_t>, Failure> ReadFileHead(const std::filesystem::path& path) {
+std::expected<std::vector<std::uint8_t>, Failure> ReadFileHead(const std::filesystem::path& given) {
+  auto api = win32::ApiPath(given);
+  if (!api) return std::unexpected(Failure::System(static_cast<int>(api.error())));
+  const std::wstring& path = *api;
   const DWORD attributes = ::GetFileAttributesW(path.c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES) return std::unexpected(Failure::System(static_cast<int>(::GetLastError())));
   if (attributes & FILE_ATTRIBUTE_DIRECTORY) return std::unexpected(Failure::Because("it is a folder"));

@@ -3,42 +3,109 @@
 #include <mutex>
 #include <set>
 #include <string>
+#include <vector>
 
+#include "engine/journal.h"
 #include "engine/replacement_file.h"
 #include "engine/temp_names.h"
+#include "source_impl.h"
 #include "unique_handle.h"
 #include "wide.h"
 
 namespace sealdoor {
+namespace {
+
+// Journals are small; anything larger is not one of ours.
+constexpr LONGLONG kMaxJournal = 4 << 20;
+
+// Opens `path` for its removal without sharing: fails while any process
+// (a running run among them) has it open.
+win32::UniqueHandle TakeAlone(const std::wstring& path, DWORD access) {
+  return win32::UniqueHandle(::CreateFileW(path.c_str(), access | DELETE, 0, nullptr, OPEN_EXISTING,
+                                           FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+}
+
+bool RemoveTaken(HANDLE h) {
+  FILE_DISPOSITION_INFO info{};
+  info.DeleteFile = TRUE;
+  return ::SetFileInformationByHandle(h, FileDispositionInfo, &info, sizeof info) != 0;
+}
+
+// The folder as a dead run's journal sees it: only names of ours are
+// removed or moved, and only files nobody has open.
+class Win32Folder final : public journal::Folder {
+ public:
+  explicit Win32Folder(std::wstring folder) : folder_(std::move(folder)) {}
+  bool Exists(const std::string& name) override {
+    return ::GetFileAttributesW(Path(name).c_str()) != INVALID_FILE_ATTRIBUTES;
+  }
+  bool Remove(const std::string& name) override {
+    if (!IsWorkingFileName(name)) return false;
+    const win32::UniqueHandle file = TakeAlone(Path(name), 0);
+    return file.Valid() && RemoveTaken(file.Get());
+  }
+  bool Rename(const std::string& from, const std::string& to) override {
+    if (!IsWorkingFileName(from) || !TakeAlone(Path(from), 0).Valid()) return false;
+    return ::MoveFileExW(Path(from).c_str(), Path(to).c_str(), MOVEFILE_WRITE_THROUGH) != 0;
+  }
+
+ private:
+  std::wstring Path(const std::string& name) const { return folder_ + L"\\" + win32::Widen(name); }
+  std::wstring folder_;
+};
+
+void ReplayDeadJournal(const std::wstring& folder, const std::wstring& path) {
+  const win32::UniqueHandle file = TakeAlone(path, GENERIC_READ);
+  if (!file.Valid()) return;  // a running run holds it
+  LARGE_INTEGER size{};
+  if (!::GetFileSizeEx(file.Get(), &size) || size.QuadPart > kMaxJournal) return;
+  std::string text(static_cast<std::size_t>(size.QuadPart), '\0');
+  DWORD got = 0;
+  if (!text.empty() && (!::ReadFile(file.Get(), text.data(), static_cast<DWORD>(text.size()), &got, nullptr) ||
+                        got != text.size()))
+    return;
+  // Killed between making its journal and writing the first line: it lists
+  // nothing, and it holds nothing that could be lost.
+  if (!text.empty()) {
+    const auto contents = journal::Parse(text);
+    if (!contents) return;  // a user's file that merely has such a name
+    Win32Folder ops(folder);
+    journal::Replay(*contents, ops);
+  }
+  RemoveTaken(file.Get());
+}
+
+}  // namespace
 
 void RemoveLeftoverWorkingFiles(SourceFile& source) noexcept {
   try {
-    const std::filesystem::path& folder = source.Folder();
+    const std::wstring& folder = source.Internals().folderPath;
     // Once per folder and process: a batch of many files in one folder must
     // not read the folder again for every file.
     static std::mutex mutex;
     static std::set<std::wstring> seen;
     {
       const std::lock_guard lock(mutex);
-      if (!seen.insert(folder.wstring()).second) return;
+      if (!seen.insert(folder).second) return;
     }
+    std::vector<std::wstring> journals, marked;
     WIN32_FIND_DATAW found{};
-    const std::wstring pattern = (folder / L".sealdoor-*.tmp").wstring();
-    HANDLE find = ::FindFirstFileW(pattern.c_str(), &found);
+    HANDLE find = ::FindFirstFileW((folder + L"\\.sealdoor-*").c_str(), &found);
     if (find == INVALID_HANDLE_VALUE) return;
     do {
-      if (!IsWorkingFileName(win32::Narrow(found.cFileName))) continue;
-      const std::wstring path = (folder / found.cFileName).wstring();
-      // Ours only with our mark; in use by a running process, it cannot be
-      // opened without sharing.
-      if (::GetFileAttributesW((path + L":sealdoor.working").c_str()) == INVALID_FILE_ATTRIBUTES) continue;
-      const win32::UniqueHandle file(::CreateFileW(path.c_str(), DELETE, 0, nullptr, OPEN_EXISTING, 0, nullptr));
-      if (!file.Valid()) continue;
-      FILE_DISPOSITION_INFO info{};
-      info.DeleteFile = TRUE;
-      ::SetFileInformationByHandle(file.Get(), FileDispositionInfo, &info, sizeof info);
+      const std::string name = win32::Narrow(found.cFileName);
+      if (IsJournalName(name)) journals.push_back(folder + L"\\" + found.cFileName);
+      else if (IsWorkingFileName(name)) marked.push_back(folder + L"\\" + found.cFileName);
     } while (::FindNextFileW(find, &found));
     ::FindClose(find);
+    for (const auto& j : journals) ReplayDeadJournal(folder, j);
+    // Left by earlier versions, which had no journal: a working file marked
+    // by a named stream, where the volume has streams.
+    for (const auto& path : marked) {
+      if (::GetFileAttributesW((path + L":sealdoor.working").c_str()) == INVALID_FILE_ATTRIBUTES) continue;
+      const win32::UniqueHandle file = TakeAlone(path, 0);
+      if (file.Valid()) RemoveTaken(file.Get());
+    }
   } catch (...) {
     // Cleaning up after others must never stop our own work.
   }

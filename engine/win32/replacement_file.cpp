@@ -1,11 +1,16 @@
 #include "engine/replacement_file.h"
 
 #include "engine/win32/windows_h.h"
+#include <aclapi.h>
+#include <winioctl.h>
 
+#include <cstring>
 #include <string>
 
 #include "engine/io_faults.h"
-#include "engine/temp_names.h"
+#include "engine/journal.h"
+#include "folder_journal.h"
+#include "long_path.h"
 #include "source_impl.h"
 #include "wide.h"
 
@@ -13,9 +18,12 @@ namespace sealdoor {
 namespace fs = std::filesystem;
 namespace {
 
-// The stream that marks a working file as ours, so a later run can tell a
-// leftover of a killed run from a user's own file.
-constexpr const wchar_t* kMark = L":sealdoor.working";
+// Renaming by handle with POSIX semantics (Windows 10 1709 and later, on
+// NTFS): one step that replaces the target even while it is open, as long
+// as every program that has it open lets it be removed (we do).
+constexpr FILE_INFO_BY_HANDLE_CLASS kFileRenameInfoEx = static_cast<FILE_INFO_BY_HANDLE_CLASS>(22);
+constexpr DWORD kRenameReplaceIfExists = 0x1;
+constexpr DWORD kRenamePosixSemantics = 0x2;
 
 std::unexpected<Failure> SystemFailure(DWORD err) { return std::unexpected(Failure::System(static_cast<int>(err))); }
 std::unexpected<Failure> LastError() { return SystemFailure(::GetLastError()); }
@@ -26,68 +34,237 @@ bool SetDeleteOnClose(HANDLE h, bool on) {
   return ::SetFileInformationByHandle(h, FileDispositionInfo, &info, sizeof info) != 0;
 }
 
+// Gives the open file `h` the name `target` (a full path): replacing what is
+// there with POSIX semantics (`posix`), or only where nothing is.
+bool RenameByHandle(HANDLE h, const std::wstring& target, bool posix) {
+  const DWORD bytes = static_cast<DWORD>(target.size() * sizeof(wchar_t));
+  std::string buffer(sizeof(FILE_RENAME_INFO) + bytes, '\0');
+  auto* info = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
+  info->FileNameLength = bytes;
+  std::memcpy(info->FileName, target.data(), bytes);
+  if (posix) {
+    info->Flags = kRenameReplaceIfExists | kRenamePosixSemantics;
+    return ::SetFileInformationByHandle(h, kFileRenameInfoEx, info, static_cast<DWORD>(buffer.size())) != 0;
+  }
+  info->ReplaceIfExists = FALSE;
+  return ::SetFileInformationByHandle(h, FileRenameInfo, info, static_cast<DWORD>(buffer.size())) != 0;
+}
+
+bool SameFile(HANDLE a, const BY_HANDLE_FILE_INFORMATION& b) {
+  BY_HANDLE_FILE_INFORMATION info{};
+  return ::GetFileInformationByHandle(a, &info) && info.dwVolumeSerialNumber == b.dwVolumeSerialNumber &&
+         info.nFileIndexHigh == b.nFileIndexHigh && info.nFileIndexLow == b.nFileIndexLow;
+}
+
+// Whether the file under `path` is the one `info` describes.
+bool IsFileAt(const std::wstring& path, const BY_HANDLE_FILE_INFORMATION& info) {
+  const win32::UniqueHandle named(::CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES,
+                                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                                OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+  return named.Valid() && SameFile(named.Get(), info);
+}
+
+std::unexpected<Failure> CannotKeep(const std::string& what, DWORD err) {
+  return std::unexpected(Failure::Because(what + " could not be kept (" + SystemErrorText(static_cast<int>(err)) + ")"));
+}
+
+// The access list set on the file itself, if it has one of its own: what is
+// inherited from the folder the new file inherits alike.
+std::expected<void, Failure> CopyAccessList(HANDLE from, HANDLE to) {
+  PACL dacl = nullptr;
+  PSECURITY_DESCRIPTOR sd = nullptr;
+  const DWORD got = ::GetSecurityInfo(from, SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, &dacl,
+                                      nullptr, &sd);
+  if (got != ERROR_SUCCESS || !dacl) {  // a file system without access lists (FAT, exFAT)
+    if (sd) ::LocalFree(sd);
+    return {};
+  }
+  SECURITY_DESCRIPTOR_CONTROL control = 0;
+  DWORD revision = 0;
+  ::GetSecurityDescriptorControl(sd, &control, &revision);
+  const SECURITY_INFORMATION which =
+      DACL_SECURITY_INFORMATION |
+      ((control & SE_DACL_PROTECTED) ? PROTECTED_DACL_SECURITY_INFORMATION : UNPROTECTED_DACL_SECURITY_INFORMATION);
+  const DWORD set = ::SetSecurityInfo(to, SE_FILE_OBJECT, which, nullptr, nullptr, dacl, nullptr);
+  ::LocalFree(sd);
+  if (set != ERROR_SUCCESS && set != ERROR_NOT_SUPPORTED && set != ERROR_CALL_NOT_IMPLEMENTED)
+    return CannotKeep("its permissions", set);
+  return {};
+}
+
+// Named streams (the "downloaded from the Internet" mark among them), where
+// the file system has them.
+std::expected<void, Failure> CopyStreams(const std::wstring& from, const std::wstring& to) {
+  WIN32_FIND_STREAM_DATA stream{};
+  const HANDLE find = ::FindFirstStreamW(from.c_str(), FindStreamInfoStandard, &stream, 0);
+  if (find == INVALID_HANDLE_VALUE) return {};
+  std::expected<void, Failure> result;
+  do {
+    const std::wstring name = stream.cStreamName;  // ":name:$DATA"
+    if (name == L"::$DATA") continue;
+    const win32::UniqueHandle in(::CreateFileW((from + name).c_str(), GENERIC_READ,
+                                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                               OPEN_EXISTING, 0, nullptr));
+    const win32::UniqueHandle out(in.Valid() ? ::CreateFileW((to + name).c_str(), GENERIC_WRITE, 0, nullptr,
+                                                             CREATE_ALWAYS, 0, nullptr)
+                                             : INVALID_HANDLE_VALUE);
+    if (!in.Valid() || !out.Valid()) {
+      result = CannotKeep("its stream " + win32::Narrow(name), ::GetLastError());
+      break;
+    }
+    char buffer[65536];
+    DWORD n = 0, written = 0;
+    while (::ReadFile(in.Get(), buffer, sizeof buffer, &n, nullptr) && n > 0) {
+      if (!::WriteFile(out.Get(), buffer, n, &written, nullptr) || written != n) {
+        result = CannotKeep("its stream " + win32::Narrow(name), ::GetLastError());
+        break;
+      }
+    }
+  } while (result && ::FindNextStreamW(find, &stream));
+  ::FindClose(find);
+  return result;
+}
+
 }  // namespace
 
 struct ReplacementFile::Impl {
   SourceFile::Impl& source;
-  SystemRandom random;  // its own: the file may outlive the engine object that made it
+  // This process's journal in the folder, which lists every name below
+  // before a file of that name exists.
+  std::shared_ptr<FolderJournal> journal;
   win32::UniqueHandle file;
-  std::wstring path;  // the working file's absolute path
+  std::wstring path;          // the working file's extended path
+  bool deleteOnClose = true;  // the system removes it if we die, until Commit
   bool done = false;
-  bool marked = false;
 
-  // Closes the working file for good: from here it has a name that must be
-  // removed if anything fails.
-  void Close() {
-    if (!file.Valid()) return;
-    if (marked) (void)::DeleteFileW((path + kMark).c_str());  // it travels no further
-    SetDeleteOnClose(file.Get(), false);
-    file.Reset();
+  std::wstring Beside(const std::wstring& suffix, int n) const {
+    const std::wstring base = source.folderPath + L"\\" + source.name.wstring() + suffix;
+    return n == 1 ? base : base + L" (" + std::to_wstring(n) + L")";
+  }
+
+  // Gives the working file a free name beside the file; false and the
+  // error when none could be had.
+  std::expected<std::wstring, DWORD> NameBeside(const std::wstring& suffix) {
+    for (int n = 1; n < 100; ++n) {
+      const std::wstring name = Beside(suffix, n);
+      if (RenameByHandle(file.Get(), name, false)) return name;
+      const DWORD err = ::GetLastError();
+      if (err != ERROR_ALREADY_EXISTS && err != ERROR_FILE_EXISTS) return std::unexpected(err);
+    }
+    return std::unexpected(DWORD{ERROR_FILE_EXISTS});
+  }
+
+  // The file's attributes on the new version, now in its place or beside.
+  void KeepAttributes() {
+    FILE_BASIC_INFO basic{};
+    if (!::GetFileInformationByHandleEx(file.Get(), FileBasicInfo, &basic, sizeof basic)) return;
+    basic.FileAttributes = source.info.dwFileAttributes & ~DWORD{FILE_ATTRIBUTE_SPARSE_FILE};
+    if (basic.FileAttributes == 0) basic.FileAttributes = FILE_ATTRIBUTE_NORMAL;
+    ::SetFileInformationByHandle(file.Get(), FileBasicInfo, &basic, sizeof basic);
+  }
+
+  // Where there is no replacing in one step: the original moves aside, the
+  // new version takes its name, the original goes. Each step is in the
+  // journal first, so that a run killed half-way is finished by a later
+  // one; and what moved aside must be the file we read, or it goes back.
+  std::expected<void, Failure> ReplaceInTwoSteps() {
+    const std::wstring target = source.path;
+    auto backupName = journal->Reserve();
+    if (!backupName) return SystemFailure(backupName.error());
+    const std::wstring backup = source.folderPath + L"\\" + *backupName;
+    const std::wstring workingName = path.substr(path.find_last_of(L'\\') + 1);
+    if (auto r = journal->Note(journal::BackupRecord(win32::Narrow(*backupName), win32::Narrow(source.name.wstring()),
+                                                     win32::Narrow(workingName)));
+        !r)
+      return SystemFailure(r.error());
+    // By our own handle where we may: exactly the file we read moves aside,
+    // and the two renames follow each other with nothing in between.
+    const bool byHandle = RenameByHandle(source.file.Get(), backup, false);
+    if (!byHandle && !::MoveFileExW(target.c_str(), backup.c_str(), MOVEFILE_WRITE_THROUGH)) {
+      const DWORD err = ::GetLastError();
+      if (err == ERROR_SHARING_VIOLATION || err == ERROR_ACCESS_DENIED)
+        return std::unexpected(Failure::OpenForWriting(" (or in one that does not share it)"));
+      return SystemFailure(err);
+    }
+    if (!byHandle && !IsFileAt(backup, source.info)) {  // another program's file was in its place: it goes back
+      ::MoveFileExW(backup.c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH);
+      return std::unexpected(Failure::ChangedMeanwhile());
+    }
+    if (RenameByHandle(file.Get(), target, false)) {
+      ::FlushFileBuffers(file.Get());
+      ::DeleteFileW(backup.c_str());  // gone once we let go of the original
+      return {};
+    }
+    const DWORD err = ::GetLastError();
+    if (::MoveFileExW(backup.c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH)) return SystemFailure(err);
+    // Another program made a new file under the name in that instant: it
+    // stays, and so does the original, beside it.
+    for (int n = 1; n < 100; ++n) {
+      const std::wstring kept = Beside(L".sealdoor-original", n);
+      if (::MoveFileExW(backup.c_str(), kept.c_str(), MOVEFILE_WRITE_THROUGH))
+        return std::unexpected(Failure::Because(
+            "another program made a new file under its name while it was being replaced; the file as it was is kept as '" +
+                win32::Narrow(win32::DisplayPath(kept)) + "'",
+            Failure::Kind::Changed));
+    }
+    return SystemFailure(err);
   }
 };
 
 ReplacementFile::ReplacementFile(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
 ReplacementFile::ReplacementFile(ReplacementFile&&) noexcept = default;
 
-ReplacementFile::~ReplacementFile() {
-  if (!impl_ || impl_->done) return;
-  impl_->file.Reset();  // marked for deletion: closing it removes it
-  (void)::DeleteFileW(impl_->path.c_str());
+ReplacementFile::~ReplacementFile() { Close(); }
+
+void ReplacementFile::Close() noexcept {
+  if (!impl_) return;
+  Impl& w = *impl_;
+  if (!w.done) {
+    // Marked to go when closed; once unmarked for its commit, removed by name.
+    const bool marked = w.deleteOnClose && w.file.Valid();
+    w.file.Reset();
+    if (!marked && !w.path.empty()) ::DeleteFileW(w.path.c_str());
+    w.done = true;
+  }
+  w.file.Reset();
+  w.journal.reset();  // the last file it listed is gone: so is the journal
 }
 
 std::expected<ReplacementFile, Failure> ReplacementFile::Create(SourceFile& source) {
-  auto impl = std::make_unique<Impl>(Impl{source.Internals(), {}, {}, {}, false, false});
+  auto impl = std::make_unique<Impl>(Impl{source.Internals(), {}, {}, {}, true, false});
   if (const int e = io::Injected(io::Op::Open)) return std::unexpected(Failure::System(e));
-  for (int attempt = 0; attempt < 100; ++attempt) {
-    const std::wstring name = win32::Widen(std::string(kWorkingPrefix) + DrawTempFileName(impl->random));
-    const std::wstring path = (impl->source.folder / name).wstring();
-    win32::UniqueHandle file(::CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW,
+  auto journal = FolderJournal::For(impl->source.folderPath);
+  if (!journal) return SystemFailure(journal.error());
+  impl->journal = std::move(*journal);
+  for (int attempt = 0;; ++attempt) {
+    auto name = impl->journal->Reserve();
+    if (!name) return SystemFailure(name.error());
+    const std::wstring path = impl->source.folderPath + L"\\" + *name;
+    win32::UniqueHandle file(::CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE | DELETE | WRITE_DAC, 0,
+                                           nullptr, CREATE_NEW,
                                            FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED, nullptr));
     if (!file.Valid()) {
       const DWORD err = ::GetLastError();
-      if (err == ERROR_FILE_EXISTS || err == ERROR_ALREADY_EXISTS) continue;
+      if ((err == ERROR_FILE_EXISTS || err == ERROR_ALREADY_EXISTS) && attempt < 100) continue;
       return SystemFailure(err);
     }
     // Marked for deletion while we write it: if the process dies, the system
-    // removes it. Undone just before it takes the file's place.
+    // removes it (and if it dies before this, the journal names it).
     SetDeleteOnClose(file.Get(), true);
-    // Where the volume has named streams (NTFS), one marks the file as ours.
-    DWORD flags = 0;
-    if (::GetVolumeInformationByHandleW(file.Get(), nullptr, 0, nullptr, nullptr, &flags, nullptr, 0) &&
-        (flags & FILE_NAMED_STREAMS)) {
-      const win32::UniqueHandle mark(
-          ::CreateFileW((path + kMark).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr));
-      impl->marked = true;
-    }
     impl->file = std::move(file);
     impl->path = path;
-    return ReplacementFile(std::move(impl));
+    break;
   }
-  return SystemFailure(ERROR_FILE_EXISTS);
+  if (impl->source.sparse) {
+    DWORD ignored = 0;
+    ::DeviceIoControl(impl->file.Get(), FSCTL_SET_SPARSE, nullptr, 0, nullptr, 0, &ignored, nullptr);
+  }
+  return ReplacementFile(std::move(impl));
 }
 
 std::expected<void, Failure> ReplacementFile::Reserve(std::uint64_t offset, std::uint64_t length) {
   if (const int e = io::Injected(io::Op::Allocate)) return std::unexpected(Failure::System(e));
+  if (impl_->source.sparse) return {};  // its holes stay holes
   FILE_ALLOCATION_INFO info{};
   info.AllocationSize.QuadPart = static_cast<LONGLONG>(offset + length);
   if (::SetFileInformationByHandle(impl_->file.Get(), FileAllocationInfo, &info, sizeof info)) return {};
@@ -119,12 +296,23 @@ std::expected<void, Failure> ReplacementFile::SetSize(std::uint64_t size) {
   return {};
 }
 
-// The attributes, the security descriptor and the streams come with
-// ReplaceFileW.
-std::expected<void, Failure> ReplacementFile::Prepare() { return {}; }
+// What the file carries besides its bytes, as ReplaceFileW would keep it:
+// its own permissions, its named streams, when it was made. Its attributes
+// follow once it is in place.
+std::expected<void, Failure> ReplacementFile::Prepare() {
+  Impl& w = *impl_;
+  if (auto r = CopyAccessList(w.source.file.Get(), w.file.Get()); !r) return r;
+  if (auto r = CopyStreams(w.source.path, w.path); !r) return r;
+  FILETIME created{};
+  if (::GetFileTime(w.source.file.Get(), &created, nullptr, nullptr))
+    ::SetFileTime(w.file.Get(), &created, nullptr, nullptr);
+  return {};
+}
 
 std::vector<std::optional<Failure>> ReplacementFile::SyncAll(std::span<ReplacementFile* const> files) {
   std::vector<std::optional<Failure>> result(files.size());
+  // Each file's data on the disk before any of them takes its place (the
+  // journal that names them is on the disk already).
   for (std::size_t i = 0; i < files.size(); ++i) {
     if (const int e = io::Injected(io::Op::Fsync))
       result[i] = Failure::System(e);
@@ -134,7 +322,7 @@ std::vector<std::optional<Failure>> ReplacementFile::SyncAll(std::span<Replaceme
   return result;
 }
 
-// ReplaceFileW and MoveFileExW (written through) record the new name.
+// The renames are written through, or flushed with the file they name.
 std::expected<void, Failure> ReplacementFile::SyncFolder() noexcept { return {}; }
 
 std::expected<void, Failure> ReplacementFile::Commit() {
@@ -143,42 +331,41 @@ std::expected<void, Failure> ReplacementFile::Commit() {
   if (auto r = CheckUnchanged(src); !r) return r;
   if (const int e = io::Injected(io::Op::Chmod)) return std::unexpected(Failure::System(e));
   if (const int e = io::Injected(io::Op::Rename)) return std::unexpected(Failure::System(e));
-  w.Close();
-  // A read-only file is replaced as a normal one and read-only again after;
-  // hidden, system and archive come back exactly as they were.
+  if (!SetDeleteOnClose(w.file.Get(), false)) return LastError();
+  w.deleteOnClose = false;  // from here the journal names it, until it has the file's name
+  // A read-only file is replaced as a normal one; the new version gets all
+  // of the file's attributes once in place.
   const DWORD attributes = src.info.dwFileAttributes;
   if (attributes & FILE_ATTRIBUTE_READONLY)
     ::SetFileAttributesW(src.path.c_str(), (attributes & ~DWORD{FILE_ATTRIBUTE_READONLY}) | FILE_ATTRIBUTE_NORMAL);
-  BOOL ok = ::ReplaceFileW(src.path.c_str(), w.path.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr);
-  DWORD err = ok ? 0 : ::GetLastError();
-  if (!ok && (err == ERROR_INVALID_FUNCTION || err == ERROR_NOT_SUPPORTED || err == ERROR_INVALID_PARAMETER)) {
-    // A file system that cannot replace: a plain rename over it, written
-    // through, without what ReplaceFileW would have carried over.
-    ok = ::MoveFileExW(w.path.c_str(), src.path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
-    err = ok ? 0 : ::GetLastError();
+  std::expected<void, Failure> placed;
+  if (RenameByHandle(w.file.Get(), src.path, true)) {
+    ::FlushFileBuffers(w.file.Get());
+  } else {
+    placed = w.ReplaceInTwoSteps();
   }
-  ::SetFileAttributesW(src.path.c_str(), attributes);
-  if (!ok) return SystemFailure(err);
+  if (!placed) {
+    if (attributes & FILE_ATTRIBUTE_READONLY) ::SetFileAttributesW(src.path.c_str(), attributes);
+    return placed;
+  }
+  w.KeepAttributes();
   w.done = true;
   return {};
 }
 
+std::expected<void, Failure> ReplacementFile::Finish() { return {}; }
+
 std::expected<std::string, Failure> ReplacementFile::KeepBeside(const std::string& suffix) {
   Impl& w = *impl_;
-  w.Close();
-  const std::wstring base = (w.source.folder / w.source.name).wstring() + win32::Widen(suffix);
-  for (int n = 1; n < 100; ++n) {
-    const std::wstring name = n == 1 ? base : base + L" (" + std::to_wstring(n) + L")";
-    // Never over an existing file: that could be the very version we keep this one beside.
-    if (::MoveFileExW(w.path.c_str(), name.c_str(), MOVEFILE_WRITE_THROUGH)) {
-      ::SetFileAttributesW(name.c_str(), w.source.info.dwFileAttributes);
-      w.done = true;
-      return win32::Narrow(fs::path(name).filename().wstring());
-    }
-    const DWORD err = ::GetLastError();
-    if (err != ERROR_ALREADY_EXISTS && err != ERROR_FILE_EXISTS) return SystemFailure(err);
+  if (w.deleteOnClose) {
+    if (!SetDeleteOnClose(w.file.Get(), false)) return LastError();
+    w.deleteOnClose = false;
   }
-  return SystemFailure(ERROR_FILE_EXISTS);
+  auto name = w.NameBeside(win32::Widen(suffix));
+  if (!name) return SystemFailure(name.error());
+  w.KeepAttributes();
+  w.done = true;
+  return win32::Narrow(fs::path(*name).filename().wstring());
 }
 
 }  // namespace sealdoor

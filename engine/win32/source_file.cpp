@@ -1,11 +1,14 @@
 #include "engine/win32/windows_h.h"
+#include <winioctl.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
 
 #include "engine/io_faults.h"
 #include "engine/path_text.h"
 #include "engine/source_file.h"
+#include "long_path.h"
 #include "source_impl.h"
 #include "wide.h"
 
@@ -30,8 +33,8 @@ bool SameVersion(const BY_HANDLE_FILE_INFORMATION& a, const BY_HANDLE_FILE_INFOR
          a.ftLastWriteTime.dwHighDateTime == b.ftLastWriteTime.dwHighDateTime;
 }
 
-// The file's path as the system resolved it (links followed), without the
-// "\\?\" that marks it as such.
+// The file's path as the system resolved it (links followed), in the
+// extended form.
 std::wstring FinalPath(HANDLE file, const std::wstring& fallback) {
   std::wstring buf(1024, L'\0');
   DWORD n = ::GetFinalPathNameByHandleW(file, buf.data(), static_cast<DWORD>(buf.size()), FILE_NAME_NORMALIZED);
@@ -39,10 +42,8 @@ std::wstring FinalPath(HANDLE file, const std::wstring& fallback) {
     buf.resize(n + 1);
     n = ::GetFinalPathNameByHandleW(file, buf.data(), static_cast<DWORD>(buf.size()), FILE_NAME_NORMALIZED);
   }
-  if (n == 0 || n >= buf.size()) return fallback;
+  if (n == 0 || n >= buf.size() || !buf.starts_with(L"\\\\?\\")) return fallback;
   buf.resize(n);
-  if (buf.starts_with(L"\\\\?\\UNC\\")) return L"\\\\" + buf.substr(8);
-  if (buf.starts_with(L"\\\\?\\")) return buf.substr(4);
   return buf;
 }
 
@@ -76,19 +77,24 @@ SourceFile::~SourceFile() = default;
 
 std::expected<SourceFile, Failure> SourceFile::Open(const fs::path& path, Purpose purpose) {
   if (const int e = io::Injected(io::Op::Open)) return std::unexpected(Failure::System(e));
-  std::error_code ec;
-  const fs::path absolute = fs::absolute(path, ec);
-  if (ec) return std::unexpected(Failure::System(ec.value()));
-  const DWORD attributes = ::GetFileAttributesW(absolute.c_str());
+  auto api = win32::ApiPath(path);
+  if (!api) return std::unexpected(Failure::System(static_cast<int>(api.error())));
+  const DWORD attributes = ::GetFileAttributesW(api->c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES) return LastError();
   if (attributes & FILE_ATTRIBUTE_DIRECTORY) return std::unexpected(Failure::Because("it is a folder"));
 
   auto impl = std::make_unique<Impl>();
-  // Shared for reading and deleting only: nobody may write it while we read,
+  // Shared for reading and removal only: nobody may write it while we read,
   // and a program that has it open for writing (or keeps it to itself)
-  // makes this fail, which is what we want.
-  impl->file = win32::UniqueHandle(::CreateFileW(absolute.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE,
-                                                 nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+  // makes this fail, which is what we want. The right to remove it is asked
+  // for too: a program that reads it without letting it be removed would
+  // otherwise stop its replacement only at the very end, after all the work.
+  impl->file = win32::UniqueHandle(::CreateFileW(api->c_str(), GENERIC_READ | DELETE,
+                                                 FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                                 FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+  if (!impl->file.Valid() && ::GetLastError() == ERROR_ACCESS_DENIED)  // it may still be replaceable by its folder
+    impl->file = win32::UniqueHandle(::CreateFileW(api->c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE,
+                                                   nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
   if (!impl->file.Valid()) {
     const DWORD err = ::GetLastError();
     if (err == ERROR_SHARING_VIOLATION || err == ERROR_LOCK_VIOLATION)
@@ -102,10 +108,11 @@ std::expected<SourceFile, Failure> SourceFile::Open(const fs::path& path, Purpos
     return std::unexpected(Failure::Because(
         "it has " + std::to_string(impl->info.nNumberOfLinks - 1) +
         " other name(s) (hard links) that would still show its content unlocked"));
-  impl->path = FinalPath(impl->file.Get(), absolute.wstring());
-  const fs::path real(impl->path);
-  impl->folder = real.parent_path();
-  impl->name = real.filename();
+  impl->path = FinalPath(impl->file.Get(), *api);
+  impl->folderPath = impl->path.substr(0, impl->path.find_last_of(L'\\'));
+  impl->folder = fs::path(win32::DisplayPath(impl->folderPath));
+  impl->name = fs::path(impl->path.substr(impl->path.find_last_of(L'\\') + 1));
+  impl->sparse = (impl->info.dwFileAttributes & FILE_ATTRIBUTE_SPARSE_FILE) != 0;
   return SourceFile(std::move(impl));
 }
 
@@ -134,8 +141,22 @@ std::expected<std::size_t, Failure> SourceFile::ReadAt(std::uint64_t offset, std
 }
 
 std::expected<Extent, Failure> SourceFile::NextData(std::uint64_t offset) {
-  // Sparse files are rare here; every byte counts as data.
-  return Extent{std::min(offset, Size()), Size()};
+  const std::uint64_t size = Size();
+  if (offset >= size) return Extent{size, size};
+  if (!impl_->sparse) return Extent{offset, size};
+  // The ranges the file system keeps on the disk; the rest reads as zeros.
+  FILE_ALLOCATED_RANGE_BUFFER query{};
+  query.FileOffset.QuadPart = static_cast<LONGLONG>(offset);
+  query.Length.QuadPart = static_cast<LONGLONG>(size - offset);
+  FILE_ALLOCATED_RANGE_BUFFER range{};
+  DWORD got = 0;
+  const BOOL ok = ::DeviceIoControl(impl_->file.Get(), FSCTL_QUERY_ALLOCATED_RANGES, &query, sizeof query, &range,
+                                    sizeof range, &got, nullptr);
+  if (!ok && ::GetLastError() != ERROR_MORE_DATA) return Extent{offset, size};  // it cannot tell: all data
+  if (got < sizeof range) return Extent{size, size};                           // only a hole is left
+  const auto begin = std::max<std::uint64_t>(offset, static_cast<std::uint64_t>(range.FileOffset.QuadPart));
+  const auto end = std::min<std::uint64_t>(size, static_cast<std::uint64_t>(range.FileOffset.QuadPart + range.Length.QuadPart));
+  return Extent{std::min(begin, size), std::max(std::min(begin, size), end)};
 }
 
 std::expected<void, Failure> SourceFile::CheckNoWriter() { return {}; }  // the share mode keeps writers out

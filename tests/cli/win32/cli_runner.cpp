@@ -2,9 +2,9 @@
 
 #include "engine/win32/windows_h.h"
 
-#include <string>
+#include <algorithm>
 #include <mutex>
-#include <thread>
+#include <string>
 #include <vector>
 
 #include "engine/win32/wide.h"
@@ -39,12 +39,19 @@ std::wstring Quote(const std::wstring& arg) {
 std::mutex gRunningMutex;
 std::vector<HANDLE> gRunning;
 
-std::string Drain(HANDLE h) {
-  std::string out;
-  char buf[4096];
-  DWORD n = 0;
-  while (::ReadFile(h, buf, sizeof buf, &n, nullptr) && n > 0) out.append(buf, n);
-  return out;
+// Whatever waits in the pipe now, without waiting for more; false once it
+// is closed at the other end.
+bool TakeAvailable(HANDLE h, std::string& out) {
+  DWORD available = 0;
+  if (!::PeekNamedPipe(h, nullptr, 0, nullptr, &available, nullptr)) return false;
+  while (available > 0) {
+    char buf[4096];
+    DWORD n = 0;
+    if (!::ReadFile(h, buf, std::min<DWORD>(available, sizeof buf), &n, nullptr) || n == 0) return false;
+    out.append(buf, n);
+    available -= n;
+  }
+  return true;
 }
 
 }  // namespace
@@ -79,10 +86,20 @@ CliResult RunCli(const std::vector<std::string>& args, const std::string& input,
   DWORD n = 0;
   ::WriteFile(inWrite, input.data(), static_cast<DWORD>(input.size()), &n, nullptr);
   ::CloseHandle(inWrite);
-  std::thread err([&] { r.err = Drain(errRead); });
-  r.out = Drain(outRead);
-  err.join();
-  ::WaitForSingleObject(pi.hProcess, INFINITE);
+  // Until the process has ended and its pipes are empty: a console host
+  // that Wine starts for it may keep the pipes open after a process that
+  // was stopped at once.
+  for (;;) {
+    const bool ended = ::WaitForSingleObject(pi.hProcess, 1) == WAIT_OBJECT_0;
+    const bool outOpen = TakeAvailable(outRead, r.out);
+    const bool errOpen = TakeAvailable(errRead, r.err);
+    if (ended || (!outOpen && !errOpen)) {
+      ::WaitForSingleObject(pi.hProcess, INFINITE);
+      TakeAvailable(outRead, r.out);
+      TakeAvailable(errRead, r.err);
+      break;
+    }
+  }
   {
     const std::lock_guard lock(gRunningMutex);
     std::erase(gRunning, pi.hProcess);

@@ -2,10 +2,13 @@
 // any script, folders.
 
 #include <gtest/gtest.h>
+
+#include <algorithm>
 #include "engine/win32/windows_h.h"
 
 #include "../test_support.h"
 #include "engine/format.h"
+#include "engine/journal.h"
 #include "engine/path_text.h"
 
 namespace sealdoor {
@@ -95,6 +98,63 @@ TEST(NotAFile, AFolderIsRefused) {
   EXPECT_FALSE(o.result);
   ASSERT_EQ(o.port.messages.size(), 1u);
   EXPECT_EQ(o.port.messages[0].first, "'" + PathText(dir / "folder") + "' could not be locked: it is a folder");
+}
+
+void WriteText(const fs::path& p, const std::string& text) {
+  WriteBytes(p, std::vector<std::uint8_t>(text.begin(), text.end()));
+}
+
+TEST(WorkingFiles, WhatADeadRunLeftIsPutBackOrRemovedByItsJournal) {
+  ScratchDir dir;
+  WriteBytes(dir / "f", test::RandomBytes(900, 13));
+  // A run killed between moving "report.doc" aside and putting its new
+  // version in: the original waits under a name of ours.
+  const auto report = test::RandomBytes(2000, 14);
+  WriteBytes(dir / ".sealdoor-backup.tmp", report);
+  WriteBytes(dir / ".sealdoor-newver.tmp", {1});
+  WriteBytes(dir / ".sealdoor-listed.tmp", {2});
+  WriteText(dir / ".sealdoor-deadaa.journal",
+            std::string(journal::kHeader) + journal::WorkingRecord(".sealdoor-listed.tmp") +
+                journal::WorkingRecord(".sealdoor-newver.tmp") + journal::WorkingRecord(".sealdoor-backup.tmp") +
+                journal::BackupRecord(".sealdoor-backup.tmp", "report.doc", ".sealdoor-newver.tmp"));
+  // A running run: its journal and its file are open.
+  WriteText(dir / ".sealdoor-liveaa.journal",
+            std::string(journal::kHeader) + journal::WorkingRecord(".sealdoor-runnin.tmp"));
+  WriteBytes(dir / ".sealdoor-runnin.tmp", {3});
+  // Named like ours, listed nowhere: a user's own.
+  WriteBytes(dir / ".sealdoor-notesx.tmp", {4});
+  const HANDLE live = ::CreateFileW((dir / ".sealdoor-liveaa.journal").c_str(), GENERIC_READ | GENERIC_WRITE, 0,
+                                    nullptr, OPEN_EXISTING, 0, nullptr);
+  const HANDLE running = ::CreateFileW((dir / ".sealdoor-runnin.tmp").c_str(), GENERIC_READ | GENERIC_WRITE, 0,
+                                       nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_TRUE(Lock(dir / "f"));
+  ::CloseHandle(live);
+  ::CloseHandle(running);
+  EXPECT_EQ(dir.Names(), (std::vector<std::string>{".sealdoor-liveaa.journal", ".sealdoor-notesx.tmp",
+                                                   ".sealdoor-runnin.tmp", "f", "report.doc"}));
+  EXPECT_EQ(ReadBytes(dir / "report.doc"), report);
+}
+
+TEST(OtherPrograms, AReaderThatDoesNotLetTheFileBeReplacedIsToldOfBeforeAnyWork) {
+  ScratchDir dir;
+  const fs::path f = dir / "open.doc";
+  const auto plain = test::RandomBytes(3000, 5);
+  WriteBytes(f, plain);
+  const HANDLE reader = ::CreateFileW(f.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                      OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(reader, INVALID_HANDLE_VALUE);
+  Outcome o;
+  RunEngine(o, f, true);
+  ::CloseHandle(reader);
+  EXPECT_FALSE(o.result);
+  // Refused as it is opened: no progress was ever shown for it.
+  EXPECT_EQ(std::count(o.port.calls.begin(), o.port.calls.end(), "Frame4 visible"), 0);
+  ASSERT_EQ(o.port.messages.size(), 1u);
+  EXPECT_EQ(o.port.messages[0].first,
+            "'" + PathText(f) +
+                "' could not be locked: it is open for writing in another program (or in one that does not share it)");
+  EXPECT_EQ(ReadBytes(f), plain);
+  EXPECT_EQ(dir.Names(), std::vector<std::string>{"open.doc"});
 }
 
 }  // namespace
