@@ -75,7 +75,7 @@ CliResult RunCli(const std::vector<std::string>& args, const std::string& input,
   PROCESS_INFORMATION pi{};
   CliResult r;
   const std::wstring cwd = folder.wstring();
-  if (!::CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr,
+  if (!::CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, DETACHED_PROCESS, nullptr,
                         cwd.empty() ? nullptr : cwd.c_str(), &si, &pi))
     return r;
   for (HANDLE theirs : {inRead, outWrite, errWrite}) ::CloseHandle(theirs);

@@ -128,7 +128,7 @@ HANDLE StartAppender(const std::filesystem::path& file, const std::filesystem::p
   STARTUPINFOW si{};
   si.cb = sizeof si;
   PROCESS_INFORMATION pi{};
-  if (!::CreateProcessW(exe.c_str(), command.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr, &si,
+  if (!::CreateProcessW(exe.c_str(), command.data(), nullptr, nullptr, FALSE, DETACHED_PROCESS, nullptr, nullptr, &si,
                         &pi))
     return nullptr;
   ::CloseHandle(pi.hThread);
