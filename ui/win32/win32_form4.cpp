@@ -620,7 +620,8 @@ LRESULT Win32Form4::OnPanelMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
       const int id = ::GetDlgCtrlID(reinterpret_cast<HWND>(lp));
       const auto dc = reinterpret_cast<HDC>(wp);
       const auto look = looks_.find(id);
-      if (look == looks_.end()) break;
+      // The password box asks too while disabled: it keeps the system's look.
+      if (look == looks_.end() || id == kText1) break;
       const std::size_t back = static_cast<std::size_t>(look->second.back);
       ::SetTextColor(dc, TextColour(id));
       ::SetBkColor(dc, ToColorRef(back == 0 ? colours_.panel : back == 1 ? colours_.info : colours_.barFill));

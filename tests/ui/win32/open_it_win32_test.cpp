@@ -99,7 +99,8 @@ TEST(OpenIt, TheRegisteredProgramGetsThePathAsOneArgument) {
   const fs::path program = dir / "my tool.exe";
   fs::copy_file(Recorder(), program);
   o.Open(program);
-  EXPECT_EQ(Recorded(record).size(), 1u);  // its command line, no arguments
+  EXPECT_EQ(Recorded(record).size(), 1u)  // its command line, no arguments
+      << (o.messages.shown.empty() ? std::string("no message") : o.messages.shown.back().first);
 
   // An extension nothing is registered for.
   const fs::path unknown = dir / "data.sdnothing";

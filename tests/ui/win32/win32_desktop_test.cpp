@@ -228,7 +228,10 @@ TEST(Win32Desktop, ABatchShowsItsControlsDisabled) {
   const fs::path file = dir / "a.txt";
   sealdoor::test::WriteBytes(file, std::vector<std::uint8_t>(100, 'x'));
   Window w;
+  w.view.Show();
+  ::SetForegroundWindow(w.view.Handle());
   ::SetWindowTextW(w.view.Control(kText1), L"Abc1");
+  ::SetFocus(w.view.Control(kCommand4));
   w.dialog.answers.push_back(PathText(file));
   bool checked = false;
   // The closing message comes while the batch still holds the window.
@@ -237,12 +240,21 @@ TEST(Win32Desktop, ABatchShowsItsControlsDisabled) {
     for (const int id : {kText1, kCommand4, kCommand5, kCommand6, kCommand7})
       EXPECT_FALSE(::IsWindowEnabled(w.view.Control(id))) << id;
     EXPECT_TRUE(::IsWindowEnabled(w.view.Control(kLabel11)));  // texts keep their look
+    // The disabled box keeps the system's own colours.
+    HDC dc = ::CreateCompatibleDC(nullptr);
+    EXPECT_EQ(::SendMessageW(w.view.Control(kFrame3), WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc),
+                             reinterpret_cast<LPARAM>(w.view.Control(kText1))),
+              ::DefWindowProcW(w.view.Control(kFrame3), WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc),
+                               reinterpret_cast<LPARAM>(w.view.Control(kText1))));
+    ::DeleteDC(dc);
   };
   ::SendMessageW(w.view.Control(kCommand4), BM_CLICK, 0, 0);
   EXPECT_EQ(w.messages.Texts(), std::vector<std::string>{"File locked !"});
   EXPECT_TRUE(checked);
   for (const int id : {kText1, kCommand4, kCommand5, kCommand6, kCommand7})
     EXPECT_TRUE(::IsWindowEnabled(w.view.Control(id))) << id;
+  // The keyboard goes on where it was.
+  EXPECT_EQ(::GetFocus(), w.view.Control(kCommand4));
 }
 
 // Whether the progress panel had been painted when the first figure above
