@@ -86,6 +86,7 @@ class Win32Form4 final : public Form4View {
   using Back = ControlBack;
   using Look = ControlLook;
   enum Font : int { kNormal, kLarge, kBold, kBoldUnderlined, kFonts };
+  // `twips`: left, top, width and height, as the design gives them.
   HWND Make(const wchar_t* cls, int id, HWND parent, RECT twips, const std::wstring& text, DWORD style,
             Look look = {}, Font font = kNormal);
   // Places, fonts and pictures for dpi_; again whenever the DPI changes.
