@@ -42,4 +42,16 @@ Rgb ReadableText(Rgb desktopText, Rgb background) noexcept {
   return ContrastRatio(kBlack, background) >= ContrastRatio(kWhite, background) ? kBlack : kWhite;
 }
 
+WindowColours ColoursFor(const DesktopColours& desktop) noexcept {
+  if (desktop.highContrast) {
+    // The scheme's own pair everywhere (it was chosen to read), and its
+    // selection colour for the bars' fill.
+    return {desktop.window, desktop.window, desktop.windowText, desktop.windowText, desktop.highlight, true};
+  }
+  constexpr Rgb kLightGrey{192, 192, 192};
+  const Rgb info = InfoTint(desktop.tooltip);
+  return {kLightGrey, info, ReadableText(desktop.text, kLightGrey), ReadableText(desktop.text, info),
+          Rgb{0, 0, 255}, false};
+}
+
 }  // namespace sealdoor::ui

@@ -14,6 +14,12 @@ std::uint32_t NameStart(const std::string& path) {
   return static_cast<std::uint32_t>(path.size() - PathText(PathFromText(path).filename()).size());
 }
 
+// A drive's root ("C:\\") or "/" ends with its separator already: the name
+// follows it directly, so messages show no doubled separator.
+bool EndsWithSeparator(std::string_view folder) {
+  return !folder.empty() && (folder.back() == kSeparator || folder.back() == '/');
+}
+
 }  // namespace
 
 std::filesystem::path Selection::Path(std::size_t i) const { return PathFromText(paths[i]); }
@@ -37,8 +43,10 @@ Selection SplitSelection(std::string_view selection) {
     } else {
       std::string& path = s.paths.emplace_back();
       path.reserve(folder.size() + 1 + segment.size());
-      path.append(folder).append(1, kSeparator).append(segment);
-      s.nameStart.push_back(static_cast<std::uint32_t>(folder.size() + 1));
+      path.append(folder);
+      if (!EndsWithSeparator(folder)) path.append(1, kSeparator);
+      s.nameStart.push_back(static_cast<std::uint32_t>(path.size()));
+      path.append(segment);
     }
     if (end == selection.size()) break;
     from = end + 1;

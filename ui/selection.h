@@ -23,10 +23,9 @@ struct Selection {
   [[nodiscard]] std::string Name(std::size_t i) const { return paths[i].substr(nameStart[i]); }
 };
 
-// Splits a selection. Folder and name are always joined with one separator,
-// even when the folder ends with one (a drive's root), so nothing of either
-// is lost; a name that is a full path of its own (a file of another folder)
-// stands as it is.
+// Splits a selection. Folder and name are joined with one separator (none
+// more where the folder, a drive's root, ends with one); a name that is a
+// full path of its own (a file of another folder) stands as it is.
 [[nodiscard]] Selection SplitSelection(std::string_view selection);
 
 // The selection form of full paths: the one path alone, or the first one's

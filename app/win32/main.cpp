@@ -13,6 +13,7 @@
 #include "ui/win32/win32_pointer.h"
 // After windows.h, which it needs.
 #include <commctrl.h>
+#include <objbase.h>
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   sealdoor::GuardProcess();
@@ -20,7 +21,9 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   const sealdoor::app::SingleInstance single;
   if (!single.First()) return 0;
 
-  INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES};
+  // COM for the open dialog and for what the window tells screen readers.
+  const HRESULT com = ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
+  INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES | ICC_PROGRESS_CLASS | ICC_BAR_CLASSES};
   ::InitCommonControlsEx(&controls);
   sealdoor::ui::Win32Pointer pointer;
   pointer.SetBusy();
@@ -39,5 +42,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   dialog.SetOwner(view.Handle());
   form.Form_Load();  // sets the caption, ends the busy pointer
   view.Show();
-  return view.Run();
+  const int code = view.Run();
+  if (SUCCEEDED(com)) ::CoUninitialize();
+  return code;
 }

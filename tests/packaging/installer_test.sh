@@ -1,37 +1,68 @@
 #!/usr/bin/env bash
 # The Windows installer, silently under Wine: for the current user and for
-# all users it installs the programs and a Start-menu entry that work, and
-# its uninstaller takes all of it away again.
-# Usage: installer_test.sh SETUP_EXE   (with WINEPREFIX set)
+# all users it installs the programs of the prefix's kind (the 64-bit ones
+# in a 64-bit prefix, in "Program Files" itself, with the uninstall entry in
+# the 64-bit registry), the texts with Windows' line ends, a Start-menu entry
+# that works and the programs' folder on PATH after what was there; its
+# uninstaller takes all of it away again and leaves PATH as it found it.
+# Usage: installer_test.sh SETUP_EXE x86|x64   (with WINEPREFIX set)
 set -euo pipefail
 setup="$(realpath "$1")"
+arch="${2:-x86}"
 export WINEDEBUG=-all
 key='Software\Microsoft\Windows\CurrentVersion\Uninstall\Sealdoor'
+user_env='HKCU\Environment'
+system_env='HKLM\SYSTEM\CurrentControlSet\Control\Session Manager\Environment'
 
 unix() { winepath -u "$1" 2>/dev/null; }
-reg_value() { wine reg query "$1\\$key" /v "$2" 2>/dev/null | tr -d '\r' | awk -v v="$2" '$1 == v { $1 = ""; $2 = ""; sub(/^ +/, ""); print }'; }
+reg_value() {  # reg_value KEY NAME: the value's data, empty when missing
+  wine reg query "$1" /v "$2" 2>/dev/null | tr -d '\r' |
+    awk -v v="$2" 'tolower($1) == tolower(v) { $1 = ""; $2 = ""; sub(/^ +/, ""); print }'
+}
+fail() { echo "$mode: $*"; exit 1; }
+crlf_only() { [ "$(tr -cd '\r' <"$1" | wc -c)" -eq "$(wc -l <"$1")" ] && [ "$(wc -l <"$1")" -gt 0 ]; }
+
+case $arch in
+  x86) kind='PE32 executable.*Intel 80386' ;;
+  x64) kind='PE32\+ executable.*x86-64' ;;
+  *) echo "usage: installer_test.sh SETUP_EXE x86|x64" >&2; exit 2 ;;
+esac
 
 for mode in CurrentUser AllUsers; do
   case $mode in
-    CurrentUser) root=HKCU; menu="$(unix "$(wine cmd /c echo %APPDATA% | tr -d '\r')")/Microsoft/Windows/Start Menu/Programs" ;;
-    AllUsers) root=HKLM; menu="$(unix "$(wine cmd /c echo %ALLUSERSPROFILE% | tr -d '\r')")/Microsoft/Windows/Start Menu/Programs" ;;
+    CurrentUser) root=HKCU; env="$user_env"; menu="$(unix "$(wine cmd /c echo %APPDATA% | tr -d '\r')")/Microsoft/Windows/Start Menu/Programs" ;;
+    AllUsers) root=HKLM; env="$system_env"; menu="$(unix "$(wine cmd /c echo %ALLUSERSPROFILE% | tr -d '\r')")/Microsoft/Windows/Start Menu/Programs" ;;
   esac
+  # A PATH of the user's own, which must survive both ways.
+  if [ $mode = CurrentUser ]; then wine reg add "$user_env" /v Path /t REG_EXPAND_SZ /d 'C:\keep\this' /f >/dev/null; fi
+  path_before="$(reg_value "$env" Path)"
+
   wine "$setup" /S /$mode
   wineserver -w
-  dir="$(reg_value "$root" InstallLocation)"
-  [ -n "$dir" ] || { echo "$mode: no uninstall entry"; exit 1; }
+  dir="$(reg_value "$root\\$key" InstallLocation)"
+  [ -n "$dir" ] || fail "no uninstall entry"
   udir="$(unix "$dir")"
   for f in sealdoor.exe sealdoor-cli.exe README.txt LICENSE.txt uninstall.exe; do
-    [ -f "$udir/$f" ] || { echo "$mode: $f not installed in $dir"; exit 1; }
+    [ -f "$udir/$f" ] || fail "$f not installed in $dir"
   done
-  [ -f "$menu/Sealdoor.lnk" ] || { echo "$mode: no Start-menu entry in $menu"; exit 1; }
-  [ "$(wine "$udir/sealdoor-cli.exe" --version | tr -d '\r')" = "sealdoor-cli 1.01" ] || { echo "$mode: the installed CLI does not run"; exit 1; }
+  for f in sealdoor.exe sealdoor-cli.exe; do
+    file "$udir/$f" | grep -Eq "$kind" || fail "$f is not the $arch build: $(file -b "$udir/$f")"
+  done
+  if [ $mode = AllUsers ] && [ $arch = x64 ]; then
+    case "$dir" in *"(x86)"*) fail "installed in $dir, not in Program Files" ;; esac
+  fi
+  for f in README.txt LICENSE.txt; do crlf_only "$udir/$f" || fail "$f has not Windows' line ends"; done
+  [ -f "$menu/Sealdoor.lnk" ] || fail "no Start-menu entry in $menu"
+  [ "$(wine "$udir/sealdoor-cli.exe" --version | tr -d '\r')" = "sealdoor-cli 1.01" ] || fail "the installed CLI does not run"
+  path_after="$(reg_value "$env" Path)"
+  [ "$path_after" = "${path_before:+$path_before;}$dir" ] || fail "PATH is '$path_after', not '$path_before' and '$dir'"
 
   wine "$udir/uninstall.exe" /S /$mode
   wineserver -w
   sleep 1
-  [ ! -e "$udir" ] || { echo "$mode: left behind: $(ls "$udir")"; exit 1; }
-  [ ! -e "$menu/Sealdoor.lnk" ] || { echo "$mode: the Start-menu entry stayed"; exit 1; }
-  [ -z "$(reg_value "$root" InstallLocation)" ] || { echo "$mode: the uninstall entry stayed"; exit 1; }
-  echo "$mode: installed and uninstalled"
+  [ ! -e "$udir" ] || fail "left behind: $(ls "$udir")"
+  [ ! -e "$menu/Sealdoor.lnk" ] || fail "the Start-menu entry stayed"
+  [ -z "$(reg_value "$root\\$key" InstallLocation)" ] || fail "the uninstall entry stayed"
+  [ "$(reg_value "$env" Path)" = "$path_before" ] || fail "PATH is '$(reg_value "$env" Path)', not '$path_before' again"
+  echo "$mode ($arch): installed and uninstalled"
 done

@@ -5,6 +5,7 @@
 #include <QLineEdit>
 #include <QListView>
 #include <QPushButton>
+#include <QSettings>
 #include <QSortFilterProxyModel>
 #include <QtTest>
 #include <cmath>
@@ -66,6 +67,7 @@ class DispatchTest : public QObject {
   void busyWhileRunningAndTidyAfter();
   void unlockAndOpenOpensOnlyAfterSuccess();
   void realDialogOffersWhatEachActionNeeds();
+  void theDialogKeepsNoSettings();
 };
 
 void DispatchTest::emptyPasswordOnlyFocusesTheBox() {
@@ -145,7 +147,7 @@ void DispatchTest::folderEndingWithSeparator() {
   Folder f;
   const auto p = f.Make("x.bin", 300);
   TypePassword(h, "pw");
-  h.dialog.answers = {Several(f.Path() + "/", {"x.bin"})};  // "/dir/" + "/" + "x.bin"
+  h.dialog.answers = {Several(f.Path() + "/", {"x.bin"})};  // "/dir/" + "x.bin", one separator between
   h.form.Command4_Click();
   QVERIFY(IsLocked(p));
   QCOMPARE(Texts(h.messages), QStringList({"Files locked !"}));  // one name, but the several form
@@ -335,6 +337,34 @@ void DispatchTest::realDialogOffersWhatEachActionNeeds() {
   }
   QCOMPARE(sealdoor::ui::NameFilters("All Files (*.*)|*.*|Pictures (*.jpg;*.gif)|*.jpg;*.gif"),
            QStringList({"All Files (*.*) (*)", "Pictures (*.jpg;*.gif) (*.jpg *.gif)"}));
+}
+
+// Qt's dialog would keep its history and last folder in the user's
+// QtProject.conf; Sealdoor keeps no settings.
+void DispatchTest::theDialogKeepsNoSettings() {
+  const QString conf = QSettings(QSettings::UserScope, QStringLiteral("QtProject")).fileName();
+  auto contents = [&]() -> std::optional<QByteArray> {
+    QFile file(conf);
+    if (!file.open(QIODevice::ReadOnly)) return std::nullopt;
+    return file.readAll();
+  };
+  const auto before = contents();
+  Folder f;
+  f.Make("a.txt", 10);
+  sealdoor::ui::QtFileDialog dialog;
+  dialog.SetQtDialogOnly(true);
+  for (const int flags : {3691020, 3690508}) {
+    sealdoor::ui::FileDialogOptions options;
+    options.initialDir = f.Path();
+    options.title = "Sealdoor - Open File";
+    options.filter = "All Files (*.*)|*.*";
+    options.flags = flags;
+    dialog.onShown = [](QFileDialog& d) { d.reject(); };
+    QVERIFY(!dialog.Show(options).has_value());
+  }
+  QCOMPARE(contents(), before);
+  // The user's own settings are where they were for anything else.
+  QCOMPARE(QSettings(QSettings::UserScope, QStringLiteral("QtProject")).fileName(), conf);
 }
 
 QTEST_MAIN(DispatchTest)

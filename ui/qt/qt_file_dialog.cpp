@@ -4,6 +4,9 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QLineEdit>
+#include <QSettings>
+#include <QStandardPaths>
+#include <QTemporaryDir>
 #include <QTimer>
 
 #include "ui/selection.h"
@@ -21,6 +24,28 @@ QStringList TypedNames(const QString& text) {
   for (qsizetype i = 1; i < tokens.size(); i += 2) names << tokens[i];
   return names;
 }
+
+// Qt's dialog reads its history, last folder and view from the user's
+// settings ("QtProject.conf") when made and writes them back when gone, in
+// any of its forms. Sealdoor keeps no settings: while a dialog lives, the
+// user's settings are a folder of its own, emptied with it.
+class NoDialogSettings {
+ public:
+  NoDialogSettings() {
+    for (const auto format : {QSettings::NativeFormat, QSettings::IniFormat})
+      QSettings::setPath(format, QSettings::UserScope, scratch_.path());
+  }
+  ~NoDialogSettings() {
+    const QString config = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
+    for (const auto format : {QSettings::NativeFormat, QSettings::IniFormat})
+      QSettings::setPath(format, QSettings::UserScope, config);
+  }
+  NoDialogSettings(const NoDialogSettings&) = delete;
+  NoDialogSettings& operator=(const NoDialogSettings&) = delete;
+
+ private:
+  QTemporaryDir scratch_;
+};
 
 }  // namespace
 
@@ -51,6 +76,7 @@ QStringList ChosenFiles(const QFileDialog& dialog) {
 }
 
 std::optional<std::string> QtFileDialog::Show(const FileDialogOptions& options) {
+  const NoDialogSettings noSettings;  // outlives the dialog
   QFileDialog dialog(parent_, FromUtf8(options.title), FromUtf8(options.initialDir));
   dialog.setAcceptMode(QFileDialog::AcceptOpen);
   dialog.setFileMode(options.MultiSelect() ? QFileDialog::ExistingFiles : QFileDialog::ExistingFile);

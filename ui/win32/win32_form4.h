@@ -5,9 +5,11 @@
 
 #include <array>
 #include <map>
+#include <optional>
 #include <string>
 
 #include "engine/win32/windows_h.h"
+#include "ui/contrast.h"
 #include "ui/form4_view.h"
 
 namespace sealdoor::ui {
@@ -20,6 +22,14 @@ enum ControlId : int {
   kFrame3 = 100, kLabel8, kLabel9, kImage1_0, kImage1_1, kLabel10, kLabel11, kLabel12, kLabel13, kLabel2,
   kText1, kCommand4, kCommand5, kCommand6, kCommand7, kFrame4, kLabel18, kLabel16, kLabel19, kLabel15_0,
   kLabel15_1, kLabel21, kLabel20, kLabel17_0, kLabel17_1, kLabel22,
+};
+
+// What lies under a control's text, and the text's own colour (none: the
+// desktop's, where it reads).
+enum class ControlBack { Panel, Info, Fill };
+struct ControlLook {
+  ControlBack back = ControlBack::Info;
+  std::optional<Rgb> text = std::nullopt;
 };
 
 class Win32Form4 final : public Form4View {
@@ -57,32 +67,57 @@ class Win32Form4 final : public Form4View {
   void Yield() override;
   void EndProgram() override;
 
-  // Pixels for twips at the screen's DPI (15 twips a pixel at 96 dpi).
+  // Pixels for twips at the window's DPI (15 twips a pixel at 96 dpi).
   [[nodiscard]] int Px(int twips) const;
+  [[nodiscard]] int Dpi() const noexcept { return dpi_; }
+  // The tooltip window that shows Label16's whole name when it is cut.
+  [[nodiscard]] HWND Tooltip() const noexcept { return tooltip_; }
 
  private:
   static LRESULT CALLBACK WindowProc(HWND, UINT, WPARAM, LPARAM);
   static LRESULT CALLBACK PanelProc(HWND, UINT, WPARAM, LPARAM);
   static LRESULT CALLBACK ControlProc(HWND, UINT, WPARAM, LPARAM, UINT_PTR, DWORD_PTR);
+  static LRESULT CALLBACK TrackProc(HWND, UINT, WPARAM, LPARAM, UINT_PTR, DWORD_PTR);
   LRESULT OnMessage(HWND, UINT, WPARAM, LPARAM);
   LRESULT OnPanelMessage(HWND, UINT, WPARAM, LPARAM);
   void BuildControls();
-  HWND Make(const wchar_t* cls, int id, HWND parent, int left, int top, int width, int height,
-            const std::wstring& text, DWORD style);
+  void DescribeForScreenReaders();
+
+  using Back = ControlBack;
+  using Look = ControlLook;
+  enum Font : int { kNormal, kLarge, kBold, kBoldUnderlined, kFonts };
+  // `twips`: left, top, width and height, as the design gives them.
+  HWND Make(const wchar_t* cls, int id, HWND parent, RECT twips, const std::wstring& text, DWORD style,
+            Look look = {}, Font font = kNormal);
+  // Places, fonts and pictures for dpi_; again whenever the DPI changes.
+  void Layout();
+  void FitClientArea();
+  void MakeFonts();
+  void LoadPadlocks();
+  // The colours from the desktop's, again whenever the desktop's change.
+  void TakeDesktopColours();
+  [[nodiscard]] COLORREF TextColour(int id) const;
+  void SetInputsEnabled(bool enabled);
+  void UpdateNameTip();
   bool PumpOne(const MSG& msg);
 
   HINSTANCE instance_;
   HWND window_ = nullptr;
+  HWND tooltip_ = nullptr;
   Form4* form_ = nullptr;
   int dpi_ = 96;
   bool busy_ = false;
   HWND lastFocus_ = nullptr;  // the control that had the focus, to give it back
   bool ended_ = false;
   std::map<int, HWND> controls_;
-  std::map<int, COLORREF> textColours_;
-  std::map<int, COLORREF> backColours_;
-  std::map<int, HBRUSH> brushes_;
-  std::map<int, HFONT> fonts_;
+  std::map<int, RECT> places_;  // left, top, width, height in twips
+  std::map<int, Look> looks_;
+  std::map<int, Font> fontOf_;
+  std::array<int, 2> barTwips_{12, 12};
+  std::wstring fullName_;  // Label16's whole text
+  WindowColours colours_{};
+  std::array<HBRUSH, 3> brushes_{};  // by Back
+  std::array<HFONT, kFonts> fonts_{};
   HICON closedIcon_ = nullptr;
   HICON openIcon_ = nullptr;
 };

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <string>
 
 #include "app/single_instance.h"
 #include "engine/win32/windows_h.h"
@@ -47,6 +48,21 @@ TEST(SingleInstance, ASecondCopyEndsAtOnceAndLeavesTheFirst) {
   for (HANDLE h : {first.hProcess, first.hThread, second.hProcess, second.hThread}) ::CloseHandle(h);
   // Gone with the process however it ended: the next start is the first.
   EXPECT_TRUE(sealdoor::app::SingleInstance().First());
+}
+
+// The program says it lays itself out per monitor: Windows 10 (1607) and
+// later read dpiAwareness, 8.1 reads dpiAware "true/pm". Wine treats every
+// program alike, so the declaration itself is what can be looked at.
+TEST(Manifest, ThePerMonitorDpiAwarenessIsDeclared) {
+  HMODULE app = ::LoadLibraryExW(AppPath().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+  ASSERT_NE(app, nullptr);
+  HRSRC found = ::FindResourceW(app, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(24));  // RT_MANIFEST
+  ASSERT_NE(found, nullptr);
+  const auto* bytes = static_cast<const char*>(::LockResource(::LoadResource(app, found)));
+  const std::string manifest(bytes, ::SizeofResource(app, found));
+  EXPECT_NE(manifest.find(">PerMonitorV2, PerMonitor<"), std::string::npos);
+  EXPECT_NE(manifest.find(">true/pm<"), std::string::npos);
+  ::FreeLibrary(app);
 }
 
 }  // namespace

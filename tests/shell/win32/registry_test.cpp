@@ -29,14 +29,32 @@ TEST(Registry, TheClassesOpenCommandCutToAPrefix) {
   const RegisteredClass plain(L".sdplain", L"Sealdoor.Plain", L"%SystemRoot%\\system32\\notepad.exe %1");
   const RegisteredClass switched(L".sdswitch", L"Sealdoor.Switch", L"C:\\app.exe /open");
   const RegisteredClass none(L".sdnone", L"Sealdoor.None", L"C:\\app.exe");
-  const RegisteredClass tooLong(L".sdlong", L"Sealdoor.Long", L"C:\\" + std::wstring(90, L'x') + L"\\app.exe %1");
+
   EXPECT_EQ(Lookup(".sdtest"), "\"C:\\Prog Files\\viewer.exe\" ");
   EXPECT_EQ(Lookup(".sdplain"), "%SystemRoot%\\system32\\notepad.exe ");
   EXPECT_EQ(Lookup(".sdswitch"), "C:\\app.exe ");
   EXPECT_EQ(Lookup(".sdnone"), "");
-  EXPECT_EQ(Lookup(".sdlong"), "");  // does not fit the lookup's 80 places: missing
   EXPECT_EQ(Lookup(".sdnosuchext"), "");
   EXPECT_EQ(Lookup(".SDTEST"), "\"C:\\Prog Files\\viewer.exe\" ");  // the registry ignores case
+}
+
+TEST(Registry, LongCommandsWholeAndVariablesExpanded) {
+  // Most programs below "C:\Program Files\..." have commands longer than
+  // any small buffer: the whole command counts, and is cut by the rules.
+  const std::wstring program = L"C:\\Program Files\\" + std::wstring(150, L'p') + L"\\Viewer\\viewer.exe";
+  const std::wstring command = L"\"" + program + L"\" --new-window \"%1\"";
+  ASSERT_GE(command.size(), 200u);
+  const RegisteredClass longCommand(L".sdlong", L"Sealdoor.Long", command);
+  EXPECT_EQ(Lookup(".sdlong"), win32::Narrow(L"\"" + program + L"\" --new-window "));
+  // A long class name too.
+  const std::wstring longClass = L"Sealdoor." + std::wstring(120, L'c');
+  const RegisteredClass longName(L".sdlongclass", longClass, L"C:\\app.exe %1");
+  EXPECT_EQ(Lookup(".sdlongclass"), "C:\\app.exe ");
+  // Written with environment variables, as installers often do.
+  ::SetEnvironmentVariableW(L"SEALDOOR_TEST_PROGRAMS", L"C:\\Long Programs Folder");
+  const RegisteredClass expanded(L".sdexpand", L"Sealdoor.Expand", L"\"%SEALDOOR_TEST_PROGRAMS%\\app.exe\" \"%1\"",
+                                 REG_EXPAND_SZ);
+  EXPECT_EQ(Lookup(".sdexpand"), "\"C:\\Long Programs Folder\\app.exe\" ");
 }
 
 TEST(Registry, ThePathArrivesAsOneArgument) {

@@ -14,9 +14,11 @@ namespace sealdoor::test {
 
 class RegisteredClass {
  public:
-  RegisteredClass(const std::wstring& extension, const std::wstring& fileClass, const std::wstring& command) {
-    Put(extension, fileClass);
-    Put(fileClass + L"\\shell\\open\\command", command);
+  // `type`: how the command is stored, REG_SZ or REG_EXPAND_SZ.
+  RegisteredClass(const std::wstring& extension, const std::wstring& fileClass, const std::wstring& command,
+                  DWORD type = REG_SZ) {
+    Put(extension, fileClass, REG_SZ);
+    Put(fileClass + L"\\shell\\open\\command", command, type);
   }
   ~RegisteredClass() {
     for (auto it = written_.rbegin(); it != written_.rend(); ++it) ::RegDeleteTreeW(it->first, it->second.c_str());
@@ -25,19 +27,19 @@ class RegisteredClass {
   RegisteredClass& operator=(const RegisteredClass&) = delete;
 
  private:
-  void Put(const std::wstring& key, const std::wstring& value) {
-    Set(HKEY_CURRENT_USER, L"Software\\Classes\\" + key, value);
+  void Put(const std::wstring& key, const std::wstring& value, DWORD type) {
+    Set(HKEY_CURRENT_USER, L"Software\\Classes\\" + key, value, type);
     HKEY seen = nullptr;
     if (::RegOpenKeyExW(HKEY_CLASSES_ROOT, key.c_str(), 0, KEY_READ, &seen) == ERROR_SUCCESS) {
       ::RegCloseKey(seen);
       return;
     }
-    Set(HKEY_CLASSES_ROOT, key, value);
+    Set(HKEY_CLASSES_ROOT, key, value, type);
   }
-  void Set(HKEY root, const std::wstring& key, const std::wstring& value) {
+  void Set(HKEY root, const std::wstring& key, const std::wstring& value, DWORD type) {
     HKEY k = nullptr;
     if (::RegCreateKeyExW(root, key.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &k, nullptr) != ERROR_SUCCESS) return;
-    ::RegSetValueExW(k, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+    ::RegSetValueExW(k, nullptr, 0, type, reinterpret_cast<const BYTE*>(value.c_str()),
                      static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
     ::RegCloseKey(k);
     // The top key of what was made, to remove it again.

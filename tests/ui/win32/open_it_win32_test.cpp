@@ -78,11 +78,29 @@ TEST(OpenIt, TheRegisteredProgramGetsThePathAsOneArgument) {
   }
   EXPECT_TRUE(o.messages.shown.empty());
 
+  // A program installed deep down, as below "C:\Program Files\...": its
+  // command is far longer than 80 characters, and it is started all the same.
+  const fs::path deep = dir / std::string(70, 'v') / std::string(70, 'w') / "Viewer";
+  fs::create_directories(deep);
+  fs::copy_file(Recorder(), deep / "viewer.exe");
+  const std::wstring longCommand = L"\"" + (deep / "viewer.exe").wstring() + L"\" --single \"%1\"";
+  ASSERT_GE(longCommand.size(), 200u);
+  const test::RegisteredClass deepClass(L".sddeep", L"Sealdoor.Deep", longCommand);
+  const fs::path report = dir / "report.sddeep";
+  test::WriteBytes(report, {'x'});
+  o.Open(report);
+  const auto deepLines = Recorded(record);
+  ASSERT_EQ(deepLines.size(), 3u);
+  EXPECT_EQ(deepLines[1], "--single");
+  EXPECT_EQ(deepLines[2], PathText(report));
+  EXPECT_TRUE(o.messages.shown.empty());
+
   // A program itself is started directly.
   const fs::path program = dir / "my tool.exe";
   fs::copy_file(Recorder(), program);
   o.Open(program);
-  EXPECT_EQ(Recorded(record).size(), 1u);  // its command line, no arguments
+  EXPECT_EQ(Recorded(record).size(), 1u)  // its command line, no arguments
+      << (o.messages.shown.empty() ? std::string("no message") : o.messages.shown.back().first);
 
   // An extension nothing is registered for.
   const fs::path unknown = dir / "data.sdnothing";

@@ -5,29 +5,15 @@
 
 #include <string>
 
-#include "../recording_view.h"
-#include "../service_fakes.h"
 #include "engine/win32/wide.h"
-#include "ui/form4.h"
 #include "ui/selection.h"
 #include "ui/win32/win32_file_dialog.h"
-#include "ui/win32/win32_form4.h"
+#include "window_fixture.h"
 
 namespace sealdoor::ui {
 namespace {
 
-struct Window {
-  test::FakeMessages messages;
-  test::FakePointer pointer;
-  test::FakeDialog dialog;
-  test::FakeStarter starter;
-  Win32Form4 view{::GetModuleHandleW(nullptr)};
-  Form4 form{view, {messages, pointer, dialog, starter}};
-  Window() {
-    view.Attach(form);
-    form.Form_Load();
-  }
-};
+using test::Window;
 
 std::wstring ClassOf(HWND h) {
   wchar_t name[64] = {};
@@ -62,8 +48,8 @@ TEST(Win32Window, ControlsSitWhereTheLayoutPutsThem) {
       {kFrame3, 0, 120, 0, 5412, 2892, L"SealdoorPanel", ""},
       {kLabel8, kFrame3, 240, 360, 3252, 1812, L"Static", ""},
       {kLabel9, kFrame3, 360, 480, 3012, 612, L"Static", ""},
-      {kImage1_0, kFrame3, 360, 480, 384, 384, L"Static", ""},
-      {kImage1_1, kFrame3, 360, 480, 384, 384, L"Static", ""},
+      {kImage1_0, kFrame3, 360, 480, 384, 384, L"Static", "Locked"},
+      {kImage1_1, kFrame3, 360, 480, 384, 384, L"Static", "Unlocked"},
       {kLabel10, kFrame3, 960, 480, 2532, 252, L"Static", "Sealdoor Version 1.01"},
       {kLabel11, kFrame3, 960, 720, 2412, 252, L"Static", nullptr},
       {kLabel12, kFrame3, 1080, 1080, 2292, 492, L"Static", ""},
@@ -78,11 +64,11 @@ TEST(Win32Window, ControlsSitWhereTheLayoutPutsThem) {
       {kLabel18, kFrame4, 120, 120, 3012, 252, L"Static", "Unlock:"},
       {kLabel16, kFrame4, 120, 360, 3012, 252, L"Static", ""},
       {kLabel19, kFrame4, 120, 680, 492, 252, L"Static", "File:"},
-      {kLabel15_0, kFrame4, 600, 720, 2052, 132, L"Static", ""},
+      {kLabel15_0, kFrame4, 600, 720, 2052, 132, L"msctls_progress32", "File progress"},
       {kLabel15_1, kFrame4, 600, 720, 12, 132, L"Static", ""},
       {kLabel21, kFrame4, 2760, 680, 492, 252, L"Static", "100%"},
       {kLabel20, kFrame4, 120, 920, 492, 204, L"Static", "All:"},
-      {kLabel17_0, kFrame4, 600, 960, 2052, 132, L"Static", ""},
+      {kLabel17_0, kFrame4, 600, 960, 2052, 132, L"msctls_progress32", "Overall progress"},
       {kLabel17_1, kFrame4, 600, 960, 12, 132, L"Static", ""},
       {kLabel22, kFrame4, 2760, 920, 492, 252, L"Static", "100%"},
   };
