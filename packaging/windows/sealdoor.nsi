@@ -1,7 +1,7 @@
 ; The Windows installer: Sealdoor for one user or for all users, a
 ; Start-menu entry, an uninstaller. It writes nothing else (the program keeps
-; no settings): the programs, the shortcut, and the entry through which
-; Windows offers to uninstall it.
+; no settings): the programs, the shortcut, Explorer's menu entries and Send
+; To (verbs.nsh), and the entry through which Windows offers to uninstall it.
 ;
 ;   makensis -DBINDIR=... -DDOCDIR=... -DOUTFILE=... sealdoor.nsi
 ; Silent: sealdoor-setup-x86.exe /S [/CurrentUser | /AllUsers]; uninstall.exe /S
@@ -64,6 +64,8 @@ Section "Sealdoor"
   WriteRegDWORD SHCTX "${UNINSTALL_KEY}" "NoModify" 1
   WriteRegDWORD SHCTX "${UNINSTALL_KEY}" "NoRepair" 1
 SectionEnd
+
+!include "${__FILEDIR__}\verbs.nsh"
 
 Section "Uninstall"
   Delete "$SMPROGRAMS\${APP}.lnk"
