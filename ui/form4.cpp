@@ -39,11 +39,11 @@ constexpr std::size_t kListed = 10;
 
 constexpr const char* kOneAtATime = "\"Unlock and Open\" takes one file at a time.";
 
-// Lines of `items`, at most kListed of them, then how many more.
+// Lines of `items`, at most kListed of them, then how many others.
 std::string Listed(const std::vector<std::string>& items) {
   std::string text;
   for (std::size_t i = 0; i < items.size() && i < kListed; ++i) text += "\r\n" + items[i];
-  if (items.size() > kListed) text += "\r\n... and " + std::to_string(items.size() - kListed) + " more";
+  if (items.size() > kListed) text += "\r\n... and " + std::to_string(items.size() - kListed) + " others";
   return text;
 }
 
@@ -161,7 +161,7 @@ void Form4::FilesFromOutside(int fromwhere, std::vector<std::string> paths) {
     return;
   }
   const BusyScope busy(*this);
-  // What cannot be found is said at once, and left out.
+  // What cannot be read (not found, no access) is said at once, and left out.
   std::vector<std::string> found, missing;
   for (auto& p : paths) {
     std::error_code ec;
@@ -174,7 +174,7 @@ void Form4::FilesFromOutside(int fromwhere, std::vector<std::string> paths) {
       found.push_back(std::move(p));
   }
   if (!missing.empty())
-    services_.messages.Show("These files could not be found and are left out:" + Listed(missing),
+    services_.messages.Show("These could not be read, and are left out:" + Listed(missing),
                             MessageStyle::Exclamation);
   if (found.empty()) return;
   if (fromwhere != 0 && !PasswordEmpty()) {

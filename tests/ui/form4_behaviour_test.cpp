@@ -376,7 +376,7 @@ TEST(Form4Behaviour, FilesFromOutsideWaitWhileTheWindowIsBusy) {
   EXPECT_EQ(arrivals, 1);
 }
 
-TEST(Form4Behaviour, FilesFromOutsideThatCannotBeFoundAreSaidAndLeftOut) {
+TEST(Form4Behaviour, FilesFromOutsideThatCannotBeReadAreSaidAndLeftOut) {
   ScratchDir dir;
   WriteBytes(dir / "a", RandomBytes(3000, 8));
   Behaviour b;
@@ -385,7 +385,7 @@ TEST(Form4Behaviour, FilesFromOutsideThatCannotBeFoundAreSaidAndLeftOut) {
   b.form.FilesFromOutside(1, {missing, (dir / "a").string()});
   ASSERT_EQ(b.messages.shown.size(), 2u);
   EXPECT_EQ(b.messages.shown[0].first,
-            "These files could not be found and are left out:\r\n'" + missing + "': No such file or directory");
+            "These could not be read, and are left out:\r\n'" + missing + "': No such file or directory");
   EXPECT_EQ(b.messages.shown[0].second, MessageStyle::Exclamation);
   EXPECT_EQ(b.messages.shown[1].first, "File locked !");
   EXPECT_TRUE(IsLocked(dir / "a"));
