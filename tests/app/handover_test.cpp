@@ -201,7 +201,7 @@ void HandoverTest::whatIsNotOurOwnWellFormedMessageIsDropped() {
   const std::string good = sealdoor::app::EncodeArrival({sealdoor::app::Action::None, {a.toStdString()}, 1});
   const std::vector<std::pair<const char*, QByteArray>> bad = {
       {"not ours", QByteArray("GET / HTTP/1.0\r\n\r\n")},
-      {"garbage framed", Framed(std::string("\x01\x02\x03 not a message", 19))},
+      {"garbage framed", Framed(std::string("\x01\x02\x03 not a message"))},
       {"oversized", Framed(good, sealdoor::app::kMaxMessageBytes + 1)},
       {"more than it said", Framed(good + "extra", static_cast<std::uint32_t>(good.size()))},
       {"a relative path", Framed(sealdoor::app::EncodeArrival({sealdoor::app::Action::Lock, {"a"}, 1}))},

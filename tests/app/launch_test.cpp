@@ -14,6 +14,7 @@ namespace sealdoor::app {
 namespace {
 
 using namespace std::chrono_literals;
+using namespace std::string_literals;
 
 TEST(LaunchArgs, ActionsFilesAndErrors) {
   struct Case {
@@ -81,11 +82,11 @@ TEST(HandoverMessage, AnythingElseIsRefusedWhole) {
       {"empty", ""},
       {"no end", good.substr(0, good.size() - 1)},
       {"another program's", "hello world\0"},
-      {"another version", "sealdoor-files-2\0" "1\0" "1\0"},
-      {"unknown action", std::string("sealdoor-files-1\0" "7\0" "1\0", 21)},
-      {"no stamp", std::string("sealdoor-files-1\0" "1\0" "\0", 20)},
-      {"stamp not a number", std::string("sealdoor-files-1\0" "1\0" "12x\0", 23)},
-      {"a relative path", std::string("sealdoor-files-1\0" "1\0" "1\0" "a\0", 22)},
+      {"another version", "sealdoor-files-2\0" "1\0" "1\0"s},
+      {"unknown action", "sealdoor-files-1\0" "7\0" "1\0"s},
+      {"no stamp", "sealdoor-files-1\0" "1\0" "\0"s},
+      {"stamp not a number", "sealdoor-files-1\0" "1\0" "12x\0"s},
+      {"a relative path", "sealdoor-files-1\0" "1\0" "1\0" "a\0"s},
       {"an empty path", good + '\0'},
       {"two files to open", EncodeArrival({Action::Open, {kRoot + "a", kRoot + "b"}, 1})},
       {"oversized", oversized},
