@@ -65,7 +65,7 @@ Section "Sealdoor"
   WriteRegDWORD SHCTX "${UNINSTALL_KEY}" "NoRepair" 1
 SectionEnd
 
-!include "${__FILEDIR__}\verbs.nsh"
+!include "verbs.nsh"  ; beside this script: makensis works in its folder
 
 Section "Uninstall"
   Delete "$SMPROGRAMS\${APP}.lnk"
