@@ -17,9 +17,14 @@ class SingleInstance {
 
   // False when another copy holds the lock.
   [[nodiscard]] bool First() const noexcept { return first_; }
+  // The private folder that holds the lock, where the first copy listens
+  // for what later launches hand it; empty where there is none (and on
+  // Windows, where the session is the boundary).
+  [[nodiscard]] const std::string& Folder() const noexcept { return folder_; }
 
  private:
   bool first_ = true;
+  std::string folder_;
   long long handle_ = -1;  // the system's handle of the lock
 };
 

@@ -28,6 +28,10 @@ bool Write(Stream stream, std::string_view text);
 // Ctrl-C meanwhile.
 [[nodiscard]] std::optional<std::string> AskPassword(std::string_view prompt);
 
+// Asks a question on the terminal and returns the answer as typed (shown as
+// it is typed). nullopt when there is no terminal.
+[[nodiscard]] std::optional<std::string> AskAnswer(std::string_view prompt);
+
 // The first line of standard input, read without a buffer that would keep a
 // copy of it.
 [[nodiscard]] std::string ReadPasswordLine();

@@ -3,6 +3,7 @@
 
 #include "run_cli.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <optional>
 #include <variant>
@@ -18,6 +19,7 @@
 #include "engine/password_rule.h"
 #include "engine/path_text.h"
 #include "engine/secure_wipe.h"
+#include "folder_files.h"
 #include "name_quoting.h"
 #include "terminal_port.h"
 
@@ -41,6 +43,11 @@ constexpr const char* kUsage =
     "                    input; otherwise it is asked for on the terminal\n"
     "                    (twice when locking)\n"
     "  --quiet           no progress line; for status, no output at all\n"
+    "  -r, --recursive   a FILE that is a folder stands for the files below it\n"
+    "                    (links and special files left out); files already\n"
+    "                    locked (for lock) or not locked (for unlock) are left\n"
+    "                    out quietly, and counted in one line at the end\n"
+    "  --yes             no question before more than 1,000 files of folders\n"
     "  --                the arguments after it are all files\n"
     "  --help            show this text\n"
     "  --version         show the version\n"
@@ -58,6 +65,8 @@ struct Options {
   std::string command;
   bool passwordFromStdin = false;
   bool quiet = false;
+  bool recursive = false;
+  bool yes = false;
   std::vector<std::string> files;  // as given (UTF-8): a path object each only while it is worked on
 };
 
@@ -86,6 +95,10 @@ std::variant<Options, int> Parse(const std::vector<std::string>& args) {
         o.passwordFromStdin = true;
       } else if (a == "--quiet") {
         o.quiet = true;
+      } else if (a == "--recursive" || a == "-r") {
+        o.recursive = true;
+      } else if (a == "--yes") {
+        o.yes = true;
       } else {
         return UsageError("unknown option " + QuoteAlways(a) + " (a FILE whose name starts with \"-\" goes after \"--\")");
       }
@@ -161,8 +174,20 @@ std::optional<std::string> GetPassword(const Options& o) {
 int RunCli(const std::vector<std::string>& args) {
   auto parsed = Parse(args);
   if (const int* rc = std::get_if<int>(&parsed)) return *rc;
-  const Options& o = std::get<Options>(parsed);
-  if (o.command == "status") return Status(o);
+  Options& o = std::get<Options>(parsed);
+  FolderFiles folders;
+  if (o.recursive) {
+    int status = 0;
+    auto expanded = ExpandForCommand(o.files, o.command, o.quiet, o.yes, status);
+    if (!expanded) return status;
+    folders = std::move(*expanded);
+    o.files = std::move(folders.files);
+    if (o.files.empty()) {  // nothing left to do: no password asked for
+      if (!folders.leftOut.empty() && !o.quiet) Write(Stream::Err, "sealdoor-cli: " + folders.leftOut + "\n");
+      return folders.unreadable ? (o.command == "status" ? 2 : 1) : 0;
+    }
+  }
+  if (o.command == "status") return std::max(Status(o), folders.unreadable ? 2 : 0);
 
   auto password = GetPassword(o);
   if (!password) return 2;
@@ -185,7 +210,8 @@ int RunCli(const std::vector<std::string>& args) {
     if (!result) rc = 1;
   }
   if (!group.Flush()) rc = 1;
-  return rc;
+  if (!folders.leftOut.empty() && !o.quiet) Write(Stream::Err, "sealdoor-cli: " + folders.leftOut + "\n");
+  return folders.unreadable ? 1 : rc;
 }
 
 }  // namespace sealdoor::cli

@@ -1,8 +1,14 @@
 #include "form4.h"
 
+#include <algorithm>
+#include <filesystem>
+#include <system_error>
+
 #include "engine/commit_group.h"
+#include "engine/folder_walk.h"
 #include "engine/form1.h"
 #include "engine/password_rule.h"
+#include "engine/path_text.h"
 #include "engine/secure_wipe.h"
 #include "file_dialog.h"
 #include "message_boxes.h"
@@ -26,7 +32,37 @@ constexpr const char* kFilter =
 constexpr int kFlagsSeveral = 3691020;  // 0x38520C
 constexpr int kFlagsOne = 3690508;      // 0x38500C
 
+// A folder of more files than this is confirmed before its batch.
+constexpr std::size_t kConfirmAbove = 1000;
+// A message lists at most this many names, then how many more.
+constexpr std::size_t kListed = 10;
+
+constexpr const char* kOneAtATime = "\"Unlock and Open\" takes one file at a time.";
+
+// Lines of `items`, at most kListed of them, then how many others.
+std::string Listed(const std::vector<std::string>& items) {
+  std::string text;
+  for (std::size_t i = 0; i < items.size() && i < kListed; ++i) text += "\r\n" + items[i];
+  if (items.size() > kListed) text += "\r\n... and " + std::to_string(items.size() - kListed) + " others";
+  return text;
+}
+
+const char* ButtonCaption(int fromwhere) {
+  return fromwhere == 1 ? "Lock Files" : fromwhere == 2 ? "Unlock Files" : "Unlock and Open";
+}
+
 }  // namespace
+
+Form4::BusyScope::~BusyScope() {
+  if (--form_.busy_ > 0 || form_.draining_) return;
+  form_.draining_ = true;
+  while (!form_.arrived_.empty() && form_.view_.Enabled()) {
+    Arrival next = std::move(form_.arrived_.front());
+    form_.arrived_.pop_front();
+    form_.FilesFromOutside(next.fromwhere, std::move(next.paths));
+  }
+  form_.draining_ = false;
+}
 
 Form4::Form4(Form4View& view, Form4Services services)
     : view_(view), services_(services), port_(view, services.messages) {}
@@ -56,7 +92,8 @@ void Form4::Command6_MouseMove() {
 }
 
 void Form4::Frame3_MouseMove() {
-  if (view_.StatusText().empty()) return;
+  // Files waiting for a button keep their line until they are taken.
+  if (pending_ || view_.StatusText().empty()) return;
   view_.SetStatus("", kBlack);
   view_.ShowPadlock(false);
 }
@@ -71,7 +108,9 @@ void Form4::Form_QueryUnload(bool& cancel) {
 }
 
 void Form4::Text1_Change() {
+  const BusyScope busy(*this);
   const WipedString text(view_.Text1());
+  if (pending_) ShowPending();  // "type the password" no longer, or again
   if (text.Get().empty()) {
     view_.SetHintVisible(true);
     return;
@@ -94,27 +133,137 @@ void Form4::Command5_Click() { ActionClick(kFlagsSeveral, 2); }
 void Form4::Command6_Click() { ActionClick(kFlagsOne, 3); }
 
 void Form4::ActionClick(int dialogFlags, int fromwhere) {
+  const BusyScope busy(*this);
   if (PasswordEmpty()) {
     view_.FocusText1();
     return;
   }
+  if (TakePending(fromwhere)) return;
   dialogFlags_ = dialogFlags;
   ShowDialog(fromwhere);
 }
 
 void Form4::DropFiles(int fromwhere, const std::vector<std::string>& paths) {
   if (paths.empty()) return;
+  const BusyScope busy(*this);
   if (PasswordEmpty()) {
     // As the button would: no password, no batch; the hint says why.
     ApplyHintRule();
     view_.FocusText1();
     return;
   }
-  if (fromwhere == 3 && paths.size() > 1) {
-    services_.messages.Show("\"Unlock and Open\" takes one file at a time.", MessageStyle::Exclamation);
+  RunOnPaths(fromwhere, paths);
+}
+
+void Form4::FilesFromOutside(int fromwhere, std::vector<std::string> paths) {
+  if (busy_ > 0 || !view_.Enabled()) {
+    arrived_.push_back({fromwhere, std::move(paths)});
     return;
   }
-  RunBatch(fromwhere, SelectionFromPaths(paths));
+  const BusyScope busy(*this);
+  // What cannot be read (not found, no access) is said at once, and left out.
+  std::vector<std::string> found, missing;
+  for (auto& p : paths) {
+    std::error_code ec;
+    const auto st = std::filesystem::symlink_status(PathFromText(p), ec);
+    if (!ec && st.type() == std::filesystem::file_type::not_found)
+      ec = std::make_error_code(std::errc::no_such_file_or_directory);
+    if (ec)
+      missing.push_back("'" + p + "': " + ec.message());
+    else
+      found.push_back(std::move(p));
+  }
+  if (!missing.empty())
+    services_.messages.Show("These could not be read, and are left out:" + Listed(missing),
+                            MessageStyle::Exclamation);
+  if (found.empty()) return;
+  if (fromwhere != 0 && !PasswordEmpty()) {
+    RunOnPaths(fromwhere, found);
+    return;
+  }
+  if (pending_ && pending_->fromwhere == fromwhere && fromwhere != 3)
+    pending_->paths.insert(pending_->paths.end(), found.begin(), found.end());
+  else
+    pending_ = Arrival{fromwhere, std::move(found)};
+  ShowPending();
+}
+
+const std::vector<std::string>& Form4::PendingFiles() const noexcept {
+  static const std::vector<std::string> none;
+  return pending_ ? pending_->paths : none;
+}
+
+bool Form4::TakePending(int fromwhere) {
+  if (!pending_ || (pending_->fromwhere != 0 && pending_->fromwhere != fromwhere)) return false;
+  if (fromwhere == 3) {
+    if (auto refusal = OpenRefusal(pending_->paths)) {
+      services_.messages.Show(*refusal, MessageStyle::Exclamation);
+      return true;  // they keep waiting, for another button
+    }
+  }
+  const std::vector<std::string> paths = std::move(pending_->paths);
+  pending_.reset();
+  view_.SetStatus("", kBlack);
+  RunOnPaths(fromwhere, paths);
+  return true;
+}
+
+void Form4::ShowPending() {
+  const auto& paths = pending_->paths;
+  const auto folders = static_cast<std::size_t>(std::count_if(paths.begin(), paths.end(), IsFolder));
+  const std::size_t files = paths.size() - folders;
+  std::string what = files ? CountOf(files, "file", "files") : "";
+  if (folders) what += (files ? " and " : "") + CountOf(folders, "folder", "folders");
+  const int action = pending_->fromwhere;
+  what += action == 1 ? " to lock" : action == 2 ? " to unlock" : action == 3 ? " to unlock and open" : " waiting";
+  std::string press = action ? ButtonCaption(action)
+                      : paths.size() == 1 && !folders ? "Lock Files, Unlock Files or Unlock and Open"
+                                                      : "Lock Files or Unlock Files";
+  view_.SetStatus(what + (PasswordEmpty() ? ": type the password, then press " : ": press ") + press, kBlack);
+}
+
+std::optional<std::string> Form4::OpenRefusal(const std::vector<std::string>& paths) {
+  if (paths.size() != 1 || IsFolder(paths.front())) return kOneAtATime;
+  return std::nullopt;
+}
+
+void Form4::RunOnPaths(int fromwhere, const std::vector<std::string>& paths) {
+  if (fromwhere == 3) {
+    if (auto refusal = OpenRefusal(paths)) return services_.messages.Show(*refusal, MessageStyle::Exclamation);
+    return RunBatch(fromwhere, paths.front());
+  }
+  if (std::none_of(paths.begin(), paths.end(), IsFolder)) return RunBatch(fromwhere, SelectionFromPaths(paths));
+  RunFolderBatch(fromwhere, paths);
+}
+
+void Form4::RunFolderBatch(int fromwhere, const std::vector<std::string>& paths) {
+  const bool lock = fromwhere == 1;
+  view_.SetEnabled(false);
+  services_.pointer.SetBusy();
+  view_.SetStatus("\n\rReading the folders...", kBlack);
+  view_.Yield();
+  const FolderBatch batch = ExpandFolders(paths, lock, [this] { view_.Yield(); });
+  services_.pointer.SetNormal();
+  view_.SetStatus("", kBlack);
+  view_.SetEnabled(true);
+  if (!batch.unreadable.empty()) {
+    std::vector<std::string> lines;
+    for (const auto& u : batch.unreadable) lines.push_back("'" + u.path + "': " + u.reason);
+    services_.messages.Show("These could not be read, and are left out:" + Listed(lines), MessageStyle::Exclamation);
+  }
+  const std::string leftOut = batch.LeftOutLine(lock ? "already locked" : "not locked");
+  if (batch.files.empty()) {
+    view_.SetStatus(std::string(lock ? "No file to lock." : "No file to unlock.") + (leftOut.empty() ? "" : " " + leftOut),
+                    kBlack);
+    return;
+  }
+  const std::string count = CountOf(batch.files.size(), "file", "files") + (lock ? " to lock" : " to unlock");
+  if (batch.files.size() > kConfirmAbove &&
+      !services_.messages.Ask("There are " + count + " in " + (paths.size() == 1 ? "the folder" : "these folders") +
+                              ". " + (lock ? "Lock" : "Unlock") + " them all?"))
+    return;
+  RunBatch(fromwhere, SelectionFromPaths(batch.files), count);
+  if (!leftOut.empty()) view_.SetStatus(leftOut, kBlack);
 }
 
 void Form4::ShowDialog(int fromwhere) {
@@ -130,12 +279,13 @@ void Form4::ShowDialog(int fromwhere) {
   RunBatch(fromwhere, *chosen);
 }
 
-void Form4::RunBatch(int fromwhere, const std::string& selection) {
+void Form4::RunBatch(int fromwhere, const std::string& selection, std::string_view note) {
+  const BusyScope busy(*this);
   // Batch start.
   view_.Yield();
   view_.SetEnabled(false);
   services_.pointer.SetBusy();
-  view_.SetStatus("\n\rWorking...  Plese wait...", kRed);
+  view_.SetStatus(std::string(note) + "\n\rWorking...  Plese wait...", kRed);
   view_.Yield();
   view_.SetBarWidth(Bar::File, 0);
   view_.SetBarWidth(Bar::Overall, 0);

@@ -4,8 +4,11 @@
 // dispatcher ShowDialog and OpenIt. It works on the window through
 // Form4View, and on the system through the services below.
 
+#include <deque>
 #include <memory>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "engine/batch_counters.h"
@@ -49,8 +52,20 @@ class Form4 {
   void Form_QueryUnload(bool& cancel);
 
   // Files dropped onto an action button (1 lock, 2 unlock, 3 unlock and
-  // open): that button's batch on them, as if chosen in its dialog.
+  // open): that button's batch on them, as if chosen in its dialog. A
+  // folder stands for the files below it.
   void DropFiles(int fromwhere, const std::vector<std::string>& paths);
+
+  // Files from outside (a file manager's menu, a second launch), for an
+  // action (1, 2, 3) or for none (0). With an action and a password typed
+  // they act as a drop onto its button. Otherwise they wait, the status
+  // line says for what, and the next press of that button (of any, for
+  // none) runs its batch on them without the dialog. Arriving while a
+  // batch, a dialog or a message is open, they wait for its end.
+  void FilesFromOutside(int fromwhere, std::vector<std::string> paths);
+  // The files waiting for a button, and the action they wait for (0 any).
+  [[nodiscard]] const std::vector<std::string>& PendingFiles() const noexcept;
+  [[nodiscard]] int PendingAction() const noexcept { return pending_ ? pending_->fromwhere : 0; }
 
   // The batch dispatcher: 1 lock, 2 unlock, 3 unlock and open.
   void ShowDialog(int fromwhere);
@@ -70,7 +85,36 @@ class Form4 {
   // Whether the password box is empty (its text, a copy, is wiped at once).
   [[nodiscard]] bool PasswordEmpty() const;
   // Everything after the dialog: the files of `selection`, one by one.
-  void RunBatch(int fromwhere, const std::string& selection);
+  // `note`, when given, heads the working text.
+  void RunBatch(int fromwhere, const std::string& selection, std::string_view note = {});
+  // A batch on files and folders, as a drop does it.
+  void RunOnPaths(int fromwhere, const std::vector<std::string>& paths);
+  // A batch whose paths hold a folder: its files counted, said, and past
+  // a thousand confirmed first; what it leaves out said at its end.
+  void RunFolderBatch(int fromwhere, const std::vector<std::string>& paths);
+  // Why "Unlock and Open" cannot take these paths, or nothing.
+  [[nodiscard]] static std::optional<std::string> OpenRefusal(const std::vector<std::string>& paths);
+  // The press of an action button takes the files waiting for it: true
+  // when it did (and ran their batch).
+  bool TakePending(int fromwhere);
+  void ShowPending();
+
+  // Handlers that show a dialog or a message, or run a batch, count as
+  // busy; files that arrive meanwhile are taken when the last one ends.
+  class BusyScope {
+   public:
+    explicit BusyScope(Form4& form) : form_(form) { ++form_.busy_; }
+    ~BusyScope();
+    BusyScope(const BusyScope&) = delete;
+    BusyScope& operator=(const BusyScope&) = delete;
+
+   private:
+    Form4& form_;
+  };
+  struct Arrival {
+    int fromwhere = 0;
+    std::vector<std::string> paths;
+  };
 
   Form4View& view_;
   Form4Services services_;
@@ -78,6 +122,10 @@ class Form4 {
   Form4Port port_;
   int openPause_ = 3;
   int dialogFlags_ = 0;  // open-file dialog flags set by the button handlers
+  int busy_ = 0;
+  bool draining_ = false;
+  std::deque<Arrival> arrived_;    // came while busy
+  std::optional<Arrival> pending_;  // waiting for a button
 };
 
 }  // namespace sealdoor::ui

@@ -50,6 +50,8 @@ SingleInstance::SingleInstance(std::string name) {
     ::close(fd);  // not a lock of ours: it proves nothing about another copy
     return;
   }
+  folder_ = name.substr(0, name.find_last_of('/') + 1);
+  if (folder_.size() > 1) folder_.pop_back();
   if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
     ::close(fd);
     first_ = false;

@@ -1,7 +1,9 @@
-// Start-up on Windows: one copy per session, the busy pointer, the system
-// folders, then the main window and its messages.
+// Start-up on Windows: the command line, one copy per session (a later
+// launch hands its files to it), the busy pointer, the system folders, then
+// the main window and its messages.
 
 #include "app/single_instance.h"
+#include "app/win32/handover.h"
 #include "engine/process_guard.h"
 #include "engine/win32/windows_h.h"
 #include "shell/system_folders.h"
@@ -17,9 +19,12 @@
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   sealdoor::GuardProcess();
-  // A second copy ends at once: no window, no message, the first untouched.
+  auto launch = sealdoor::app::ReadLaunch();
+  if (launch.exitCode) return *launch.exitCode;
+  // A later copy hands its files to the first, which comes to the front,
+  // and ends: no window of its own.
   const sealdoor::app::SingleInstance single;
-  if (!single.First()) return 0;
+  if (!single.First()) return sealdoor::app::HandOverAndEnd(launch.own);
 
   // COM for the open dialog and for what the window tells screen readers.
   const HRESULT com = ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
@@ -41,7 +46,11 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   messages.SetOwner(view.Handle());
   dialog.SetOwner(view.Handle());
   form.Form_Load();  // sets the caption, ends the busy pointer
+  sealdoor::app::HandoverWindow handover(
+      instance, [&view] { sealdoor::app::BringForward(view.Handle()); },
+      [&form](const sealdoor::app::Arrival& a) { form.FilesFromOutside(static_cast<int>(a.action), a.paths); });
   view.Show();
+  handover.Accept(std::move(launch.own));
   const int code = view.Run();
   if (SUCCEEDED(com)) ::CoUninitialize();
   return code;

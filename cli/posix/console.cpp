@@ -72,10 +72,12 @@ bool Flush(Stream stream) {
   return !gFailed[static_cast<int>(stream)];
 }
 
-std::optional<std::string> AskPassword(std::string_view prompt) {
+namespace {
+
+std::optional<std::string> Ask(std::string_view prompt, bool echo) {
   const int fd = ::open("/dev/tty", O_RDWR | O_CLOEXEC);
   if (fd < 0) return std::nullopt;
-  const bool isTerm = ::tcgetattr(fd, &gSaved) == 0;
+  const bool isTerm = !echo && ::tcgetattr(fd, &gSaved) == 0;
   if (isTerm) {
     gTerminal = fd;
     SetInterruptCleanup(&RestoreTerminal);
@@ -90,10 +92,16 @@ std::optional<std::string> AskPassword(std::string_view prompt) {
     SetInterruptCleanup(nullptr);
     gTerminal = -1;
   }
-  (void)!::write(fd, "\n", 1);
+  if (!echo) (void)!::write(fd, "\n", 1);
   ::close(fd);
   return s;
 }
+
+}  // namespace
+
+std::optional<std::string> AskPassword(std::string_view prompt) { return Ask(prompt, false); }
+
+std::optional<std::string> AskAnswer(std::string_view prompt) { return Ask(prompt, true); }
 
 std::string ReadPasswordLine() { return ReadLine(STDIN_FILENO); }
 

@@ -57,7 +57,9 @@ bool Write(Stream stream, std::string_view text) {
 
 bool Flush(Stream stream) { return !gFailed[static_cast<int>(stream)]; }
 
-std::optional<std::string> AskPassword(std::string_view prompt) {
+namespace {
+
+std::optional<std::string> Ask(std::string_view prompt, bool echo) {
   const HANDLE in = ::CreateFileW(L"CONIN$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                   OPEN_EXISTING, 0, nullptr);
   const HANDLE out = ::CreateFileW(L"CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
@@ -70,7 +72,8 @@ std::optional<std::string> AskPassword(std::string_view prompt) {
   ::GetConsoleMode(in, &gSavedMode);
   gInput = in;
   SetInterruptCleanup(&RestoreConsole);
-  ::SetConsoleMode(in, (gSavedMode | ENABLE_LINE_INPUT | ENABLE_PROCESSED_INPUT) & ~DWORD{ENABLE_ECHO_INPUT});
+  const DWORD lineMode = gSavedMode | ENABLE_LINE_INPUT | ENABLE_PROCESSED_INPUT;
+  ::SetConsoleMode(in, echo ? lineMode | ENABLE_ECHO_INPUT : lineMode & ~DWORD{ENABLE_ECHO_INPUT});
   const std::wstring wide = win32::Widen(prompt);
   DWORD n = 0;
   ::WriteConsoleW(out, wide.data(), static_cast<DWORD>(wide.size()), &n, nullptr);
@@ -83,13 +86,19 @@ std::optional<std::string> AskPassword(std::string_view prompt) {
   ::SetConsoleMode(in, gSavedMode);
   SetInterruptCleanup(nullptr);
   gInput = INVALID_HANDLE_VALUE;
-  ::WriteConsoleW(out, L"\r\n", 2, &n, nullptr);
+  if (!echo) ::WriteConsoleW(out, L"\r\n", 2, &n, nullptr);
   ::CloseHandle(in);
   ::CloseHandle(out);
-  std::string password = win32::Narrow(typed);
+  std::string answer = win32::Narrow(typed);
   SecureZeroMemory(typed.data(), typed.capacity() * sizeof(wchar_t));
-  return password;
+  return answer;
 }
+
+}  // namespace
+
+std::optional<std::string> AskPassword(std::string_view prompt) { return Ask(prompt, false); }
+
+std::optional<std::string> AskAnswer(std::string_view prompt) { return Ask(prompt, true); }
 
 std::string ReadPasswordLine() {
   const HANDLE in = ::GetStdHandle(STD_INPUT_HANDLE);

@@ -18,8 +18,8 @@ _sealdoor_cli() {
     fi
     if ((files == 0)) && [[ $cur == -* ]]; then
         case "$command" in
-            status) COMPREPLY=($(compgen -W "--quiet --" -- "$cur")) ;;
-            *) COMPREPLY=($(compgen -W "--password-stdin --quiet --" -- "$cur")) ;;
+            status) COMPREPLY=($(compgen -W "--quiet --recursive --" -- "$cur")) ;;
+            *) COMPREPLY=($(compgen -W "--password-stdin --quiet --recursive --yes --" -- "$cur")) ;;
         esac
         return
     fi

@@ -1,8 +1,9 @@
 ; The Windows installer: Sealdoor for one user or for all users, the 64-bit
 ; programs on 64-bit Windows and the 32-bit ones elsewhere, a Start-menu
-; entry, sealdoor-cli on PATH if wanted, an uninstaller. It writes nothing
-; else (the program keeps no settings): the programs, the shortcut, the PATH
-; entry, and the entry through which Windows offers to uninstall it.
+; entry, sealdoor-cli on PATH if wanted, Explorer's menu entries and Send To
+; (verbs.nsh), an uninstaller. It writes nothing else (the program keeps no
+; settings): the programs, the shortcuts, the PATH entry, the menu entries,
+; and the entry through which Windows offers to uninstall it.
 ;
 ;   makensis -DBINDIR32=... -DBINDIR64=... -DTEXTDIR=... -DDOCDIR=... -DOUTFILE=... sealdoor.nsi
 ; BINDIR32 and BINDIR64 hold each build's sealdoor.exe and sealdoor-cli.exe,
@@ -181,6 +182,8 @@ LangString DESC_Path ${LANG_ENGLISH} "Run sealdoor-cli from any command prompt: 
   !insertmacro MUI_DESCRIPTION_TEXT ${SecProgram} $(DESC_Program)
   !insertmacro MUI_DESCRIPTION_TEXT ${SecPath} $(DESC_Path)
 !insertmacro MUI_FUNCTION_DESCRIPTION_END
+
+!include "verbs.nsh"  ; beside this script: makensis works in its folder
 
 Section "Uninstall"
   ; The PATH entry, only where the installer made it; the rest of PATH as it is.

@@ -2,6 +2,7 @@
 # What bash completes for sealdoor-cli at each place of its command line.
 set -euo pipefail
 source "$1"
+window="${2:+$(realpath "$2")}"
 cd "$(mktemp -d)"
 touch notes.txt -- -odd
 complete_at() {
@@ -28,4 +29,23 @@ check "--quiet" sealdoor-cli status --q
 check "notes.txt" sealdoor-cli lock no
 check "" sealdoor-cli lock notes.txt --q   # options only before the first file
 check "-odd" sealdoor-cli unlock -- -o
+
+# sealdoor, the window: its options, then files.
+if [ -n "$window" ]; then
+  source "$window"
+  complete_window() {
+    COMP_WORDS=("$@")
+    COMP_CWORD=$(($# - 1))
+    COMPREPLY=()
+    _sealdoor
+    echo "${COMPREPLY[*]}"
+  }
+  for c in "--lock|sealdoor --lo" "--unlock --unlock-and-open|sealdoor --unl" "notes.txt|sealdoor --lock no" \
+           "-odd|sealdoor -- -o"; do
+    expected="${c%%|*}"
+    read -ra words <<< "${c#*|}"
+    got="$(complete_window "${words[@]}")"
+    [ "$got" = "$expected" ] || { echo "completing '${c#*|}': got '$got', expected '$expected'"; exit 1; }
+  done
+fi
 echo "completion ok"

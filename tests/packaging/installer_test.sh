@@ -3,8 +3,9 @@
 # all users it installs the programs of the prefix's kind (the 64-bit ones
 # in a 64-bit prefix, in "Program Files" itself, with the uninstall entry in
 # the 64-bit registry), the texts with Windows' line ends, a Start-menu entry
-# that works and the programs' folder on PATH after what was there; its
-# uninstaller takes all of it away again and leaves PATH as it found it.
+# that works, the programs' folder on PATH after what was there, Explorer's
+# verbs on files and folders and a Send To shortcut; its uninstaller takes
+# all of it away again and leaves PATH as it found it.
 # Usage: installer_test.sh SETUP_EXE x86|x64   (with WINEPREFIX set)
 set -euo pipefail
 setup="$(realpath "$1")"
@@ -18,6 +19,12 @@ unix() { winepath -u "$1" 2>/dev/null; }
 reg_value() {  # reg_value KEY NAME: the value's data, empty when missing
   wine reg query "$1" /v "$2" 2>/dev/null | tr -d '\r' |
     awk -v v="$2" 'tolower($1) == tolower(v) { $1 = ""; $2 = ""; sub(/^ +/, ""); print }'
+}
+# The default value of KEY, or its value NAME, as the registry holds it.
+reg_of() {
+  local which=(/ve)
+  [ -n "${2:-}" ] && which=(/v "$2")
+  wine reg query "$1" "${which[@]}" 2>/dev/null | tr -d '\r' | sed -n 's/^ *[^ ].*  *REG_[A-Z_]*  *//p'
 }
 fail() { echo "$mode: $*"; exit 1; }
 crlf_only() { [ "$(tr -cd '\r' <"$1" | wc -c)" -eq "$(wc -l <"$1")" ] && [ "$(wc -l <"$1")" -gt 0 ]; }
@@ -33,6 +40,8 @@ for mode in CurrentUser AllUsers; do
     CurrentUser) root=HKCU; env="$user_env"; menu="$(unix "$(wine cmd /c echo %APPDATA% | tr -d '\r')")/Microsoft/Windows/Start Menu/Programs" ;;
     AllUsers) root=HKLM; env="$system_env"; menu="$(unix "$(wine cmd /c echo %ALLUSERSPROFILE% | tr -d '\r')")/Microsoft/Windows/Start Menu/Programs" ;;
   esac
+  # Windows has no Send To for all users: it is the installing user's.
+  sendto="$(unix "$(wine cmd /c echo %APPDATA% | tr -d '\r')")/Microsoft/Windows/SendTo/Sealdoor.lnk"
   # A PATH of the user's own, which must survive both ways.
   if [ $mode = CurrentUser ]; then wine reg add "$user_env" /v Path /t REG_EXPAND_SZ /d 'C:\keep\this' /f >/dev/null; fi
   path_before="$(reg_value "$env" Path)"
@@ -56,6 +65,16 @@ for mode in CurrentUser AllUsers; do
   [ "$(wine "$udir/sealdoor-cli.exe" --version | tr -d '\r')" = "sealdoor-cli 1.01" ] || fail "the installed CLI does not run"
   path_after="$(reg_value "$env" Path)"
   [ "$path_after" = "${path_before:+$path_before;}$dir" ] || fail "PATH is '$path_after', not '$path_before' and '$dir'"
+  for class in '*' Directory; do
+    for verb in Lock Unlock; do
+      k="$root\Software\Classes\$class\shell\Sealdoor$verb"
+      option="--$(echo "$verb" | tr A-Z a-z)"
+      [ "$(reg_of "$k")" = "$verb with Sealdoor" ] || fail "$k has no text"
+      [ "$(reg_of "$k" MultiSelectModel)" = "Player" ] || fail "$k is not for many files"
+      [ "$(reg_of "$k\command")" = "\"$dir\\sealdoor.exe\" $option \"%1\"" ] || fail "$k runs '$(reg_of "$k\command")'"
+    done
+  done
+  [ -f "$sendto" ] || fail "no Send To shortcut at $sendto"
 
   wine "$udir/uninstall.exe" /S /$mode
   wineserver -w
@@ -64,5 +83,12 @@ for mode in CurrentUser AllUsers; do
   [ ! -e "$menu/Sealdoor.lnk" ] || fail "the Start-menu entry stayed"
   [ -z "$(reg_value "$root\\$key" InstallLocation)" ] || fail "the uninstall entry stayed"
   [ "$(reg_value "$env" Path)" = "$path_before" ] || fail "PATH is '$(reg_value "$env" Path)', not '$path_before' again"
+  for class in '*' Directory; do
+    for verb in Lock Unlock; do
+      ! wine reg query "$root\Software\Classes\$class\shell\Sealdoor$verb" >/dev/null 2>&1 ||
+        fail "the verb $class\Sealdoor$verb stayed"
+    done
+  done
+  [ ! -e "$sendto" ] || fail "the Send To shortcut stayed"
   echo "$mode ($arch): installed and uninstalled"
 done

@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <fstream>
+#include <map>
 #include <optional>
 
 #include "../engine/test_support.h"
@@ -267,6 +268,171 @@ TEST(Form4Behaviour, DroppedFilesRunTheButtonsBatch) {
   b.form.DropFiles(2, {(dir / "a").string()});
   EXPECT_FALSE(IsLocked(dir / "a"));
   EXPECT_EQ(b.messages.shown.back().first, "File Unlocked !");
+}
+
+// A tree of files to lock as one folder: nested folders, a housekeeping
+// name of ours, and contents to compare after the round trip.
+struct Tree {
+  ScratchDir dir;
+  fs::path root = dir / "tree";
+  std::map<fs::path, std::vector<std::uint8_t>> contents;
+  Tree() {
+    fs::create_directories(root / "b" / "c");
+    fs::create_directories(root / "a");
+    unsigned seed = 10;
+    for (const char* name : {"z.txt", "a/1.bin", "b/c/deep.txt", "b/2.txt", "b/c/empty"}) {
+      contents[root / name] = RandomBytes(std::string(name).ends_with("empty") ? 0 : 200 + 97 * seed, seed);
+      WriteBytes(root / name, contents[root / name]);
+      ++seed;
+    }
+    WriteBytes(root / "b" / ".sealdoor-abcdef.tmp", RandomBytes(100, 1));  // never a user's file
+  }
+  [[nodiscard]] bool AllAsBefore() const {
+    for (const auto& [path, bytes] : contents)
+      if (ReadBytes(path) != bytes) return false;
+    return true;
+  }
+  [[nodiscard]] bool AllLocked() const {
+    for (const auto& [path, bytes] : contents)
+      if (!IsLocked(path)) return false;
+    return true;
+  }
+};
+
+TEST(Form4Behaviour, FilesFromOutsideWithAPasswordRunAsADrop) {
+  ScratchDir dir;
+  WriteBytes(dir / "a", RandomBytes(3000, 4));
+  WriteBytes(dir / "b", RandomBytes(3000, 5));
+  Behaviour b;
+  b.view.Type("pw1");
+  b.form.FilesFromOutside(1, {(dir / "a").string(), (dir / "b").string()});
+  EXPECT_TRUE(IsLocked(dir / "a") && IsLocked(dir / "b"));
+  EXPECT_EQ(b.messages.Texts(), std::vector<std::string>{"Files locked !"});
+  EXPECT_TRUE(b.dialog.asked.empty());
+  EXPECT_TRUE(b.view.enabled);
+  EXPECT_EQ(b.view.status, "");
+}
+
+TEST(Form4Behaviour, FilesFromOutsideWaitForThePasswordAndTheirButton) {
+  ScratchDir dir;
+  const auto plain = RandomBytes(3000, 6);
+  WriteBytes(dir / "c", plain);
+  ASSERT_TRUE(Lock(dir / "c", "pw2"));
+  WriteBytes(dir / "d", RandomBytes(100, 7));
+  Behaviour b;
+  b.form.FilesFromOutside(2, {(dir / "c").string()});
+  EXPECT_EQ(b.view.status, "1 file to unlock: type the password, then press Unlock Files");
+  EXPECT_TRUE(IsLocked(dir / "c"));
+  b.form.Frame3_MouseMove();  // the line stays while the files wait
+  EXPECT_EQ(b.view.status, "1 file to unlock: type the password, then press Unlock Files");
+  b.view.Type("pw2");
+  EXPECT_EQ(b.view.status, "1 file to unlock: press Unlock Files");
+  // Another button goes its usual way; the files keep waiting.
+  b.form.Command4_Click();
+  EXPECT_EQ(b.dialog.asked.size(), 1u);
+  EXPECT_EQ(b.form.PendingFiles().size(), 1u);
+  b.form.Command5_Click();
+  EXPECT_EQ(b.dialog.asked.size(), 1u);  // no dialog for them
+  EXPECT_EQ(ReadBytes(dir / "c"), plain);
+  EXPECT_EQ(b.messages.Texts(), std::vector<std::string>{"File Unlocked !"});
+  EXPECT_TRUE(b.form.PendingFiles().empty());
+  b.form.Command5_Click();  // taken: the button is its old self again
+  EXPECT_EQ(b.dialog.asked.size(), 2u);
+
+  // Without an action they wait for whichever button; one file may also open.
+  b.view.SetText1("");
+  b.form.FilesFromOutside(0, {(dir / "d").string()});
+  EXPECT_EQ(b.view.status,
+            "1 file waiting: type the password, then press Lock Files, Unlock Files or Unlock and Open");
+  b.form.FilesFromOutside(0, {(dir / "c").string(), dir.Path().string()});
+  EXPECT_EQ(b.view.status, "2 files and 1 folder waiting: type the password, then press Lock Files or Unlock Files");
+  EXPECT_EQ(b.form.PendingFiles().size(), 3u);  // joined, in the order they came
+  b.view.Type("pw3");
+  b.form.Command6_Click();  // several: "Unlock and Open" says so, and they wait on
+  EXPECT_EQ(b.messages.Texts().back(), "\"Unlock and Open\" takes one file at a time.");
+  EXPECT_EQ(b.form.PendingFiles().size(), 3u);
+}
+
+TEST(Form4Behaviour, FilesFromOutsideWaitWhileTheWindowIsBusy) {
+  ScratchDir dir;
+  WriteBytes(dir / "a", RandomBytes(3000, 8));
+  WriteBytes(dir / "b", RandomBytes(3000, 9));
+  Behaviour b;
+  b.view.Type("pw4");
+  // One arrives while a batch runs, another while its closing message is open.
+  int arrivals = 0;
+  b.view.onYield = [&] {
+    if (arrivals == 0 && !b.view.enabled) {
+      ++arrivals;
+      b.form.FilesFromOutside(1, {(dir / "b").string()});
+      EXPECT_FALSE(IsLocked(dir / "b"));
+    }
+  };
+  b.dialog.answers.push_back((dir / "a").string());
+  b.form.Command4_Click();
+  EXPECT_TRUE(IsLocked(dir / "a"));
+  EXPECT_TRUE(IsLocked(dir / "b"));  // after the first batch had ended
+  EXPECT_EQ(b.messages.Texts(), (std::vector<std::string>{"File locked !", "File locked !"}));
+  EXPECT_EQ(arrivals, 1);
+}
+
+TEST(Form4Behaviour, FilesFromOutsideThatCannotBeReadAreSaidAndLeftOut) {
+  ScratchDir dir;
+  WriteBytes(dir / "a", RandomBytes(3000, 8));
+  Behaviour b;
+  b.view.Type("pw5");
+  const std::string missing = (dir / "missing").string();
+  b.form.FilesFromOutside(1, {missing, (dir / "a").string()});
+  ASSERT_EQ(b.messages.shown.size(), 2u);
+  EXPECT_EQ(b.messages.shown[0].first,
+            "These could not be read, and are left out:\r\n'" + missing + "': No such file or directory");
+  EXPECT_EQ(b.messages.shown[0].second, MessageStyle::Exclamation);
+  EXPECT_EQ(b.messages.shown[1].first, "File locked !");
+  EXPECT_TRUE(IsLocked(dir / "a"));
+}
+
+TEST(Form4Behaviour, AFolderLocksAndUnlocksByteExactLeavingOutWhatIsAlreadyDone) {
+  Tree t;
+  WriteBytes(t.root / "b" / "already", RandomBytes(500, 3));
+  ASSERT_TRUE(Lock(t.root / "b" / "already", "Other1"));
+  Behaviour b;
+  b.view.Type("pw6");
+  std::string working;
+  b.view.onYield = [&] {
+    if (!b.view.enabled && b.view.status.find("Working") != std::string::npos) working = b.view.status;
+  };
+  b.form.DropFiles(1, {t.root.string()});
+  EXPECT_TRUE(t.AllLocked());
+  EXPECT_EQ(working, "5 files to lock\n\rWorking...  Plese wait...");
+  EXPECT_EQ(b.messages.Texts(), std::vector<std::string>{"Files locked !"});
+  EXPECT_EQ(b.view.status, "Left as they were: 1 file already locked.");
+  EXPECT_EQ(ReadBytes(t.root / "b" / ".sealdoor-abcdef.tmp"), RandomBytes(100, 1));
+  EXPECT_TRUE(b.messages.asked.empty());
+
+  b.form.FilesFromOutside(2, {t.root.string()});
+  EXPECT_TRUE(t.AllAsBefore());
+  // The file of another password is refused with the engine's message.
+  EXPECT_TRUE(IsLocked(t.root / "b" / "already"));
+  EXPECT_EQ(b.messages.Texts().back(), "Files Unlocked !");
+
+  b.form.FilesFromOutside(2, {(t.root / "a").string()});  // nothing left to unlock
+  EXPECT_EQ(b.view.status, "No file to unlock. Left as they were: 1 file not locked.");
+}
+
+TEST(Form4Behaviour, AFolderOfMoreThanAThousandFilesIsConfirmedFirst) {
+  ScratchDir dir;
+  for (int i = 0; i < 1001; ++i) WriteBytes(dir / ("f" + std::to_string(i)), {std::uint8_t(i)});
+  Behaviour b;
+  b.view.Type("pw7");
+  b.form.DropFiles(1, {dir.Path().string()});
+  EXPECT_EQ(b.messages.asked, std::vector<std::string>{"There are 1,001 files to lock in the folder. Lock them all?"});
+  EXPECT_FALSE(IsLocked(dir / "f0"));
+  EXPECT_TRUE(b.messages.shown.empty());
+  EXPECT_TRUE(b.view.enabled);
+  b.messages.answers.push_back(true);
+  b.form.DropFiles(1, {dir.Path().string()});
+  EXPECT_TRUE(IsLocked(dir / "f0") && IsLocked(dir / "f1000"));
+  EXPECT_EQ(b.messages.Texts(), std::vector<std::string>{"Files locked !"});
 }
 
 }  // namespace

@@ -1,4 +1,5 @@
 #include <QAccessible>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QLabel>
@@ -352,6 +353,29 @@ void Form4Test::filesDroppedOntoAnActionButtonRunItsBatch() {
   QVERIFY(drop("Command5", {files[1]}));
   QTRY_COMPARE(Texts(h.messages).back(), QString("File Unlocked !"));
   QCOMPARE(QFileInfo(files[1]).size(), 3000);
+
+  // A folder stands for the files below it, byte for byte both ways.
+  QVERIFY(QDir(dir.path()).mkpath("tree/sub/deeper"));
+  QMap<QString, QByteArray> tree;
+  for (const char* n : {"tree/one", "tree/sub/two", "tree/sub/deeper/three"}) {
+    const QString path = dir.path() + "/" + n;
+    tree[path] = QByteArray::number(qHash(QByteArray(n))).repeated(40 * (1 + static_cast<int>(tree.size())));
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write(tree[path]);
+  }
+  const int before = static_cast<int>(h.messages.shown.size());
+  QVERIFY(drop("Command4", {dir.path() + "/tree"}));
+  QTRY_COMPARE(static_cast<int>(h.messages.shown.size()), before + 1);
+  QCOMPARE(Texts(h.messages).back(), QString("Files locked !"));
+  for (auto it = tree.cbegin(); it != tree.cend(); ++it) QCOMPARE(QFileInfo(it.key()).size(), it.value().size() + 702);
+  QVERIFY(drop("Command5", {dir.path() + "/tree"}));
+  QTRY_COMPARE(Texts(h.messages).back(), QString("Files Unlocked !"));
+  for (auto it = tree.cbegin(); it != tree.cend(); ++it) {
+    QFile f(it.key());
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    QCOMPARE(f.readAll(), it.value());
+  }
 }
 
 void Form4Test::closeEndsTheProgram() {

@@ -24,6 +24,16 @@ struct FakeMessages final : ui::MessageBoxes {
     shown.emplace_back(std::string(text), style);
     if (onShow) onShow(shown.back().first);
   }
+  // Questions asked, and the answers to give (No when none is left).
+  std::vector<std::string> asked;
+  std::deque<bool> answers;
+  bool Ask(std::string_view text) override {
+    asked.emplace_back(text);
+    if (answers.empty()) return false;
+    const bool yes = answers.front();
+    answers.pop_front();
+    return yes;
+  }
   [[nodiscard]] std::vector<std::string> Texts() const {
     std::vector<std::string> t;
     for (const auto& s : shown) t.push_back(s.first);

@@ -159,6 +159,7 @@ void QtForm4::BuildControls() {
   SetColours(Label12, info, Qt::black);
   Label12->setFont(SansFont(7.8, true));
   Label12->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+  Label12->setWordWrap(true);  // a longer line (files waiting, what a folder left out) wraps
   Label13 = MakeLabel(Frame3, "Label13", TwipsRect(360, 1800, 3012, 252),
                       QStringLiteral("Enter password first !"));
   SetColours(Label13, info, kRedText);

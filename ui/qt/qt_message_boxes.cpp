@@ -17,4 +17,12 @@ void QtMessageBoxes::Show(std::string_view text, MessageStyle style) {
   box.exec();
 }
 
+bool QtMessageBoxes::Ask(std::string_view text) {
+  QMessageBox box(QMessageBox::Question, QStringLiteral("Sealdoor"),
+                  QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())),
+                  QMessageBox::Yes | QMessageBox::No, parent_);
+  box.setDefaultButton(QMessageBox::No);
+  return box.exec() == QMessageBox::Yes;
+}
+
 }  // namespace sealdoor::ui

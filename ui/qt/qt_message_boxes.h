@@ -12,6 +12,7 @@ class QtMessageBoxes final : public MessageBoxes {
  public:
   void SetParent(QWidget* parent) { parent_ = parent; }
   void Show(std::string_view text, MessageStyle style) override;
+  bool Ask(std::string_view text) override;
 
  private:
   QPointer<QWidget> parent_;

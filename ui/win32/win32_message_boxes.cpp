@@ -9,4 +9,9 @@ void Win32MessageBoxes::Show(std::string_view text, MessageStyle style) {
                 MB_OK | static_cast<UINT>(style) | (owner_ ? MB_APPLMODAL : MB_TASKMODAL));
 }
 
+bool Win32MessageBoxes::Ask(std::string_view text) {
+  return ::MessageBoxW(owner_, win32::Widen(text).c_str(), L"Sealdoor",
+                       MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2 | (owner_ ? MB_APPLMODAL : MB_TASKMODAL)) == IDYES;
+}
+
 }  // namespace sealdoor::ui

@@ -10,6 +10,7 @@ class Win32MessageBoxes final : public MessageBoxes {
  public:
   void SetOwner(HWND owner) { owner_ = owner; }
   void Show(std::string_view text, MessageStyle style) override;
+  bool Ask(std::string_view text) override;
 
  private:
   HWND owner_ = nullptr;

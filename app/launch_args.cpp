@@ -1,0 +1,80 @@
+#include "launch_args.h"
+
+namespace sealdoor::app {
+namespace {
+
+// An argument as an error shows it: control characters, which could act
+// on a terminal, as "?".
+std::string Shown(const std::string& arg) {
+  std::string out = arg;
+  for (auto& c : out)
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) c = '?';
+  return out;
+}
+
+}  // namespace
+
+const char* LaunchUsage() noexcept {
+  return "Usage: sealdoor [--lock | --unlock | --unlock-and-open] [--] [FILE...]\n"
+         "\n"
+         "Opens the Sealdoor window, or brings the running one to the front, and\n"
+         "hands it the FILEs. A folder stands for the files below it.\n"
+         "\n"
+         "  --lock             lock the FILEs\n"
+         "  --unlock           unlock the FILEs\n"
+         "  --unlock-and-open  unlock one FILE and open it in its program\n"
+         "  --                 the arguments after it are all files\n"
+         "  --add-to-thunar    add \"Lock with Sealdoor\" and \"Unlock with Sealdoor\"\n"
+         "                     to Thunar's menu (~/.config/Thunar/uca.xml)\n"
+         "  --help             show this text\n"
+         "  --version          show the version\n"
+         "\n"
+         "With a password typed in the window, the FILEs are processed at once;\n"
+         "otherwise they wait, and the window says which button takes them.\n"
+         "Without an action they wait for any of the three buttons. The password\n"
+         "is never an argument.\n";
+}
+
+std::expected<LaunchArgs, std::string> ParseLaunchArgs(const std::vector<std::string>& args) {
+  LaunchArgs out;
+  bool filesOnly = false;
+  for (const auto& a : args) {
+    if (filesOnly || a.size() < 2 || a.front() != '-') {
+      out.files.push_back(a);
+      continue;
+    }
+    Action named = Action::None;
+    if (a == "--") {
+      filesOnly = true;
+    } else if (a == "--lock") {
+      named = Action::Lock;
+    } else if (a == "--unlock") {
+      named = Action::Unlock;
+    } else if (a == "--unlock-and-open") {
+      named = Action::Open;
+    } else if (a == "--help" || a == "-h") {
+      out.help = true;
+    } else if (a == "--version") {
+      out.version = true;
+    } else if (a == "--add-to-thunar") {
+      out.addToThunar = true;
+    } else {
+      return std::unexpected("unknown option '" + Shown(a) + "' (a FILE whose name starts with \"-\" goes after \"--\")");
+    }
+    if (named != Action::None) {
+      if (out.action != Action::None && out.action != named)
+        return std::unexpected(std::string("--lock, --unlock and --unlock-and-open exclude each other"));
+      out.action = named;
+    }
+  }
+  if (out.help || out.version) return out;
+  if (out.addToThunar && (out.action != Action::None || !out.files.empty()))
+    return std::unexpected(std::string("--add-to-thunar takes no FILE and no action"));
+  if (out.action == Action::Open && out.files.size() != 1)
+    return std::unexpected(std::string("--unlock-and-open takes exactly one FILE"));
+  if (out.action != Action::None && out.files.empty())
+    return std::unexpected(std::string("no FILE given"));
+  return out;
+}
+
+}  // namespace sealdoor::app

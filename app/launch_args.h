@@ -1,0 +1,31 @@
+#pragma once
+// The window program's command line: files to lock, unlock, or unlock and
+// open, or files without an action that wait for a button.
+
+#include <expected>
+#include <string>
+#include <vector>
+
+namespace sealdoor::app {
+
+// The action a launch names: as the window's action codes, 0 for none.
+enum class Action : int { None = 0, Lock = 1, Unlock = 2, Open = 3 };
+
+struct LaunchArgs {
+  Action action = Action::None;
+  std::vector<std::string> files;  // as given (UTF-8)
+  bool help = false;
+  bool version = false;
+  bool addToThunar = false;  // merge our actions into Thunar's menu
+};
+
+// The arguments after the program's name. An error is one line that says
+// what is wrong.
+[[nodiscard]] std::expected<LaunchArgs, std::string> ParseLaunchArgs(const std::vector<std::string>& args);
+
+// `sealdoor --help`.
+[[nodiscard]] const char* LaunchUsage() noexcept;
+
+inline constexpr const char* kLaunchVersion = "sealdoor 1.01\n";
+
+}  // namespace sealdoor::app

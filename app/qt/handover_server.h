@@ -1,0 +1,59 @@
+#pragma once
+// The first copy's side of the hand-over on Linux: a local socket in the
+// private folder of its lock. Only a process of the same user is heard; a
+// message that is malformed, too large, slow or foreign is dropped, and
+// nothing else happens.
+
+#include <QLocalServer>
+#include <QObject>
+#include <QTimer>
+#include <functional>
+#include <string>
+
+#include "app/arrival_gatherer.h"
+
+class QWidget;
+
+namespace sealdoor::ui {
+class Form4;
+}
+
+namespace sealdoor::app {
+
+class HandoverServer final : public QObject {
+ public:
+  using Front = std::function<void()>;
+  using Files = std::function<void(const Arrival&)>;
+
+  // `front` runs for every launch heard (it brings the window forward);
+  // `files` for each gathering of files.
+  HandoverServer(std::string folder, Front front, Files files);
+
+  // Listens in the folder; false when it cannot (no folder, a path too long
+  // for a socket).
+  bool Listen();
+  // Files of this launch itself, gathered with the others.
+  void Accept(Arrival arrival);
+
+  // A short wait for a whole message; a connection that takes longer is dropped.
+  static constexpr int kMessageMs = 5000;
+
+ private:
+  void OnConnection();
+  void DeliverDue();
+  void Schedule();
+
+  std::string folder_;
+  Front front_;
+  Files files_;
+  QLocalServer server_;
+  QTimer timer_;
+  ArrivalGatherer gatherer_;
+};
+
+// What the window program does with a launch heard: its window to the
+// front, the files to its behaviour.
+[[nodiscard]] HandoverServer::Front BringForward(QWidget& window);
+[[nodiscard]] HandoverServer::Files HandTo(ui::Form4& form);
+
+}  // namespace sealdoor::app

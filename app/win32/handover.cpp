@@ -1,0 +1,201 @@
+#include "handover.h"
+
+#include <shellapi.h>
+
+#include <chrono>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "app/handover_client.h"
+#include "engine/win32/unique_handle.h"
+#include "engine/win32/wide.h"
+
+namespace sealdoor::app {
+namespace {
+
+using namespace std::chrono_literals;
+constexpr UINT_PTR kTimer = 1;
+constexpr auto kPatience = 10s;
+
+// The user a window's process runs as is ours.
+bool SameUser(HWND window) {
+  DWORD pid = 0;
+  if (!window || !::GetWindowThreadProcessId(window, &pid) || pid == 0) return false;
+  auto userOf = [](HANDLE process) -> std::vector<unsigned char> {
+    HANDLE token = nullptr;
+    if (!::OpenProcessToken(process, TOKEN_QUERY, &token)) return {};
+    const win32::UniqueHandle owned(token);
+    DWORD size = 0;
+    ::GetTokenInformation(token, TokenUser, nullptr, 0, &size);
+    std::vector<unsigned char> buffer(size);
+    if (size == 0 || !::GetTokenInformation(token, TokenUser, buffer.data(), size, &size)) return {};
+    const PSID sid = reinterpret_cast<TOKEN_USER*>(buffer.data())->User.Sid;
+    const DWORD length = ::GetLengthSid(sid);
+    const auto* bytes = static_cast<const unsigned char*>(sid);
+    return {bytes, bytes + length};
+  };
+  const win32::UniqueHandle other(::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid));
+  if (!other.Valid()) return false;
+  const auto theirs = userOf(other.Get());
+  return !theirs.empty() && theirs == userOf(::GetCurrentProcess());
+}
+
+void Tell(const std::wstring& text) { ::MessageBoxW(nullptr, text.c_str(), L"Sealdoor", MB_OK | MB_ICONWARNING); }
+
+std::uint64_t LaunchStamp() {
+  FILETIME created{}, unused{};
+  if (!::GetProcessTimes(::GetCurrentProcess(), &created, &unused, &unused, &unused)) return 0;
+  return (static_cast<std::uint64_t>(created.dwHighDateTime) << 32) | created.dwLowDateTime;
+}
+
+}  // namespace
+
+HandoverWindow::HandoverWindow(HINSTANCE instance, Front front, Files files)
+    : front_(std::move(front)), files_(std::move(files)) {
+  WNDCLASSEXW cls{};
+  cls.cbSize = sizeof cls;
+  cls.lpfnWndProc = Proc;
+  cls.hInstance = instance;
+  cls.lpszClassName = kHandoverClass;
+  ::RegisterClassExW(&cls);
+  window_ = ::CreateWindowExW(0, kHandoverClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, instance, this);
+}
+
+HandoverWindow::~HandoverWindow() {
+  if (window_) ::DestroyWindow(window_);
+}
+
+LRESULT CALLBACK HandoverWindow::Proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+  if (msg == WM_NCCREATE)
+    ::SetWindowLongPtrW(hwnd, GWLP_USERDATA,
+                        reinterpret_cast<LONG_PTR>(reinterpret_cast<CREATESTRUCTW*>(lp)->lpCreateParams));
+  auto* self = reinterpret_cast<HandoverWindow*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+  if (self && msg == WM_COPYDATA)
+    return self->OnCopyData(reinterpret_cast<HWND>(wp), reinterpret_cast<const COPYDATASTRUCT*>(lp));
+  if (self && msg == WM_TIMER && wp == kTimer) {
+    ::KillTimer(hwnd, kTimer);
+    self->DeliverDue();
+    return 0;
+  }
+  return ::DefWindowProcW(hwnd, msg, wp, lp);
+}
+
+LRESULT HandoverWindow::OnCopyData(HWND sender, const COPYDATASTRUCT* data) {
+  if (!data || data->dwData != kHandoverTag || !data->lpData || data->cbData == 0 || data->cbData % 2 != 0 ||
+      data->cbData > kMaxMessageBytes)
+    return FALSE;
+  if (!SameUser(sender)) return FALSE;
+  const int units = static_cast<int>(data->cbData / 2);
+  const auto* text = static_cast<const wchar_t*>(data->lpData);
+  // Well-formed UTF-16 only: an unpaired surrogate makes the whole message void.
+  const int size = ::WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, text, units, nullptr, 0, nullptr, nullptr);
+  if (size <= 0) return FALSE;
+  std::string utf8(static_cast<std::size_t>(size), '\0');
+  ::WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, text, units, utf8.data(), size, nullptr, nullptr);
+  auto arrival = DecodeArrival(utf8);
+  if (!arrival) return FALSE;
+  Accept(std::move(*arrival));
+  return TRUE;
+}
+
+void HandoverWindow::Accept(Arrival arrival) {
+  if (front_) front_();
+  if (arrival.paths.empty()) return;
+  gatherer_.Add(std::move(arrival), ArrivalGatherer::Clock::now());
+  Schedule();
+}
+
+// Files go to the window from the timer alone, never while the sender
+// waits for WM_COPYDATA's answer: a batch runs the message loop itself.
+void HandoverWindow::DeliverDue() {
+  for (const Arrival& arrival : gatherer_.Take(ArrivalGatherer::Clock::now()))
+    if (files_) files_(arrival);
+  Schedule();
+}
+
+void HandoverWindow::Schedule() {
+  if (const auto due = gatherer_.Due()) {
+    const auto wait = std::chrono::ceil<std::chrono::milliseconds>(*due - ArrivalGatherer::Clock::now());
+    ::SetTimer(window_, kTimer, static_cast<UINT>(std::max<long long>(USER_TIMER_MINIMUM, wait.count())), nullptr);
+  }
+}
+
+void BringForward(HWND window) {
+  if (::IsIconic(window)) ::ShowWindow(window, SW_RESTORE);
+  ::SetForegroundWindow(window);
+}
+
+bool HandOver(const std::string&, const Arrival& arrival) {
+  const std::wstring message = win32::Widen(EncodeArrival(arrival));
+  if (message.size() * sizeof(wchar_t) > kMaxMessageBytes) return false;
+  // A window of our own, for the first copy to know who is asking.
+  HWND self = ::CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+  const auto until = std::chrono::steady_clock::now() + kPatience;
+  bool taken = false;
+  while (std::chrono::steady_clock::now() < until) {
+    HWND first = ::FindWindowExW(HWND_MESSAGE, nullptr, kHandoverClass, nullptr);
+    if (!first) {  // it holds its lock and may not have its window yet
+      std::this_thread::sleep_for(50ms);
+      continue;
+    }
+    if (!SameUser(first)) break;
+    DWORD pid = 0;
+    ::GetWindowThreadProcessId(first, &pid);
+    ::AllowSetForegroundWindow(pid);  // so it may come to the front
+    COPYDATASTRUCT data{kHandoverTag, static_cast<DWORD>(message.size() * sizeof(wchar_t)),
+                        const_cast<wchar_t*>(message.data())};
+    DWORD_PTR answer = FALSE;
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(until - std::chrono::steady_clock::now());
+    taken = ::SendMessageTimeoutW(first, WM_COPYDATA, reinterpret_cast<WPARAM>(self), reinterpret_cast<LPARAM>(&data),
+                                  SMTO_ABORTIFHUNG, static_cast<UINT>(std::max<long long>(1, left.count())),
+                                  &answer) != 0 &&
+            answer == TRUE;
+    break;
+  }
+  if (self) ::DestroyWindow(self);
+  return taken;
+}
+
+Launch ReadLaunch() {
+  Launch out;
+  int argc = 0;
+  std::unique_ptr<LPWSTR, decltype(&::LocalFree)> argv(::CommandLineToArgvW(::GetCommandLineW(), &argc),
+                                                       &::LocalFree);
+  std::vector<std::string> args;
+  for (int i = 1; argv && i < argc; ++i) args.push_back(win32::Narrow(argv.get()[i]));
+  const auto parsed = ParseLaunchArgs(args);
+  if (!parsed || parsed->addToThunar) {
+    const std::string error = parsed ? "--add-to-thunar is for Thunar, a Linux file manager" : parsed.error();
+    Tell(win32::Widen("sealdoor: " + error + "\n\n" + LaunchUsage()));
+    out.exitCode = 2;
+    return out;
+  }
+  if (parsed->help || parsed->version) {
+    ::MessageBoxW(nullptr, win32::Widen(parsed->help ? LaunchUsage() : kLaunchVersion).c_str(), L"Sealdoor",
+                  MB_OK | MB_ICONINFORMATION);
+    out.exitCode = 0;
+    return out;
+  }
+  out.own.action = parsed->action;
+  out.own.stamp = LaunchStamp();
+  // Full paths: the running window has a working folder of its own.
+  for (const auto& f : parsed->files) {
+    const std::wstring wide = win32::Widen(f);
+    const DWORD n = ::GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
+    std::wstring full(n, L'\0');
+    const DWORD got = n ? ::GetFullPathNameW(wide.c_str(), n, full.data(), nullptr) : 0;
+    full.resize(got);
+    out.own.paths.push_back(got ? win32::Narrow(full) : f);
+  }
+  return out;
+}
+
+int HandOverAndEnd(const Arrival& own) {
+  if (HandOver({}, own) || own.paths.empty()) return 0;
+  Tell(L"The running Sealdoor window did not take the files; try again once it has finished.");
+  return 1;
+}
+
+}  // namespace sealdoor::app

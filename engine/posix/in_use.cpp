@@ -1,0 +1,65 @@
+#include "engine/in_use.h"
+
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+namespace sealdoor {
+namespace {
+
+// A process of ours: the window (sealdoor) or the command line (sealdoor-cli).
+bool IsSealdoor(long pid) {
+  std::ifstream comm("/proc/" + std::to_string(pid) + "/comm");
+  std::string name;
+  std::getline(comm, name);
+  return name == "sealdoor" || name == "sealdoor-cli";
+}
+
+}  // namespace
+
+// A run holds the file it works on with a shared flock and, on local file
+// systems, a read lease; /proc/locks lists both with the holder's process
+// and the file's device and number, without our having to touch the file.
+FilesInUse FilesInUse::Now() {
+  FilesInUse now;
+  std::ifstream locks("/proc/locks");
+  const long self = static_cast<long>(::getpid());
+  std::string line;
+  while (std::getline(locks, line)) {
+    // "1: FLOCK  ADVISORY  READ  1234 08:01:5678 0 EOF"; a waiting lock has
+    // "->" after the number, which shifts the fields by one.
+    std::istringstream in(line);
+    std::string number, kind, mode, access, where;
+    long pid = 0;
+    in >> number >> kind;
+    if (kind == "->") in >> kind;
+    in >> mode >> access >> pid >> where;
+    if (!in || (kind != "FLOCK" && kind != "LEASE") || pid == self) continue;
+    unsigned major = 0, minor = 0;
+    unsigned long long inode = 0;
+    if (std::sscanf(where.c_str(), "%x:%x:%llu", &major, &minor, &inode) != 3) continue;
+    if (!IsSealdoor(pid)) continue;
+    now.held_.emplace(static_cast<std::uint64_t>(makedev(major, minor)), inode);
+  }
+  return now;
+}
+
+bool FilesInUse::Holds(const std::filesystem::path& file) const {
+  if (held_.empty()) return false;
+  struct stat st {};
+  if (::lstat(file.c_str(), &st) != 0) return false;
+  if (held_.contains({static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)})) return true;
+  // Btrfs subvolumes and overlays show stat() a device number of their own
+  // (major 0) where /proc/locks gives the file system's: the number decides.
+  if (major(st.st_dev) != 0) return false;
+  for (const auto& [dev, ino] : held_)
+    if (ino == static_cast<std::uint64_t>(st.st_ino)) return true;
+  return false;
+}
+
+}  // namespace sealdoor

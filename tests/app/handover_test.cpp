@@ -1,0 +1,267 @@
+// Files from a second launch: the real sealdoor program hands them to a
+// running window (here the test's own, wired as the program wires its
+// own), which runs them as a drop onto the button or keeps them waiting.
+// What is not a well-formed message of our own user is dropped.
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QLocalSocket>
+#include <QProcess>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <cstring>
+#include <memory>
+
+#include "../engine/test_support.h"
+#include "../ui/fakes.h"
+#include "app/handover_client.h"
+#include "app/handover_message.h"
+#include "app/qt/handover_server.h"
+#include "app/single_instance.h"
+#include "engine/format.h"
+
+using sealdoor::test::Child;
+using sealdoor::test::Harness;
+using sealdoor::test::Texts;
+
+class HandoverTest : public QObject {
+  Q_OBJECT
+ private slots:
+  void init();
+  void cleanup();
+  void aSecondLaunchHandsItsFilesToTheRunningWindow();
+  void withoutAPasswordTheFilesWaitForTheirButton();
+  void launchesThatComeTogetherMakeOneBatch();
+  void whatIsNotOurOwnWellFormedMessageIsDropped();
+  void aMessageFromAnotherUserIsDropped();
+  void theRealProgramListensAndEndsLaterLaunchesAtOnce();
+
+ private:
+  QProcessEnvironment Env() const;
+  QProcess* Launch(const QStringList& args);
+  QString File(const char* name, int size);
+  static bool Locked(const QString& path);
+
+  std::unique_ptr<QTemporaryDir> runtime_, files_;
+  std::unique_ptr<sealdoor::app::SingleInstance> lock_;
+  std::unique_ptr<Harness> h_;
+  std::unique_ptr<sealdoor::app::HandoverServer> server_;
+  std::vector<std::unique_ptr<QProcess>> launched_;
+};
+
+QProcessEnvironment HandoverTest::Env() const {
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  env.insert("XDG_RUNTIME_DIR", runtime_->path());
+  env.insert("QT_QPA_PLATFORM", "offscreen");
+  env.remove("DISPLAY");  // an error goes to standard error alone, not to a box
+  env.remove("WAYLAND_DISPLAY");
+  return env;
+}
+
+void HandoverTest::init() {
+  runtime_ = std::make_unique<QTemporaryDir>();
+  files_ = std::make_unique<QTemporaryDir>();
+  // The test is the first copy: it holds the lock and listens beside it.
+  lock_ = std::make_unique<sealdoor::app::SingleInstance>((runtime_->path() + "/sealdoor.lock").toStdString());
+  QVERIFY(lock_->First());
+  h_ = std::make_unique<Harness>();
+  h_->window.show();
+  server_ = std::make_unique<sealdoor::app::HandoverServer>(
+      lock_->Folder(), sealdoor::app::BringForward(h_->window), sealdoor::app::HandTo(h_->form));
+  QVERIFY(server_->Listen());
+}
+
+void HandoverTest::cleanup() {
+  for (auto& p : launched_) {
+    p->kill();
+    p->waitForFinished();
+  }
+  launched_.clear();
+  server_.reset();
+  h_.reset();
+  lock_.reset();
+}
+
+QProcess* HandoverTest::Launch(const QStringList& args) {
+  auto p = std::make_unique<QProcess>();
+  p->setProcessEnvironment(Env());
+  p->start(SEALDOOR_APP, args);
+  launched_.push_back(std::move(p));
+  return launched_.back().get();
+}
+
+QString HandoverTest::File(const char* name, int size) {
+  const QString path = files_->path() + "/" + name;
+  QFile f(path);
+  if (f.open(QIODevice::WriteOnly)) f.write(QByteArray(size, 'x'));
+  return path;
+}
+
+bool HandoverTest::Locked(const QString& path) {
+  QFile f(path);
+  if (!f.open(QIODevice::ReadOnly)) return false;
+  const QByteArray head = f.read(702);
+  return sealdoor::format::IsLocked(
+      std::span(reinterpret_cast<const std::uint8_t*>(head.constData()), static_cast<std::size_t>(head.size())));
+}
+
+// Runs the event loop (the window's server answers in it) until `p` ends.
+bool Ended(QProcess* p, int ms = 15000) {
+  QDeadlineTimer deadline(ms);
+  while (p->state() != QProcess::NotRunning && !deadline.hasExpired()) QTest::qWait(10);
+  return p->state() == QProcess::NotRunning;
+}
+
+void HandoverTest::aSecondLaunchHandsItsFilesToTheRunningWindow() {
+  const QString a = File("a.txt", 5000), b = File("b b.txt", 3000);
+  QTest::keyClicks(Child(h_->window, "Text1"), "Abc123");
+  QProcess* second = Launch({"--lock", a, b});
+  QVERIFY(Ended(second));
+  QCOMPARE(second->exitCode(), 0);
+  QTRY_COMPARE_WITH_TIMEOUT(Texts(h_->messages), QStringList{"Files locked !"}, 10000);
+  QVERIFY(Locked(a) && Locked(b));
+  // The window's own progress ran to its end.
+  QCOMPARE(Child<QLabel>(h_->window, "Label22")->text(), QString("100%"));
+  QCOMPARE(Child<QLabel>(h_->window, "Label16")->accessibleName(), QString("b b.txt"));
+  QVERIFY(h_->dialog.asked.empty());
+}
+
+void HandoverTest::withoutAPasswordTheFilesWaitForTheirButton() {
+  const QString c = File("c.txt", 4000);
+  QVERIFY(sealdoor::test::Lock(c.toStdString(), "Pw42"));
+  QProcess* second = Launch({"--unlock", c});
+  QVERIFY(Ended(second));
+  QCOMPARE(second->exitCode(), 0);
+  auto* status = Child<QLabel>(h_->window, "Label12");
+  QTRY_COMPARE_WITH_TIMEOUT(status->text(), QString("1 file to unlock: type the password, then press Unlock Files"),
+                            10000);
+  QVERIFY(Locked(c));
+  QTest::keyClicks(Child(h_->window, "Text1"), "Pw42");
+  QTest::mouseClick(Child<QPushButton>(h_->window, "Command5"), Qt::LeftButton);
+  QTRY_COMPARE(Texts(h_->messages), QStringList{"File Unlocked !"});
+  QVERIFY(!Locked(c));
+  QVERIFY(h_->dialog.asked.empty());  // no dialog: the files were there
+}
+
+void HandoverTest::launchesThatComeTogetherMakeOneBatch() {
+  QStringList paths;
+  for (const char* n : {"1", "2", "3", "4"}) paths << File(n, 2000);
+  QTest::keyClicks(Child(h_->window, "Text1"), "Abc123");
+  std::vector<QProcess*> all;
+  for (const auto& p : paths) all.push_back(Launch({"--lock", p}));  // as Explorer starts one per file
+  for (QProcess* p : all) {
+    QVERIFY(Ended(p));
+    QCOMPARE(p->exitCode(), 0);
+  }
+  QTRY_COMPARE_WITH_TIMEOUT(Texts(h_->messages), QStringList{"Files locked !"}, 10000);
+  QTest::qWait(800);  // nothing more comes
+  QCOMPARE(Texts(h_->messages), QStringList{"Files locked !"});
+  for (const auto& p : paths) QVERIFY(Locked(p));
+}
+
+namespace {
+
+// Sends raw bytes as a client would, and says whether the server answered.
+bool SendRaw(const std::string& socket, const QByteArray& bytes) {
+  QLocalSocket s;
+  s.connectToServer(QString::fromStdString(socket));
+  if (!s.waitForConnected(3000)) return false;
+  s.write(bytes);
+  s.flush();
+  QDeadlineTimer deadline(3000);
+  while (s.state() == QLocalSocket::ConnectedState && s.bytesAvailable() == 0 && !deadline.hasExpired())
+    QTest::qWait(10);
+  return s.readAll() == "1";
+}
+
+QByteArray Framed(const std::string& message, std::uint32_t size) {
+  QByteArray out;
+  for (int i = 0; i < 4; ++i) out.append(static_cast<char>(size >> (8 * i)));
+  out.append(message.data(), static_cast<qsizetype>(message.size()));
+  return out;
+}
+
+QByteArray Framed(const std::string& message) { return Framed(message, static_cast<std::uint32_t>(message.size())); }
+
+}  // namespace
+
+void HandoverTest::whatIsNotOurOwnWellFormedMessageIsDropped() {
+  const QString a = File("a", 100);
+  const std::string socket = sealdoor::app::HandoverSocket(lock_->Folder());
+  const std::string good = sealdoor::app::EncodeArrival({sealdoor::app::Action::None, {a.toStdString()}, 1});
+  const std::vector<std::pair<const char*, QByteArray>> bad = {
+      {"not ours", QByteArray("GET / HTTP/1.0\r\n\r\n")},
+      {"garbage framed", Framed(std::string("\x01\x02\x03 not a message"))},
+      {"oversized", Framed(good, sealdoor::app::kMaxMessageBytes + 1)},
+      {"more than it said", Framed(good + "extra", static_cast<std::uint32_t>(good.size()))},
+      {"a relative path", Framed(sealdoor::app::EncodeArrival({sealdoor::app::Action::Lock, {"a"}, 1}))},
+  };
+  for (const auto& [what, bytes] : bad) QVERIFY2(!SendRaw(socket, bytes), what);
+  QTest::qWait(700);
+  QVERIFY(h_->form.PendingFiles().empty());
+  QVERIFY(h_->messages.shown.empty());
+  // And it still hears a good one.
+  QVERIFY(SendRaw(socket, Framed(good)));
+  QTRY_COMPARE(h_->form.PendingFiles().size(), std::size_t{1});
+}
+
+void HandoverTest::aMessageFromAnotherUserIsDropped() {
+  if (::geteuid() != 0) QSKIP("needs root, to be another user");
+  const QString a = File("a", 100);
+  // Open the way for anyone, so only the server's own check stands.
+  ::chmod(runtime_->path().toLocal8Bit().constData(), 0711);
+  const std::string socket = sealdoor::app::HandoverSocket(lock_->Folder());
+  ::chmod(socket.c_str(), 0777);
+  const std::string message = sealdoor::app::EncodeArrival({sealdoor::app::Action::None, {a.toStdString()}, 1});
+  const pid_t child = ::fork();
+  if (child == 0) {
+    if (::setgid(65534) != 0 || ::setuid(65534) != 0) ::_exit(3);
+    const int s = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::strcpy(address.sun_path, socket.c_str());
+    if (::connect(s, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) ::_exit(4);
+    const QByteArray framed = Framed(message);
+    (void)!::write(s, framed.constData(), static_cast<std::size_t>(framed.size()));
+    pollfd p{s, POLLIN, 0};
+    char ack = 0;
+    ::_exit(::poll(&p, 1, 3000) == 1 && ::read(s, &ack, 1) == 1 && ack == '1' ? 1 : 0);
+  }
+  int status = 0;
+  while (::waitpid(child, &status, WNOHANG) == 0) QTest::qWait(10);
+  QCOMPARE(WEXITSTATUS(status), 0);  // connected, and got no answer
+  QTest::qWait(700);
+  QVERIFY(h_->form.PendingFiles().empty());
+}
+
+void HandoverTest::theRealProgramListensAndEndsLaterLaunchesAtOnce() {
+  // Not the test's window this time: the program's own.
+  server_.reset();
+  lock_.reset();
+  const QString c = File("c", 100), d = File("d", 100);
+  QProcess* first = Launch({"--unlock", c});
+  QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(runtime_->path() + "/sealdoor.socket"), 10000);
+  for (const QStringList& args : {QStringList{}, QStringList{"--lock", d}, QStringList{d}}) {
+    QProcess* later = Launch(args);
+    QVERIFY(later->waitForFinished(15000));  // the first answers from its own process
+    QCOMPARE(later->exitCode(), 0);
+  }
+  QProcess* wrong = Launch({"--frobnicate"});
+  QVERIFY(wrong->waitForFinished(15000));
+  QCOMPARE(wrong->exitCode(), 2);
+  QVERIFY(wrong->readAllStandardError().startsWith("sealdoor: unknown option '--frobnicate'"));
+  QCOMPARE(first->state(), QProcess::Running);
+}
+
+QTEST_MAIN(HandoverTest)
+#include "handover_test.moc"

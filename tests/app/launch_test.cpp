@@ -1,0 +1,134 @@
+// The window program's command line, the hand-over message and the
+// gathering of launches, without a second process.
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "app/arrival_gatherer.h"
+#include "app/handover_message.h"
+#include "app/launch_args.h"
+
+namespace sealdoor::app {
+namespace {
+
+using namespace std::chrono_literals;
+using namespace std::string_literals;
+
+TEST(LaunchArgs, ActionsFilesAndErrors) {
+  struct Case {
+    std::vector<std::string> args;
+    Action action;
+    std::vector<std::string> files;
+    std::string error;  // empty: accepted
+  };
+  const std::vector<Case> cases = {
+      {{}, Action::None, {}, ""},
+      {{"a", "b"}, Action::None, {"a", "b"}, ""},
+      {{"--lock", "a", "b"}, Action::Lock, {"a", "b"}, ""},
+      {{"a", "--unlock", "b"}, Action::Unlock, {"a", "b"}, ""},
+      {{"--unlock-and-open", "a"}, Action::Open, {"a"}, ""},
+      {{"--lock", "--", "--unlock", "-"}, Action::Lock, {"--unlock", "-"}, ""},
+      {{"--lock", "--lock", "a"}, Action::Lock, {"a"}, ""},
+      {{"--lock"}, Action::Lock, {}, "no FILE given"},
+      {{"--unlock-and-open", "a", "b"}, Action::Open, {}, "--unlock-and-open takes exactly one FILE"},
+      {{"--lock", "--unlock", "a"}, Action::Lock, {}, "--lock, --unlock and --unlock-and-open exclude each other"},
+      {{"-platform", "offscreen"}, Action::None, {},
+       "unknown option '-platform' (a FILE whose name starts with \"-\" goes after \"--\")"},
+      {{"--x\x1b[2J"}, Action::None, {},
+       "unknown option '--x?[2J' (a FILE whose name starts with \"-\" goes after \"--\")"},
+      {{"--add-to-thunar", "a"}, Action::None, {}, "--add-to-thunar takes no FILE and no action"},
+  };
+  for (const auto& c : cases) {
+    const auto parsed = ParseLaunchArgs(c.args);
+    if (c.error.empty()) {
+      ASSERT_TRUE(parsed) << parsed.error();
+      EXPECT_EQ(parsed->action, c.action);
+      EXPECT_EQ(parsed->files, c.files);
+    } else {
+      ASSERT_FALSE(parsed) << c.error;
+      EXPECT_EQ(parsed.error(), c.error);
+    }
+  }
+  EXPECT_TRUE(ParseLaunchArgs({"--help"})->help);
+  EXPECT_TRUE(ParseLaunchArgs({"--version"})->version);
+  EXPECT_TRUE(ParseLaunchArgs({"--add-to-thunar"})->addToThunar);
+}
+
+#ifdef _WIN32
+const std::string kRoot = "C:\\";
+#else
+const std::string kRoot = "/";
+#endif
+
+TEST(HandoverMessage, RoundTrip) {
+  const Arrival sent{Action::Unlock, {kRoot + "a b", kRoot + "x\ny", kRoot + "caf\xc3\xa9"}, 12345678901234ull};
+  const auto got = DecodeArrival(EncodeArrival(sent));
+  ASSERT_TRUE(got);
+  EXPECT_EQ(got->action, sent.action);
+  EXPECT_EQ(got->paths, sent.paths);
+  EXPECT_EQ(got->stamp, sent.stamp);
+  const auto empty = DecodeArrival(EncodeArrival({Action::None, {}, 0}));
+  ASSERT_TRUE(empty);
+  EXPECT_TRUE(empty->paths.empty());
+}
+
+TEST(HandoverMessage, AnythingElseIsRefusedWhole) {
+  const std::string good = EncodeArrival({Action::Lock, {kRoot + "a"}, 1});
+  std::string oversized = EncodeArrival({Action::Lock, {}, 1});
+  while (oversized.size() <= kMaxMessageBytes) oversized += kRoot + std::string(4000, 'x') + '\0';
+  const std::vector<std::pair<const char*, std::string>> bad = {
+      {"empty", ""},
+      {"no end", good.substr(0, good.size() - 1)},
+      {"another program's", "hello world\0"},
+      {"another version", "sealdoor-files-2\0" "1\0" "1\0"s},
+      {"unknown action", "sealdoor-files-1\0" "7\0" "1\0"s},
+      {"no stamp", "sealdoor-files-1\0" "1\0" "\0"s},
+      {"stamp not a number", "sealdoor-files-1\0" "1\0" "12x\0"s},
+      {"a relative path", "sealdoor-files-1\0" "1\0" "1\0" "a\0"s},
+      {"an empty path", good + '\0'},
+      {"two files to open", EncodeArrival({Action::Open, {kRoot + "a", kRoot + "b"}, 1})},
+      {"oversized", oversized},
+      {"a path too long", EncodeArrival({Action::Lock, {kRoot + std::string(kMaxPathBytes, 'x')}, 1})},
+  };
+  for (const auto& [what, bytes] : bad) EXPECT_FALSE(DecodeArrival(bytes)) << what;
+  EXPECT_TRUE(DecodeArrival(good));
+}
+
+TEST(ArrivalGatherer, LaunchesWithinHalfASecondMakeOneBatchInTheOrderBegun) {
+  ArrivalGatherer g;
+  const auto t0 = ArrivalGatherer::Clock::now();
+  EXPECT_FALSE(g.Due());
+  // Explorer's launches, one per file, arriving out of the order begun.
+  g.Add({Action::Lock, {"/b"}, 2}, t0);
+  g.Add({Action::Lock, {"/a"}, 1}, t0 + 300ms);
+  g.Add({Action::Lock, {"/c"}, 3}, t0 + 700ms);
+  EXPECT_EQ(*g.Due(), t0 + 1200ms);
+  EXPECT_TRUE(g.Take(t0 + 1100ms).empty());
+  auto due = g.Take(t0 + 1200ms);
+  ASSERT_EQ(due.size(), 1u);
+  EXPECT_EQ(due[0].action, Action::Lock);
+  EXPECT_EQ(due[0].paths, (std::vector<std::string>{"/a", "/b", "/c"}));
+  EXPECT_FALSE(g.Due());
+
+  // Another action closes the gathering before it: both go, in turn.
+  g.Add({Action::Lock, {"/a"}, 1}, t0);
+  g.Add({Action::Unlock, {"/b"}, 2}, t0 + 100ms);
+  EXPECT_EQ(*g.Due(), t0);
+  due = g.Take(t0 + 100ms);
+  ASSERT_EQ(due.size(), 1u);
+  EXPECT_EQ(due[0].action, Action::Lock);
+  due = g.Take(t0 + 600ms);
+  ASSERT_EQ(due.size(), 1u);
+  EXPECT_EQ(due[0].action, Action::Unlock);
+
+  // A stream that never pauses still goes after a while.
+  for (int i = 0; i < 100; ++i) g.Add({Action::Lock, {"/f"}, 0}, t0 + i * 100ms);
+  due = g.Take(t0 + 9900ms);
+  ASSERT_EQ(due.size(), 1u);
+  EXPECT_EQ(due[0].paths.size(), 50u);
+}
+
+}  // namespace
+}  // namespace sealdoor::app

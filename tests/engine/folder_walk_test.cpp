@@ -1,0 +1,75 @@
+// What a folder stands for in a batch: its regular files in name order,
+// never a working file of ours, and what was left out counted.
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "engine/folder_walk.h"
+#include "engine/path_text.h"
+#include "test_support.h"
+
+namespace sealdoor {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::vector<std::string> Relative(const std::vector<std::string>& files, const fs::path& root) {
+  std::vector<std::string> out;
+  for (const auto& f : files) out.push_back(PathFromText(f).lexically_relative(root).generic_string());
+  return out;
+}
+
+TEST(FolderWalk, FilesInNameOrderDepthFirstWithoutOurWorkingFiles) {
+  test::ScratchDir dir;
+  for (const char* sub : {"b/c", "a", "b/a"}) fs::create_directories(dir / sub);
+  for (const char* name : {"z", "b/c/2", "b/c/1", "a/x", "b/a/y", "b/0", ".hidden", "b/.sealdoor-abcdef.tmp",
+                           "b/.sealdoor-r12-abcdef.tmp", "a/.sealdoor-abcdef.journal"})
+    test::WriteBytes(dir / name, {1, 2, 3});
+  const std::vector<std::string> given = {(dir / "b").string(), (dir / "z").string(), dir.Path().string()};
+  int ticks = 0;
+  const FolderBatch batch = ExpandFolders(given, std::nullopt, [&] { ++ticks; });
+  EXPECT_TRUE(batch.hadFolder);
+  EXPECT_EQ(Relative(batch.files, dir.Path()),
+            (std::vector<std::string>{"b/0", "b/a/y", "b/c/1", "b/c/2", "z",                   // the folder b
+                                      ".hidden", "a/x", "b/0", "b/a/y", "b/c/1", "b/c/2", "z"}));  // then all
+  EXPECT_EQ(batch.LeftOutLine("already locked"), "");
+  EXPECT_TRUE(batch.unreadable.empty());
+}
+
+TEST(FolderWalk, FilesAlreadyInTheWantedStateAreLeftOutAndCounted) {
+  test::ScratchDir dir;
+  fs::create_directory(dir / "f");
+  test::WriteBytes(dir / "f" / "plain", test::RandomBytes(100, 1));
+  test::WriteBytes(dir / "f" / "locked", test::RandomBytes(100, 2));
+  test::WriteBytes(dir / "named", test::RandomBytes(100, 3));
+  ASSERT_TRUE(test::Lock(dir / "f" / "locked"));
+  ASSERT_TRUE(test::Lock(dir / "named"));
+  const std::vector<std::string> given = {(dir / "f").string(), (dir / "named").string()};
+  FolderBatch lock = ExpandFolders(given, true);
+  // A file named on its own is always taken: the engine says what it is.
+  EXPECT_EQ(Relative(lock.files, dir.Path()), (std::vector<std::string>{"f/plain", "named"}));
+  EXPECT_EQ(lock.alreadyDone, 1u);
+  EXPECT_EQ(lock.LeftOutLine("already locked"), "Left as they were: 1 file already locked.");
+  FolderBatch unlock = ExpandFolders(given, false);
+  EXPECT_EQ(Relative(unlock.files, dir.Path()), (std::vector<std::string>{"f/locked", "named"}));
+  EXPECT_EQ(unlock.LeftOutLine("not locked"), "Left as they were: 1 file not locked.");
+  // Files alone: no folder, nothing looked at.
+  EXPECT_FALSE(ExpandFolders(std::vector<std::string>{(dir / "named").string()}, true).hadFolder);
+}
+
+TEST(FolderWalk, CountsReadAsUsersWriteThem) {
+  EXPECT_EQ(CountOf(1, "file", "files"), "1 file");
+  EXPECT_EQ(CountOf(0, "file", "files"), "0 files");
+  EXPECT_EQ(CountOf(1234567, "file", "files"), "1,234,567 files");
+  FolderBatch b;
+  b.alreadyDone = 2;
+  b.links = 1;
+  b.special = 3;
+  b.inUse = 1;
+  EXPECT_EQ(b.LeftOutLine("already locked"),
+            "Left as they were: 2 files already locked, 1 link, 3 special files and 1 file another run is working on.");
+}
+
+}  // namespace
+}  // namespace sealdoor

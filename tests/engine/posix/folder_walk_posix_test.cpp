@@ -1,0 +1,102 @@
+// A folder's walk on Linux: links and special files left out and counted,
+// a folder that cannot be read said, and the files another run of Sealdoor
+// holds left to it.
+
+#include <gtest/gtest.h>
+#include <sys/file.h>
+#include <sys/prctl.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <sys/wait.h>
+#include <fcntl.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <filesystem>
+
+#include "../test_support.h"
+#include "engine/folder_walk.h"
+#include "engine/in_use.h"
+
+namespace sealdoor {
+namespace {
+
+namespace fs = std::filesystem;
+
+TEST(FolderWalkPosix, LinksAndSpecialFilesAreLeftOutAndCounted) {
+  test::ScratchDir dir;
+  fs::create_directories(dir / "f" / "sub");
+  test::WriteBytes(dir / "f" / "real", {1});
+  fs::create_symlink(dir / "f" / "real", dir / "f" / "link-to-file");
+  fs::create_directory_symlink(dir / "f" / "sub", dir / "f" / "link-to-folder");
+  fs::create_symlink(dir / "f" / "gone", dir / "f" / "dangling");
+  ASSERT_EQ(::mkfifo((dir / "f" / "fifo").c_str(), 0600), 0);
+  const int s = ::socket(AF_UNIX, SOCK_STREAM, 0);
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  std::strncpy(address.sun_path, (dir / "f" / "sock").c_str(), sizeof address.sun_path - 1);
+  ASSERT_EQ(::bind(s, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+  const FolderBatch batch = ExpandFolders(std::vector<std::string>{(dir / "f").string()}, true);
+  ::close(s);
+  EXPECT_EQ(batch.files, std::vector<std::string>{(dir / "f" / "real").string()});
+  EXPECT_EQ(batch.links, 3u);
+  EXPECT_EQ(batch.special, 2u);
+  EXPECT_EQ(batch.LeftOutLine("already locked"), "Left as they were: 3 links and 2 special files.");
+}
+
+TEST(FolderWalkPosix, AFolderThatCannotBeReadIsSaid) {
+  if (::geteuid() == 0) GTEST_SKIP() << "root reads every folder";
+  test::ScratchDir dir;
+  fs::create_directories(dir / "f" / "closed");
+  test::WriteBytes(dir / "f" / "open", {1});
+  ::chmod((dir / "f" / "closed").c_str(), 0);
+  const FolderBatch batch = ExpandFolders(std::vector<std::string>{(dir / "f").string()}, true);
+  ::chmod((dir / "f" / "closed").c_str(), 0700);
+  EXPECT_EQ(batch.files, std::vector<std::string>{(dir / "f" / "open").string()});
+  ASSERT_EQ(batch.unreadable.size(), 1u);
+  EXPECT_EQ(batch.unreadable[0].path, (dir / "f" / "closed").string());
+}
+
+// A process named as ours that holds `file` as a run does (a shared flock),
+// until it is killed.
+pid_t HoldAs(const char* name, const fs::path& file) {
+  int ready[2];
+  if (::pipe(ready) != 0) return -1;
+  const pid_t child = ::fork();
+  if (child == 0) {
+    ::prctl(PR_SET_NAME, name);
+    const int fd = ::open(file.c_str(), O_RDONLY);
+    ::flock(fd, LOCK_SH);
+    (void)!::write(ready[1], "1", 1);
+    for (;;) ::pause();
+  }
+  char c = 0;
+  (void)!::read(ready[0], &c, 1);
+  ::close(ready[0]);
+  ::close(ready[1]);
+  return child;
+}
+
+TEST(FolderWalkPosix, FilesAnotherRunIsWorkingOnAreLeftToIt) {
+  test::ScratchDir dir;
+  fs::create_directory(dir / "f");
+  for (const char* n : {"a", "b", "c"}) test::WriteBytes(dir / "f" / n, {1});
+  const pid_t run = HoldAs("sealdoor-cli", dir / "f" / "b");
+  const pid_t other = HoldAs("someeditor", dir / "f" / "c");  // another program's lock is not a run of ours
+  const FilesInUse now = FilesInUse::Now();
+  EXPECT_TRUE(now.Holds(dir / "f" / "b"));
+  EXPECT_FALSE(now.Holds(dir / "f" / "c"));
+  const FolderBatch batch = ExpandFolders(std::vector<std::string>{(dir / "f").string()}, true);
+  for (const pid_t p : {run, other}) {
+    ::kill(p, SIGKILL);
+    ::waitpid(p, nullptr, 0);
+  }
+  EXPECT_EQ(batch.files, (std::vector<std::string>{(dir / "f" / "a").string(), (dir / "f" / "c").string()}));
+  EXPECT_EQ(batch.inUse, 1u);
+  EXPECT_FALSE(FilesInUse::Now().Holds(dir / "f" / "b"));
+}
+
+}  // namespace
+}  // namespace sealdoor
