@@ -1,8 +1,16 @@
 #pragma once
 #include <expected>
 #include <string>
+#include <string_view>
 
 namespace sealdoor::shell {
+
+// Whether a file of this extension (".exe", exactly as written) is started
+// as a program itself rather than opened with one. On Windows the four the
+// system runs (".exe", ".com", ".bat", ".pif"); on Linux none: there any
+// file of a removable disk may be marked executable, and a received
+// "invoice.bat" must never run.
+[[nodiscard]] bool StartsItself(std::string_view extension);
 
 // Starts programs on their own, without a shell, and does not wait for them.
 // One implementation per system.

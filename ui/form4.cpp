@@ -348,7 +348,7 @@ void Form4::OpenIt(const std::string& filesseps, bool& result) {
     services_.messages.Show("'" + filesseps + "' could not be started: " + reason, MessageStyle::Exclamation);
   };
 
-  if (extension == ".exe" || extension == ".com" || extension == ".bat" || extension == ".pif") {
+  if (shell::StartsItself(extension)) {
     if (auto started = services_.starter.StartFile(filesseps); !started) return cannotStart(started.error());
     shell::WaitSeconds(openPause_, yield);
     services_.pointer.SetNormal();

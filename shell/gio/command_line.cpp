@@ -2,18 +2,22 @@
 
 namespace sealdoor::shell {
 
-std::string ShellQuote(std::string_view text) {
-  std::string out = "'";
-  for (const char c : text) {
-    if (c == '\'')
-      out += "'\\''";
-    else
-      out += c;
+namespace {
+
+// Nothing in it that a shell reads specially in any kind of quoting.
+bool Inert(std::string_view path) {
+  for (const char c : path) {
+    const bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '.' ||
+                       c == '_' || c == '-' || c == '/' || c == ' ';
+    if (!plain) return false;
   }
-  return out + "'";
+  return !path.empty();
 }
 
-std::vector<std::string> CommandArguments(std::string_view prefix, std::string_view path) {
+}  // namespace
+
+std::expected<std::vector<std::string>, std::string> CommandArguments(std::string_view prefix,
+                                                                      std::string_view path) {
   std::vector<std::string> args;
   std::string current;
   bool inToken = false;
@@ -42,14 +46,8 @@ std::vector<std::string> CommandArguments(std::string_view prefix, std::string_v
     }
   }
   const bool forwarded = !inToken && !args.empty() && (args.back() == "@@" || args.back() == "@@u");
-  if (quoted) {
-    // The path stands inside a quoted argument, such as the script of
-    // `sh -c "cat %f"`: it goes in quoted for a shell, as GLib's launcher
-    // does, so no part of a file's name is ever run as a command.
-    current += ShellQuote(path);
-  } else {
-    current += path;
-  }
+  if (quoted && !Inert(path)) return std::unexpected(std::string(kUnsafeCommand));
+  current += path;
   args.push_back(std::move(current));
   if (forwarded) args.emplace_back("@@");
   return args;

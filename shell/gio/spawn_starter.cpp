@@ -5,10 +5,14 @@
 
 namespace sealdoor::shell {
 
+bool StartsItself(std::string_view) { return false; }
+
 std::expected<void, std::string> SpawnStarter::StartFile(const std::string& path) { return Spawn({path}); }
 
 std::expected<void, std::string> SpawnStarter::StartCommand(const std::string& prefix, const std::string& path) {
-  return Spawn(CommandArguments(prefix, path));
+  auto argv = CommandArguments(prefix, path);
+  if (!argv) return std::unexpected(argv.error());
+  return Spawn(*argv);
 }
 
 std::expected<void, std::string> SpawnStarter::Spawn(const std::vector<std::string>& argv) {

@@ -10,6 +10,10 @@
 #include <shellapi.h>
 
 namespace sealdoor::shell {
+
+bool StartsItself(std::string_view extension) {
+  return extension == ".exe" || extension == ".com" || extension == ".bat" || extension == ".pif";
+}
 namespace {
 
 std::expected<void, std::string> Run(std::wstring commandLine) {

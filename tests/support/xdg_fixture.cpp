@@ -48,6 +48,7 @@ XdgFixture::XdgFixture() {
         "50:application/x-sdorphan:*.sdorphan\n"
         "50:application/x-sdfields:*.sdfields\n"
         "50:application/x-sdroot:*.sdroot\n"
+        "50:application/x-sdbatch:*.bat\n"
         // Types a name gives without an extension, as the system's database
         // has them: these must not be taken for an extension's.
         "50:text/x-sdreadme:README\n"
@@ -69,16 +70,17 @@ XdgFixture::XdgFixture() {
         "My Editor", "accessories-text-editor");
   entry("root.desktop", "%SystemRoot%/bin/recorder %f", "application/x-sdroot", false);
   entry("text.desktop", rec + " %f", "text/x-sdreadme;text/x-sdmake", false);
+  entry("batch.desktop", rec + " --view %f", "application/x-sdbatch", false);
   Write(home / "applications" / "mimeinfo.cache",
         "[MIME Cache]\napplication/x-sdtest=rec.desktop;\napplication/x-sdterm=term.desktop;\n"
         "application/x-sdflat=flat.desktop;\napplication/x-sdquote=quote.desktop;\n"
         "application/x-sdfields=fields.desktop;\napplication/x-sdroot=root.desktop;\n"
-        "text/x-sdreadme=text.desktop;\ntext/x-sdmake=text.desktop;\n");
+        "text/x-sdreadme=text.desktop;\ntext/x-sdmake=text.desktop;\napplication/x-sdbatch=batch.desktop;\n");
   Write(root_ / "config" / "mimeapps.list",
         "[Default Applications]\napplication/x-sdtest=rec.desktop\napplication/x-sdterm=term.desktop\n"
         "application/x-sdflat=flat.desktop\napplication/x-sdquote=quote.desktop\n"
         "application/x-sdfields=fields.desktop\napplication/x-sdroot=root.desktop\n"
-        "text/x-sdreadme=text.desktop\ntext/x-sdmake=text.desktop\n");
+        "text/x-sdreadme=text.desktop\ntext/x-sdmake=text.desktop\napplication/x-sdbatch=batch.desktop\n");
   // Programs a sparse desktop has, to run the recorder with, but no terminal.
   for (const char* tool : {"basename", "mv"}) {
     fs::create_directories(root_ / "tools");

@@ -5,7 +5,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <fcntl.h>
+
 #include <cstdlib>
+#include <filesystem>
 #include <functional>
 
 #include "support/xdg_fixture.h"
@@ -29,16 +32,75 @@ TEST(CommandArguments, ThePathIsAlwaysOneArgument) {
       {"\"/opt/My App/run\" ", "/t/f", {"/opt/My App/run", "/t/f"}},
       {"\"/opt/a\\\"q\\\\b\" ", "/t/f", {"/opt/a\"q\\b", "/t/f"}},  // escapes inside quotes
       {"app --file=", "/t/x y", {"app", "--file=/t/x y"}},             // no space: the path continues it
-      // Inside a quoted argument the path goes in quoted for a shell, as
-      // GLib's launcher puts it there: nothing of a name is ever run.
-      {"sh -c \"cat ", "/t/x$(id).txt", {"sh", "-c", "cat '/t/x$(id).txt'"}},
-      {"sh -c \"cat ", "/t/it's", {"sh", "-c", "cat '/t/it'\\''s'"}},
-      {"app --file=\"", "/t/x y", {"app", "--file='/t/x y'"}},
-      {"\"", "/t/prog", {"'/t/prog'"}},
+      // Inside a quoted argument only a path that no shell reads specially.
+      {"sh -c \"cat ", "/t/report 2024.txt", {"sh", "-c", "cat /t/report 2024.txt"}},
+      {"app --file=\"", "/t/x y", {"app", "--file=/t/x y"}},
       {"flatpak run --file-forwarding org.x @@u ", "/t/f", {"flatpak", "run", "--file-forwarding", "org.x", "@@u", "/t/f", "@@"}},
       {"flatpak run --file-forwarding org.x @@ ", "/t/f", {"flatpak", "run", "--file-forwarding", "org.x", "@@", "/t/f", "@@"}},
   };
   for (const auto& c : cases) EXPECT_EQ(CommandArguments(c.prefix, c.path), c.argv) << c.prefix;
+}
+
+// Runs `argv` in `folder` and waits for it.
+void RunIn(const std::vector<std::string>& argv, const std::string& folder) {
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    if (::chdir(folder.c_str()) != 0) ::_exit(126);
+    const int null = ::open("/dev/null", O_WRONLY);
+    ::dup2(null, 1);
+    ::dup2(null, 2);
+    std::vector<char*> raw;
+    for (const auto& a : argv) raw.push_back(const_cast<char*>(a.c_str()));
+    raw.push_back(nullptr);
+    ::execvp(raw[0], raw.data());
+    ::_exit(127);
+  }
+  ::waitpid(pid, nullptr, 0);
+}
+
+TEST(CommandArguments, NoNameRunsInAnyNestingOfQuotes) {
+  // Exec lines with the field code inside a quoted argument, as a desktop
+  // entry may have them (the validator lets them pass), each cut as the
+  // association lookup cuts them.
+  const char* shapes[] = {
+      "sh -c \"cat \\\"%1\\\" > /dev/null\"",
+      "bash -c \"cat '%1'\"",
+      "env X=1 sh -c \"cat %1\"",
+      "sh -c \"cat \\\"\\\\\\\"%1\\\\\\\"\\\"\"",
+      "sh -c \"echo \\`cat %1\\`\"",
+      "sh -c \"x=\\$(cat %1)\"",
+      "\"/bin/sh\" -c \"cat %1\"",
+      "sh -c \"cat -- %1\"",
+  };
+  const char* hostile[] = {
+      "note\" ; touch PWNED #.txt", "a'; touch PWNED; '.txt", "$(touch PWNED).txt", "`touch PWNED`.txt",
+      "a\\\"; touch PWNED; \\\".txt", "a\ntouch PWNED\n.txt", "x;touch${IFS}PWNED.txt", "a&&touch PWNED.txt",
+  };
+  char tmpl[] = "/tmp/sealdoor-exec-XXXXXX";
+  const std::string folder = ::mkdtemp(tmpl);
+  int refused = 0, started = 0;
+  for (const char* shape : shapes) {
+    const std::string prefix = CutCommand(shape);
+    if (prefix.empty()) continue;  // no rule cuts it: "not a registered type"
+    for (const char* name : hostile) {
+      const std::string path = folder + "/" + name;
+      const auto argv = CommandArguments(prefix, path);
+      if (!argv) {
+        EXPECT_EQ(argv.error(), kUnsafeCommand);
+        ++refused;
+        continue;
+      }
+      ++started;
+      RunIn(*argv, folder);
+      EXPECT_FALSE(std::filesystem::exists(folder + "/PWNED")) << shape << " with " << name;
+      std::filesystem::remove(folder + "/PWNED");
+    }
+    // A plain name still opens.
+    EXPECT_TRUE(CommandArguments(prefix, folder + "/report 2024-12.txt")) << shape;
+  }
+  std::filesystem::remove_all(folder);
+  EXPECT_EQ(started, 0) << "a hostile name was let into a quoted argument";
+  EXPECT_GT(refused, 0);
 }
 
 TEST(SystemFolders, TempFolderHonoursTmpdirAndEndsWithASlash) {
