@@ -118,7 +118,14 @@ std::expected<void, Failure> CopyFileMetadata(int from, const struct stat& origi
   }
   // The mode after the inherited list went and before the original's list
   // comes: setting an access list sets the group bits to its mask.
-  if (auto r = io::Fchmod(to, original.st_mode & 07777); !r) return std::unexpected(Failure::System(r.error()));
+  if (auto r = io::Fchmod(to, original.st_mode & 07777); !r) {
+    // File systems that keep no modes (FAT through FUSE) refuse the call;
+    // that is fine when the mode they give every file is the original's.
+    const auto given = io::Fstat(to);
+    const bool unsupported = r.error() == ENOSYS || r.error() == EOPNOTSUPP || r.error() == EPERM;
+    if (!unsupported || !given || (given->st_mode & 07777) != (original.st_mode & 07777))
+      return std::unexpected(Failure::System(r.error()));
+  }
   for (const auto& name : *theirs) {
     auto value = AttributeValue(from, name);
     if (!value) {

@@ -17,6 +17,7 @@
 #include "cli_process.h"
 #include "engine/temp_names.h"
 #include "support/powercut_disk.h"
+#include "support/run_shell.h"
 
 namespace sealdoor {
 namespace {
@@ -119,6 +120,19 @@ TEST(SystemFaults, EachFileIsLockedOrAsItWasAndNothingIsLeft) {
     for (const auto& e : fs::directory_iterator(dir))
       EXPECT_FALSE(IsHousekeepingName(e.path().filename().string())) << what << ": left " << e.path().filename();
   }
+}
+
+TEST(SystemFaults, AFileThatFailsAtItsCommitIsToldOfByItsOwnName) {
+  // The first file's commit fails after the last file was worked on: its
+  // message names it, and only it.
+  test::ScratchDir dir;
+  for (const char* name : {"first.doc", "second.doc"}) test::WriteBytes(dir / name, test::RandomBytes(3000, 7));
+  const auto r = test::RunShell("cd '" + dir.Path().string() + "' && echo Faulty9 | LD_PRELOAD='" +
+                                SEALDOOR_FAULT_PRELOAD +
+                                "' SEALDOOR_FAULT=renameat2:EIO:1 ASAN_OPTIONS=verify_asan_link_order=0 '" +
+                                SEALDOOR_CLI + "' lock --password-stdin first.doc second.doc 2>&1");
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_EQ(r.output, "sealdoor-cli: 'first.doc' could not be locked: Input/output error\n");
 }
 
 }  // namespace
