@@ -6,7 +6,14 @@ folder, then sync -f), and against committing each file on its own
 window's batch against the CLI on 10,000 files, and peak memory for
 100,000 names. Medians of interleaved rounds, each on a quiet disk.
 
-Usage: smallfiles.py CLI WINDOW_BENCH [RUNS] [many,window,names]"""
+  BASELINE_CLI=path   the "many" part also times another build (an earlier
+                      commit's sealdoor-cli) on the same files, interleaved
+  POWERCUT_FS=path    the "fuse" part: 1,000 small files on the tests'
+                      FUSE file system (powercut-fs), where each file is
+                      synced on its own: grouped (every file's fsync after
+                      all the group's writes) against one by one
+
+Usage: smallfiles.py CLI WINDOW_BENCH [RUNS] [many,window,names,fuse]"""
 
 import os
 import shutil
@@ -56,11 +63,11 @@ def floor(src, work):
     return t
 
 
-def sealdoor(op, files, one_by_one=False):
+def sealdoor(op, files, one_by_one=False, cli=None):
     env = dict(os.environ)
     if one_by_one:
         env["SEALDOOR_GROUP_FILES"] = "1"
-    return run([CLI, op, "--password-stdin", "--quiet", *files], env=env, stdin=PASSWORD + "\n")
+    return run([cli or CLI, op, "--password-stdin", "--quiet", *files], env=env, stdin=PASSWORD + "\n")
 
 
 def peak_rss(cmd, cwd, stdin=None):
@@ -76,25 +83,70 @@ def peak_rss(cmd, cwd, stdin=None):
     return rss / 1024
 
 
+def label(count, size):
+    return f"{count:,} x {size >> 10} KiB" if size < (1 << 20) else f"{count:,} x {size >> 20} MiB"
+
+
 def many(work):
-    print("| files | floor: cp -r + sync -f | lock | unlock | lock / floor | unlock / floor | one by one: lock | unlock | lock / floor |")
-    print("|---|---|---|---|---|---|---|---|---|")
+    baseline = os.environ.get("BASELINE_CLI")
+    extra = " baseline: lock | unlock |" if baseline else ""
+    print("| files | floor: cp -r + sync -f | lock | unlock | lock / floor | unlock / floor | one by one: lock | unlock | lock / floor |" + extra)
+    print("|---|---|---|---|---|---|---|---|---|" + ("---|---|" if baseline else ""))
     for count, size in SCENARIOS:
         src = os.path.join(work, f"src-{count}-{size}")
         files = make_folder(src, count, size)
-        times = {k: [] for k in ("floor", "lock", "unlock", "lock1", "unlock1")}
+        times = {k: [] for k in ("floor", "lock", "unlock", "lock1", "unlock1", "lock0", "unlock0")}
         for _ in range(RUNS):
             times["floor"].append(floor(src, work))
             times["lock"].append(sealdoor("lock", files))
             times["unlock"].append(sealdoor("unlock", files))
+            if baseline:
+                times["lock0"].append(sealdoor("lock", files, cli=baseline))
+                times["unlock0"].append(sealdoor("unlock", files, cli=baseline))
             times["lock1"].append(sealdoor("lock", files, True))
             times["unlock1"].append(sealdoor("unlock", files, True))
-        m = {k: statistics.median(v) for k, v in times.items()}
-        label = f"{count:,} x {size >> 10} KiB" if size < (1 << 20) else f"{count:,} x {size >> 20} MiB"
-        print(f"| {label} | {m['floor']:.3f} | {m['lock']:.3f} | {m['unlock']:.3f} | {m['lock'] / m['floor']:.2f} | "
-              f"{m['unlock'] / m['floor']:.2f} | {m['lock1']:.3f} | {m['unlock1']:.3f} | {m['lock1'] / m['floor']:.2f} |",
-              flush=True)
+        m = {k: statistics.median(v) for k, v in times.items() if v}
+        line = (f"| {label(count, size)} | {m['floor']:.3f} | {m['lock']:.3f} | {m['unlock']:.3f} | "
+                f"{m['lock'] / m['floor']:.2f} | {m['unlock'] / m['floor']:.2f} | {m['lock1']:.3f} | "
+                f"{m['unlock1']:.3f} | {m['lock1'] / m['floor']:.2f} |")
+        if baseline:
+            line += f" {m['lock0']:.3f} | {m['unlock0']:.3f} |"
+        print(line, flush=True)
         shutil.rmtree(src)
+
+
+def fuse(work):
+    """1,000 files of 4 KiB on powercut-fs: each file synced on its own
+    there, all of a group's fsyncs after all its writes, against one file
+    at a time from write to place."""
+    fs_bin = os.environ.get("POWERCUT_FS")
+    if not fs_bin:
+        raise SystemExit("the fuse part needs POWERCUT_FS (build/tests/powercut-fs)")
+    disk, trash, mnt = (os.path.join(work, d) for d in ("disk", "trash", "mnt"))
+    for d in (disk, trash, mnt):
+        os.makedirs(d)
+    proc = subprocess.Popen([fs_bin, disk, trash, mnt])
+    try:
+        for _ in range(500):
+            if os.stat(mnt).st_dev != os.stat(work).st_dev:
+                break
+            time.sleep(0.01)
+        print("| on powercut-fs (FUSE) | grouped: lock | unlock | one by one: lock | unlock | one by one / grouped (lock) |")
+        print("|---|---|---|---|---|---|")
+        for count, size in [(1000, 4 << 10)]:
+            files = make_folder(os.path.join(mnt, "src"), count, size)
+            times = {k: [] for k in ("lock", "unlock", "lock1", "unlock1")}
+            for _ in range(RUNS):
+                times["lock"].append(sealdoor("lock", files))
+                times["unlock"].append(sealdoor("unlock", files))
+                times["lock1"].append(sealdoor("lock", files, True))
+                times["unlock1"].append(sealdoor("unlock", files, True))
+            m = {k: statistics.median(v) for k, v in times.items()}
+            print(f"| {label(count, size)} | {m['lock']:.3f} | {m['unlock']:.3f} | {m['lock1']:.3f} | "
+                  f"{m['unlock1']:.3f} | {m['lock1'] / m['lock']:.2f} |", flush=True)
+    finally:
+        proc.terminate()
+        proc.wait()
 
 
 def window(work):
@@ -138,8 +190,8 @@ def names(work):
 def main():
     print(f"# {RUNS} interleaved rounds each, medians")
     print()
-    parts = {"many": many, "window": window, "names": names}
-    chosen = sys.argv[4].split(",") if len(sys.argv) > 4 else list(parts)
+    parts = {"many": many, "window": window, "names": names, "fuse": fuse}
+    chosen = sys.argv[4].split(",") if len(sys.argv) > 4 else ["many", "window", "names"]
     work = tempfile.mkdtemp(prefix="sealdoor-small-", dir=os.environ.get("BENCH_DIR", "/var/tmp"))
     try:
         for part in chosen:
