@@ -72,16 +72,28 @@ void CommitGroup::Commit() {
     bool placed = false;
   };
   std::vector<Folder> folders;
+  std::vector<std::optional<Failure>> failed(pending_.size());
   for (std::size_t i = 0; i < pending_.size(); ++i) {
     PendingReplacement& p = pending_[i];
+    if (synced[i]) {
+      failed[i] = synced[i];
+    } else if (auto r = p.replacement.Commit(); !r) {
+      failed[i] = r.error();
+    }
+  }
+  // Only then each original goes, after a last look: a writer that came to
+  // any of them while the group was put in place gets its file back.
+  for (std::size_t i = 0; i < pending_.size(); ++i) {
+    PendingReplacement& p = pending_[i];
+    if (!failed[i]) {
+      if (auto r = p.replacement.Finish(); !r) failed[i] = r.error();
+    }
     auto folder = std::find_if(folders.begin(), folders.end(), [&](const Folder& f) { return f.path == p.source.Folder(); });
     if (folder == folders.end()) folder = folders.insert(folders.end(), {p.source.Folder(), &p.replacement});
-    std::expected<void, Failure> r = synced[i] ? std::unexpected(*synced[i]) : p.replacement.Commit();
-    if (r) r = p.replacement.Finish();
-    if (r)
-      folder->placed = true;
+    if (failed[i])
+      notices.push_back(Describe(p, *failed[i], window_));
     else
-      notices.push_back(Describe(p, r.error(), window_));
+      folder->placed = true;
   }
   // Whatever is not in its place goes, and the journals that listed it:
   // then one sync of each folder puts all of that on the disk together

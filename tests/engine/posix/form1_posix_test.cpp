@@ -369,6 +369,61 @@ TEST(OtherPrograms, AWriterThatComesDuringTheWorkStopsItAndKeepsWhatItWrites) {
   }
 }
 
+// Calls `action` at the n-th rename the engine makes.
+int gRenames = 0;
+int gActAt = 0;
+std::function<void()> gAction;
+int ActAtRename(io::Op op) {
+  if (op == io::Op::Rename && ++gRenames == gActAt && gAction) gAction();
+  return 0;
+}
+
+TEST(OtherPrograms, AWriterHeldUpBeforeTheExchangeGetsItsFileBack) {
+  // A program found the file before its new version took its place, and
+  // opens it for writing only afterwards (an on-access scanner held it up
+  // in between): while its group is still being put in place, it gets the
+  // file back, in its place, and writes into it.
+  ScratchDir dir;
+  const auto first = test::RandomBytes(5000, 22), second = test::RandomBytes(6000, 23);
+  WriteBytes(dir / "first", first);
+  WriteBytes(dir / "second", second);
+  const int found = ::open((dir / "first").c_str(), O_PATH);
+  std::optional<OtherProgram> writer;
+  gRenames = 0;
+  gActAt = 2;  // the second file's exchange: the first one's is done
+  gAction = [&] {
+    writer.emplace(
+        [&] {
+          const int fd = ::open(("/proc/self/fd/" + std::to_string(found)).c_str(), O_WRONLY | O_APPEND);
+          (void)!::write(fd, "LATE", 4);
+        },
+        found);
+    ASSERT_TRUE(WaitForLeaseBreak());
+  };
+  io::SetFaultHook(&ActAtRename);
+  RecordingPort port;
+  BatchCounters counters{1e6, 0};
+  bool result = true;
+  {
+    CommitGroup group(port);
+    Form1(port, counters, &group).LockIt(dir / "first", "first", result);
+    Form1(port, counters, &group).LockIt(dir / "second", "second", result);
+    EXPECT_FALSE(group.Flush());
+  }
+  io::SetFaultHook(nullptr);
+  gAction = nullptr;
+  ::close(found);
+  ASSERT_TRUE(writer);
+  writer->Wait();
+  auto expected = first;
+  expected.insert(expected.end(), {'L', 'A', 'T', 'E'});
+  EXPECT_EQ(ReadBytes(dir / "first"), expected);
+  EXPECT_TRUE(format::IsLocked(ReadBytes(dir / "second")));
+  ASSERT_EQ(port.messages.size(), 1u);
+  EXPECT_EQ(port.messages[0].first, "'" + (dir / "first").string() + "' could not be locked: " + kOpenForWriting);
+  EXPECT_EQ(dir.Names(), (std::vector<std::string>{"first", "second"}));
+}
+
 void Mark(const fs::path& p) {
   const char value[] = "sealdoor working file";
   ASSERT_EQ(::setxattr(p.c_str(), "user.sealdoor.working", value, sizeof value - 1, 0), 0);
