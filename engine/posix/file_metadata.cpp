@@ -65,35 +65,54 @@ std::string Describe(const std::string& name) {
 constexpr int kEarlyFlags = FS_NOCOW_FL | FS_NOCOMP_FL | FS_COMPR_FL | FS_NODUMP_FL | FS_NOATIME_FL;
 constexpr int kLateFlags = FS_SYNC_FL;
 
-std::expected<void, Failure> CopyInodeFlags(int from, int to, int which) {
-  int theirs = 0;
-  // A file system without flags has none to keep.
-  if (::ioctl(from, FS_IOC_GETFLAGS, &theirs) != 0) return {};
+// What a new file in the folder starts with is the folder's inheritable
+// flags; only where that differs from the original is the new file looked
+// at and set (a batch of many files mostly needs neither).
+std::expected<void, Failure> CopyInodeFlags(const InodeFlags& flags, int to, int which) {
+  if ((flags.file & which) == 0 && (flags.folder & which) == 0) return {};
   int ours = 0;
-  if ((theirs & which) == 0 && (::ioctl(to, FS_IOC_GETFLAGS, &ours) != 0 || (ours & which) == 0)) return {};
-  if (::ioctl(to, FS_IOC_GETFLAGS, &ours) != 0) return CannotKeep("its file attributes (see chattr)", errno);
-  const int wanted = (ours & ~which) | (theirs & which);
+  if (::ioctl(to, FS_IOC_GETFLAGS, &ours) != 0) {
+    if ((flags.file & which) == 0) return {};
+    return CannotKeep("its file attributes (see chattr)", errno);
+  }
+  const int wanted = (ours & ~which) | (flags.file & which);
   if (wanted != ours && ::ioctl(to, FS_IOC_SETFLAGS, &wanted) != 0)
     return CannotKeep("its file attributes (see chattr)", errno);
   return {};
 }
 
-// The project a file counts towards for quotas (XFS, ext4).
-std::expected<void, Failure> CopyProject(int from, int to) {
-  fsxattr theirs{};
+// The project a file counts towards for quotas (XFS, ext4): a new file has
+// its folder's where the folder hands it on, else none.
+std::expected<void, Failure> CopyProject(const InodeFlags& flags, int to) {
+  const std::uint32_t inherited = (flags.folder & FS_PROJINHERIT_FL) ? flags.folderProject : 0;
+  if (flags.project == inherited) return {};
   fsxattr ours{};
-  if (::ioctl(from, FS_IOC_FSGETXATTR, &theirs) != 0 || ::ioctl(to, FS_IOC_FSGETXATTR, &ours) != 0) return {};
-  if (theirs.fsx_projid == ours.fsx_projid) return {};
-  ours.fsx_projid = theirs.fsx_projid;
+  if (::ioctl(to, FS_IOC_FSGETXATTR, &ours) != 0) return CannotKeep("its project number (see chattr -p)", errno);
+  if (ours.fsx_projid == flags.project) return {};
+  ours.fsx_projid = flags.project;
   if (::ioctl(to, FS_IOC_FSSETXATTR, &ours) != 0) return CannotKeep("its project number (see chattr -p)", errno);
   return {};
 }
 
 }  // namespace
 
-std::expected<void, Failure> CopyEarlyInodeFlags(int from, int to) { return CopyInodeFlags(from, to, kEarlyFlags); }
+InodeFlags InodeFlags::Of(int file, int folder) noexcept {
+  InodeFlags f;
+  // A file system without them has none to keep.
+  if (::ioctl(file, FS_IOC_GETFLAGS, &f.file) != 0) f.file = 0;
+  if (::ioctl(folder, FS_IOC_GETFLAGS, &f.folder) != 0) f.folder = 0;
+  fsxattr x{};
+  if (::ioctl(file, FS_IOC_FSGETXATTR, &x) == 0) f.project = x.fsx_projid;
+  if ((f.folder & FS_PROJINHERIT_FL) && ::ioctl(folder, FS_IOC_FSGETXATTR, &x) == 0) f.folderProject = x.fsx_projid;
+  return f;
+}
 
-std::expected<void, Failure> CopyFileMetadata(int from, const struct stat& original, int to) {
+std::expected<void, Failure> CopyEarlyInodeFlags(const InodeFlags& flags, int to) {
+  return CopyInodeFlags(flags, to, kEarlyFlags);
+}
+
+std::expected<void, Failure> CopyFileMetadata(int from, const struct stat& original, const InodeFlags& flags,
+                                              int to) {
   // Owner first: a change of owner clears set-id bits and capabilities,
   // which the mode and the attributes below put back.
   auto now = io::Fstat(to);
@@ -139,8 +158,8 @@ std::expected<void, Failure> CopyFileMetadata(int from, const struct stat& origi
     if (auto same = AttributeValue(to, name); same && *same == *value) continue;
     return CannotKeep(Describe(name), err);
   }
-  if (auto r = CopyProject(from, to); !r) return r;
-  return CopyInodeFlags(from, to, kLateFlags);
+  if (auto r = CopyProject(flags, to); !r) return r;
+  return CopyInodeFlags(flags, to, kLateFlags);
 }
 
 }  // namespace sealdoor

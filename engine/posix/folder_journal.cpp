@@ -82,18 +82,15 @@ io::Result FolderJournal::Append(const std::string& records) {
   return io::WriteAll(file_.Get(), std::span(reinterpret_cast<const std::uint8_t*>(records.data()), records.size()));
 }
 
-std::expected<std::string, int> FolderJournal::Reserve(bool durable) {
-  if (durable) {
-    while (!spare_.empty()) {
-      std::string name = std::move(spare_.back());
-      spare_.pop_back();
-      if (Free(dir_.Get(), name)) return name;
-    }
+std::expected<std::string, int> FolderJournal::Reserve() {
+  while (!spare_.empty()) {
+    std::string name = std::move(spare_.back());
+    spare_.pop_back();
+    if (Free(dir_.Get(), name)) return name;
   }
   std::vector<std::string> names;
   std::string records;
-  const int count = durable ? kDurableBatch : 1;
-  for (int attempt = 0; static_cast<int>(names.size()) < count && attempt < 100 * count; ++attempt) {
+  for (int attempt = 0; static_cast<int>(names.size()) < kDurableBatch && attempt < 100 * kDurableBatch; ++attempt) {
     std::string name = std::string(kWorkingPrefix) + DrawTempFileName(random_);
     if (std::find(names.begin(), names.end(), name) != names.end() || !Free(dir_.Get(), name)) continue;
     records += journal::WorkingRecord(name);
@@ -101,12 +98,22 @@ std::expected<std::string, int> FolderJournal::Reserve(bool durable) {
   }
   if (names.empty()) return std::unexpected(EEXIST);
   if (auto r = Append(records); !r) return std::unexpected(r.error());
-  if (durable) {
-    if (auto r = Sync(); !r) return std::unexpected(r.error());
-  }
+  if (auto r = Sync(); !r) return std::unexpected(r.error());
   std::string first = std::move(names.front());
   spare_.insert(spare_.end(), std::make_move_iterator(names.begin() + 1), std::make_move_iterator(names.end()));
   return first;
+}
+
+std::expected<std::vector<std::string>, int> FolderJournal::ReserveUnsynced(std::size_t count) {
+  std::vector<std::string> names;
+  std::string records;
+  names.reserve(count);
+  for (std::size_t i = 0; i < count; ++i) {
+    names.push_back(std::string(kWorkingPrefix) + DrawTempFileName(random_));
+    records += journal::WorkingRecord(names.back());
+  }
+  if (auto r = Append(records); !r) return std::unexpected(r.error());
+  return names;
 }
 
 io::Result FolderJournal::Sync() {

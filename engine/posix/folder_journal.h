@@ -24,11 +24,13 @@ class FolderJournal {
   FolderJournal& operator=(const FolderJournal&) = delete;
   ~FolderJournal();  // removes the journal
 
-  // A working-file name free in the folder and listed in the journal. With
-  // `durable`, the listing is on the disk before this returns (the file is
-  // made at once); otherwise once Sync runs or the whole file system is
-  // synced.
-  [[nodiscard]] std::expected<std::string, int> Reserve(bool durable);
+  // A working-file name free in the folder, listed in the journal and on
+  // the disk before this returns (the file is made at once).
+  [[nodiscard]] std::expected<std::string, int> Reserve();
+  // `count` working-file names listed in the journal, on the disk once Sync
+  // runs or the whole file system is synced: for names given later (a
+  // name that turns out taken then is replaced by one from Reserve).
+  [[nodiscard]] std::expected<std::vector<std::string>, int> ReserveUnsynced(std::size_t count);
 
   // Whether nothing is listed that is not yet on the disk.
   [[nodiscard]] bool Synced() const noexcept { return synced_; }

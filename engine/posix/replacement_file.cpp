@@ -100,7 +100,15 @@ struct ReplacementFile::Impl {
   std::expected<void, Failure> Link() {
     if (!name.empty()) return {};
     if (reserved.empty()) return SystemFailure(EINVAL);  // synced first, which lists the name
-    if (const int err = LinkAs(reserved); err != 0) return SystemFailure(err);
+    int err = LinkAs(reserved);
+    // Taken meanwhile (a name drawn by chance twice): another, on the disk first.
+    for (int attempt = 0; err == EEXIST && attempt < 100; ++attempt) {
+      auto another = journal->Reserve();
+      if (!another) return SystemFailure(another.error());
+      reserved = std::move(*another);
+      err = LinkAs(reserved);
+    }
+    if (err != 0) return SystemFailure(err);
     Name(std::exchange(reserved, {}));
     return {};
   }
@@ -161,7 +169,7 @@ std::expected<ReplacementFile, Failure> ReplacementFile::Create(SourceFile& sour
     // existing file or through a link.
     if (auto r = impl->UseJournal(); !r) return std::unexpected(r.error());
     for (int attempt = 0;; ++attempt) {
-      auto name = impl->journal->Reserve(true);
+      auto name = impl->journal->Reserve();
       if (!name) return SystemFailure(name.error());
       auto named = io::OpenAt(impl->Dir(), *name, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW, 0600);
       if (!named) {
@@ -177,7 +185,7 @@ std::expected<ReplacementFile, Failure> ReplacementFile::Create(SourceFile& sour
     }
   }
   // Flags that only an empty file takes (no copy-on-write on Btrfs).
-  if (auto r = CopyEarlyInodeFlags(impl->source.file.Get(), impl->file.Get()); !r) return std::unexpected(r.error());
+  if (auto r = CopyEarlyInodeFlags(impl->source.flags, impl->file.Get()); !r) return std::unexpected(r.error());
   return ReplacementFile(std::move(impl));
 }
 
@@ -212,22 +220,34 @@ std::expected<void, Failure> ReplacementFile::SetSize(std::uint64_t size) {
 
 std::expected<void, Failure> ReplacementFile::Prepare() {
   const auto& src = impl_->source;
-  return CopyFileMetadata(src.file.Get(), src.st, impl_->file.Get());
+  return CopyFileMetadata(src.file.Get(), src.st, src.flags, impl_->file.Get());
 }
 
 std::vector<std::optional<Failure>> ReplacementFile::SyncAll(std::span<ReplacementFile* const> files) {
   std::vector<std::optional<Failure>> result(files.size());
   // The names the nameless ones take for their exchange are listed first,
-  // so that they are on the disk with everything else.
+  // so that they are on the disk with everything else; one record of all
+  // of them for each folder.
   for (std::size_t i = 0; i < files.size(); ++i) {
     Impl& w = *files[i]->impl_;
     if (!w.name.empty() || !w.reserved.empty()) continue;
     if (auto r = w.UseJournal(); !r) {
       result[i] = r.error();
-    } else if (auto name = w.journal->Reserve(false); !name) {
-      result[i] = Failure::System(name.error());
-    } else {
-      w.reserved = std::move(*name);
+      continue;
+    }
+    std::vector<std::size_t> same{i};
+    for (std::size_t j = i + 1; j < files.size(); ++j) {
+      Impl& o = *files[j]->impl_;
+      if (!o.name.empty() || !o.reserved.empty() || result[j] || o.source.folder != w.source.folder) continue;
+      if (!o.journal) o.journal = w.journal;
+      if (o.journal == w.journal) same.push_back(j);
+    }
+    auto names = w.journal->ReserveUnsynced(same.size());
+    for (std::size_t k = 0; k < same.size(); ++k) {
+      if (names)
+        files[same[k]]->impl_->reserved = std::move((*names)[k]);
+      else
+        result[same[k]] = Failure::System(names.error());
     }
   }
   auto syncEach = [&](std::size_t i) {

@@ -63,22 +63,17 @@ std::expected<void, Failure> OwnerCanBeKept(const struct stat& st) {
 
 // Immutable and append-only files (chattr +i, +a) cannot be replaced, nor
 // can any file in a folder marked so.
-std::expected<void, Failure> Replaceable(int file, int dir) {
-  int flags = 0;
-  if (::ioctl(file, FS_IOC_GETFLAGS, &flags) == 0) {
-    if (flags & FS_IMMUTABLE_FL)
-      return std::unexpected(Failure::Because("it is marked unchangeable (immutable, see lsattr), so it cannot be rewritten"));
-    if (flags & FS_APPEND_FL)
-      return std::unexpected(Failure::Because("it is marked append-only (see lsattr), so it cannot be rewritten"));
-  }
-  if (::ioctl(dir, FS_IOC_GETFLAGS, &flags) == 0) {
-    if (flags & FS_IMMUTABLE_FL)
-      return std::unexpected(
-          Failure::Because("its folder is marked unchangeable (immutable, see lsattr), so no file in it can be replaced"));
-    if (flags & FS_APPEND_FL)
-      return std::unexpected(
-          Failure::Because("its folder is marked append-only (see lsattr), so no file in it can be replaced"));
-  }
+std::expected<void, Failure> Replaceable(const InodeFlags& flags) {
+  if (flags.file & FS_IMMUTABLE_FL)
+    return std::unexpected(Failure::Because("it is marked unchangeable (immutable, see lsattr), so it cannot be rewritten"));
+  if (flags.file & FS_APPEND_FL)
+    return std::unexpected(Failure::Because("it is marked append-only (see lsattr), so it cannot be rewritten"));
+  if (flags.folder & FS_IMMUTABLE_FL)
+    return std::unexpected(
+        Failure::Because("its folder is marked unchangeable (immutable, see lsattr), so no file in it can be replaced"));
+  if (flags.folder & FS_APPEND_FL)
+    return std::unexpected(
+        Failure::Because("its folder is marked append-only (see lsattr), so no file in it can be replaced"));
   return {};
 }
 
@@ -124,22 +119,23 @@ SourceFile::~SourceFile() = default;  // closing the file lets go of the lease
 std::expected<SourceFile, Failure> SourceFile::Open(const fs::path& path, Purpose purpose) {
   if (path.empty()) return std::unexpected(Failure::System(ENOENT));
   auto impl = std::make_unique<Impl>();
-  // The kernel finds the file, following links by its own rules (no link
-  // that another user planted in a shared folder such as /tmp, where
-  // fs.protected_symlinks forbids it), without opening what it finds:
-  // opening a FIFO or a device can block or act.
-  auto found = io::Open(path, O_PATH);
-  if (!found) return std::unexpected(Failure::System(found.error()));
-  auto st = io::Fstat(found->Get());
-  if (!st) return std::unexpected(Failure::System(st.error()));
-  struct statfs fsInfo {};
-  if (::fstatfs(found->Get(), &fsInfo) == 0) impl->fsType = static_cast<long>(fsInfo.f_type);
-  if (auto r = CheckFileOnDisk(*st, impl->fsType); !r) return std::unexpected(r.error());
-  // Where it is: the file is rewritten in its own folder. Only a link needs
-  // the kernel's answer; any other path names its folder itself.
-  fs::path real = path;
+  // What the name is, looked at without opening it: opening a FIFO or a
+  // device can block or act. Links among the folders are followed by the
+  // kernel, by its own rules.
+  std::expected<struct stat, int> st = std::unexpected(0);
   struct stat named {};
-  if (::lstat(path.c_str(), &named) != 0 || named.st_ino != st->st_ino || named.st_dev != st->st_dev) {
+  if (::lstat(path.c_str(), &named) != 0) return std::unexpected(Failure::System(errno));
+  st = named;
+  fs::path real = path;
+  if (S_ISLNK(named.st_mode)) {
+    // A link is followed by the kernel too (so one that another user
+    // planted in a shared folder such as /tmp leads nowhere where
+    // fs.protected_symlinks forbids it), and the file it leads to is
+    // rewritten in its own folder.
+    auto found = io::Open(path, O_PATH);
+    if (!found) return std::unexpected(Failure::System(found.error()));
+    st = io::Fstat(found->Get());
+    if (!st) return std::unexpected(Failure::System(st.error()));
     auto resolved = io::FdPath(found->Get());
     if (!resolved) return std::unexpected(Failure::System(resolved.error()));
     real = *resolved;
@@ -152,6 +148,9 @@ std::expected<SourceFile, Failure> SourceFile::Open(const fs::path& path, Purpos
   auto dir = io::Open(impl->folder, O_RDONLY | O_DIRECTORY);
   if (!dir) return std::unexpected(Failure::System(dir.error()));
   impl->dir = std::move(*dir);
+  struct statfs fsInfo {};
+  if (::fstatfs(impl->dir.Get(), &fsInfo) == 0) impl->fsType = static_cast<long>(fsInfo.f_type);
+  if (auto r = CheckFileOnDisk(*st, impl->fsType); !r) return std::unexpected(r.error());
   if (auto owner = OwnerCanBeKept(*st); !owner) return std::unexpected(owner.error());
 
   auto fd = io::OpenAt(impl->dir.Get(), impl->name.string(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW);
@@ -168,7 +167,8 @@ std::expected<SourceFile, Failure> SourceFile::Open(const fs::path& path, Purpos
         " other name(s) (hard links) that would still show its content unlocked"));
   // Refused before any work: such a file, or any file in such a folder,
   // cannot be replaced, and what we wrote could not even be removed.
-  if (auto r = Replaceable(impl->file.Get(), impl->dir.Get()); !r) return std::unexpected(r.error());
+  impl->flags = InodeFlags::Of(impl->file.Get(), impl->dir.Get());
+  if (auto r = Replaceable(impl->flags); !r) return std::unexpected(r.error());
 
   // Taken before the first byte is read and held until the new version is
   // in place: no one can have the file open for writing while we hold it,

@@ -7,6 +7,7 @@
 #include <filesystem>
 
 #include "engine/source_file.h"
+#include "file_metadata.h"
 #include "posix_io.h"
 
 namespace sealdoor {
@@ -23,6 +24,7 @@ struct SourceFile::Impl {
   // Fewer blocks on the disk than its size needs: it has holes.
   bool sparse = false;
   long fsType = 0;  // statfs's f_type of its file system
+  InodeFlags flags;  // chattr's, of the file and its folder
 
   // True while nobody has opened the file for writing since we took it.
   [[nodiscard]] bool NoWriter() const noexcept;
