@@ -38,7 +38,7 @@ CommitGroup::Limits CommitGroup::DefaultLimits() {
   return limits;
 }
 
-CommitGroup::CommitGroup(WindowPort& window, Limits limits) : window_(window), limits_(limits) {}
+CommitGroup::CommitGroup(WindowPort& window, Limits limits) : window_(window), limits_(limits) { records_.emplace(); }
 
 CommitGroup::~CommitGroup() = default;
 
@@ -54,6 +54,8 @@ void CommitGroup::Add(PendingReplacement pending) {
 
 bool CommitGroup::Flush() {
   Commit();
+  records_.reset();
+  records_.emplace();
   return !std::exchange(failed_, false);
 }
 

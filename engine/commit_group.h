@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -55,13 +56,16 @@ class CommitGroup {
   // reason, after every file is let go.
   void Commit();
 
-  // Commits what waits. False when any file since the last Flush could not
-  // be put in place (also one of a group committed earlier).
+  // Commits what waits, and lets go of what the folders kept between
+  // groups. False when any file since the last Flush could not be put in
+  // place (also one of a group committed earlier).
   bool Flush();
 
  private:
 
   WindowPort& window_;
+  // The folders' journals, kept from one group to the next until Flush.
+  std::optional<FolderRecords> records_;
   Limits limits_;
   std::vector<PendingReplacement> pending_;
   std::uint64_t bytes_ = 0;

@@ -79,6 +79,19 @@ class ReplacementFile {
   std::unique_ptr<Impl> impl_;
 };
 
+// For as long as one lives, the record of working files that each folder
+// keeps (its journal, see journal.h) stays from one group of files to the
+// next rather than being made and removed for each; when the last one goes,
+// so do the records, each folder synced once more so that nothing of ours
+// is left there even after a power cut. A batch holds one.
+class FolderRecords {
+ public:
+  FolderRecords() noexcept;
+  ~FolderRecords();
+  FolderRecords(const FolderRecords&) = delete;
+  FolderRecords& operator=(const FolderRecords&) = delete;
+};
+
 // Removes working files that an earlier run left in the folder of `source`
 // when it was killed: only those it can prove it made, and only those no
 // running process holds. Each folder is looked at once per process.

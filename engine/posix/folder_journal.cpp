@@ -23,6 +23,9 @@ constexpr int kDurableBatch = 32;
 
 std::mutex gMutex;
 std::map<std::pair<dev_t, ino_t>, std::weak_ptr<FolderJournal>> gJournals;
+// While FolderRecords live: how many, and the journals they keep.
+int gHolders = 0;
+std::vector<std::shared_ptr<FolderJournal>> gHeld;
 
 bool Free(int dir, const std::string& name) {
   struct stat st {};
@@ -67,7 +70,33 @@ std::expected<std::shared_ptr<FolderJournal>, int> FolderJournal::For(int dir) {
   journal->ticket_ = RegisterWorkingFile(copy, journal->name_, WorkingFileKind::Journal);
   if (auto r = journal->Append(std::string(journal::kHeader)); !r) return std::unexpected(r.error());
   slot = journal;
+  if (gHolders > 0) gHeld.push_back(journal);
   return journal;
+}
+
+FolderRecords::FolderRecords() noexcept {
+  const std::lock_guard lock(gMutex);
+  ++gHolders;
+}
+
+FolderRecords::~FolderRecords() {
+  std::vector<std::shared_ptr<FolderJournal>> held;
+  {
+    const std::lock_guard lock(gMutex);
+    if (--gHolders > 0) return;
+    held.swap(gHeld);
+  }
+  // Each journal no working file needs any more goes, then its folder is
+  // synced: its removal is on the disk too.
+  std::vector<io::UniqueFd> folders;
+  for (auto& j : held) {
+    if (j.use_count() != 1) continue;
+    const int copy = ::fcntl(j->dir_.Get(), F_DUPFD_CLOEXEC, 0);
+    if (copy >= 0) folders.emplace_back(copy);
+    j.reset();
+  }
+  held.clear();
+  for (const auto& dir : folders) (void)io::Fsync(dir.Get());
 }
 
 FolderJournal::~FolderJournal() {

@@ -11,12 +11,14 @@
 #include <vector>
 
 #include "engine/random_source.h"
+#include "engine/replacement_file.h"
 #include "posix_io.h"
 
 namespace sealdoor {
 
 class FolderJournal {
  public:
+  friend class FolderRecords;
   // The journal in the folder open as `dir` (the descriptor is duplicated).
   [[nodiscard]] static std::expected<std::shared_ptr<FolderJournal>, int> For(int dir);
 
