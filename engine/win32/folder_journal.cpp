@@ -6,6 +6,7 @@
 #include <mutex>
 
 #include "engine/journal.h"
+#include "engine/replacement_file.h"
 #include "engine/temp_names.h"
 #include "wide.h"
 
