@@ -1,6 +1,8 @@
 #include "test_support.h"
 
 #include "engine/form1.h"
+#include "engine/path_text.h"
+#include "engine/temp_names.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -100,5 +102,15 @@ std::vector<std::uint8_t> RandomBytes(std::size_t n, unsigned seed) {
 }
 
 fs::path DataFile(const std::string& name) { return fs::path(SEALDOOR_TEST_DATA) / name; }
+
+std::vector<std::string> Housekeeping(const fs::path& folder) {
+  std::vector<std::string> found;
+  for (const auto& e : fs::directory_iterator(folder)) {
+    std::string name = PathText(e.path().filename());
+    if (IsHousekeepingName(name)) found.push_back(std::move(name));
+  }
+  std::sort(found.begin(), found.end());
+  return found;
+}
 
 }  // namespace sealdoor::test

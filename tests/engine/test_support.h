@@ -67,4 +67,8 @@ void WriteBytes(const std::filesystem::path& p, const std::vector<std::uint8_t>&
 std::vector<std::uint8_t> RandomBytes(std::size_t n, unsigned seed);
 std::filesystem::path DataFile(const std::string& name);
 
+// The names of Sealdoor's own housekeeping (working files, journals) in a
+// folder, sorted: what a finished run must not leave.
+std::vector<std::string> Housekeeping(const std::filesystem::path& folder);
+
 }  // namespace sealdoor::test

@@ -30,13 +30,6 @@ using Bytes = std::vector<std::uint8_t>;
 
 constexpr const char* kPassword = "Disk7";
 
-std::vector<std::string> Housekeeping(const fs::path& folder) {
-  std::vector<std::string> found;
-  for (const auto& e : fs::directory_iterator(folder))
-    if (IsHousekeepingName(e.path().filename().string())) found.push_back(e.path().filename().string());
-  return found;
-}
-
 TEST(OtherDisks, KilledRunsLeaveEveryFileWholeAndALaterRunNothing) {
   const char* env = std::getenv("SEALDOOR_CRASH_KILLS");
   const int rounds = env ? std::atoi(env) / 20 + 1 : 4;
@@ -81,10 +74,10 @@ TEST(OtherDisks, KilledRunsLeaveEveryFileWholeAndALaterRunNothing) {
         else
           EXPECT_EQ(now, plain[i]) << type << ", round " << r << ": " << names[i] << " is neither whole form";
       }
-      if (!Housekeeping(dir).empty()) ++leftovers;
+      if (!test::Housekeeping(dir).empty()) ++leftovers;
       // A later run in the folder finishes the work and leaves nothing.
       test::WaitCli(test::StartCli("lock", dir, names, kPassword));
-      EXPECT_EQ(Housekeeping(dir), std::vector<std::string>{}) << type << ", round " << r;
+      EXPECT_EQ(test::Housekeeping(dir), std::vector<std::string>{}) << type << ", round " << r;
       for (std::size_t i = 0; i < names.size(); ++i)
         EXPECT_TRUE(test::IsLockedFormOf(test::ReadBytes(dir / names[i]), plain[i], kPassword)) << type << " " << names[i];
     }
@@ -161,7 +154,7 @@ TEST(OtherDisks, WhatCannotBeReplacedIsRefusedBeforeAnyWork) {
                                   c.file.string() + "' 2>&1");
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_EQ(r.output, "sealdoor-cli: '" + c.file.string() + "' could not be locked: " + c.reason + "\n");
-    EXPECT_EQ(Housekeeping(c.file.parent_path()), std::vector<std::string>{});
+    EXPECT_EQ(test::Housekeeping(c.file.parent_path()), std::vector<std::string>{});
     test::RunShell(std::string("chattr -") + (c.chattr + 1) + " '" + marked.string() + "'");
     EXPECT_EQ(test::ReadBytes(c.file), plain);
   }

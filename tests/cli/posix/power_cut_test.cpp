@@ -76,13 +76,6 @@ struct Batch {
   }
 };
 
-std::vector<std::string> Housekeeping(const fs::path& folder) {
-  std::vector<std::string> found;
-  for (const auto& e : fs::directory_iterator(folder))
-    if (IsHousekeepingName(e.path().filename().string())) found.push_back(e.path().filename().string());
-  return found;
-}
-
 TEST(PowerCut, ARunThatSaidItWasDoneIsOnTheDisk) {
   SKIP_WITHOUT_A_DISK();
   for (const DiskKind& kind : kDisks) {
@@ -99,7 +92,7 @@ TEST(PowerCut, ARunThatSaidItWasDoneIsOnTheDisk) {
       ASSERT_EQ(test::WaitCli(test::StartCli("unlock", disk.Mount() / "batch", batch.names, kPassword)), 0) << what;
       disk.Cut();
       EXPECT_EQ(batch.CountLocked(disk.Disk() / "batch", "unlocked, then cut"), 0) << what;
-      EXPECT_EQ(Housekeeping(disk.Disk() / "batch"), std::vector<std::string>{}) << what;
+      EXPECT_EQ(test::Housekeeping(disk.Disk() / "batch"), std::vector<std::string>{}) << what;
     }
   }
 }
@@ -134,14 +127,14 @@ TEST(PowerCut, KilledAtAnyMomentThenCutEveryFileIsWhole) {
       disk.Cut();
       locked += batch.CountLocked(disk.Disk() / "batch", what.c_str());
       files += static_cast<int>(batch.names.size());
-      if (!Housekeeping(disk.Disk() / "batch").empty()) ++leftovers;
+      if (!test::Housekeeping(disk.Disk() / "batch").empty()) ++leftovers;
 
       // The machine back: a later run finishes the work, unlocks it all
       // again, and leaves nothing behind.
       ASSERT_TRUE(disk.Start());
       test::WaitCli(test::StartCli("lock", disk.Mount() / "batch", batch.names, kPassword));
       EXPECT_EQ(test::WaitCli(test::StartCli("unlock", disk.Mount() / "batch", batch.names, kPassword)), 0) << what;
-      EXPECT_EQ(Housekeeping(disk.Mount() / "batch"), std::vector<std::string>{}) << what;
+      EXPECT_EQ(test::Housekeeping(disk.Mount() / "batch"), std::vector<std::string>{}) << what;
       EXPECT_EQ(batch.CountLocked(disk.Mount() / "batch", what.c_str()), 0);
     }
   }

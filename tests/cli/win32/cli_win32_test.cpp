@@ -60,13 +60,6 @@ bool IsLockedFormOf(const std::vector<std::uint8_t>& now, const std::vector<std:
   return std::equal(scrambled.begin(), scrambled.end(), now.begin() + format::kHead);
 }
 
-std::vector<std::string> Housekeeping(const test::ScratchDir& dir) {
-  std::vector<std::string> found;
-  for (const auto& name : dir.Names())
-    if (IsHousekeepingName(name)) found.push_back(name);
-  return found;
-}
-
 TEST(Cli, KilledDuringBatchesEveryFileStaysWholeAndALaterRunLeavesNothing) {
   // Stopped as Task Manager stops a program: at once, at any moment of a
   // batch of small files and a large one.
@@ -109,7 +102,7 @@ TEST(Cli, KilledDuringBatchesEveryFileStaysWholeAndALaterRunLeavesNothing) {
     // A later run in the folder puts back what waits, finishes the work
     // and leaves nothing of ours behind.
     (void)test::RunCli(args, "Abc1\n", dir.Path());
-    EXPECT_EQ(Housekeeping(dir), std::vector<std::string>{}) << "round " << r;
+    EXPECT_EQ(test::Housekeeping(dir.Path()), std::vector<std::string>{}) << "round " << r;
     for (std::size_t i = 0; i < names.size(); ++i)
       EXPECT_TRUE(IsLockedFormOf(test::ReadBytes(dir / names[i]), plain[i])) << names[i] << ", round " << r;
   }
