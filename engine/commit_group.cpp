@@ -78,10 +78,12 @@ void CommitGroup::Commit() {
     if (folder == folders.end()) folder = folders.insert(folders.end(), {p.source.Folder(), &p.replacement});
     std::expected<void, Failure> r = synced[i] ? std::unexpected(*synced[i]) : p.replacement.Commit();
     if (r) r = p.replacement.Finish();
-    if (r)
+    if (r) {
       folder->placed = true;
-    else
+      ++placed_;
+    } else {
       notices.push_back(Describe(p, r.error(), window_));
+    }
   }
   // Whatever is not in its place goes, and the journals that listed it:
   // then one sync of each folder puts all of that on the disk together

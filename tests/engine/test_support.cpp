@@ -1,6 +1,8 @@
 #include "test_support.h"
 
 #include "engine/form1.h"
+#include "engine/format.h"
+#include "engine/scramble.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -97,6 +99,17 @@ std::vector<std::uint8_t> RandomBytes(std::size_t n, unsigned seed) {
   std::vector<std::uint8_t> v(n);
   for (auto& b : v) b = static_cast<std::uint8_t>(gen());
   return v;
+}
+
+bool IsLockedFormOf(const std::vector<std::uint8_t>& bytes, const std::vector<std::uint8_t>& plain,
+                    const std::string& password) {
+  if (bytes.size() != plain.size() + format::kHead || !format::IsLocked(bytes)) return false;
+  if (format::ReadStoredPassword(std::span<const std::uint8_t, format::kHead>(bytes.data(), format::kHead)) !=
+      password)
+    return false;
+  std::vector<std::uint8_t> scrambled = plain;
+  format::ScrambleInPlace(scrambled);
+  return std::equal(scrambled.begin(), scrambled.end(), bytes.begin() + format::kHead);
 }
 
 fs::path DataFile(const std::string& name) { return fs::path(SEALDOOR_TEST_DATA) / name; }
