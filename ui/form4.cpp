@@ -213,7 +213,11 @@ void Form4::FilesFromOutside(int fromwhere, std::vector<std::string> paths) {
                             MessageStyle::Exclamation);
   if (found.empty()) return;
   if (fromwhere != 0 && !PasswordEmpty()) {
-    RunOnPaths(fromwhere, found);
+    // Sent back to the password (a likely typo), they wait for its button.
+    if (!RunOnPaths(fromwhere, found)) {
+      pending_ = Arrival{fromwhere, std::move(found)};
+      ShowPending();
+    }
     return;
   }
   if (pending_ && pending_->fromwhere == fromwhere && fromwhere != 3)

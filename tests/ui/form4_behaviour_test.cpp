@@ -447,6 +447,13 @@ TEST(Form4Behaviour, APasswordOneSlipFromTheFoldersIsAskedAboutOnceBeforeTheLock
   b.form.Command5_Click();
   EXPECT_EQ(b.messages.asked.size(), 1u);
   EXPECT_EQ(b.messages.Texts(), std::vector<std::string>{"'" + (dir / "new").string() + "' is not a locked file !"});
+  // Sent to "Lock Files" from outside with the password typed: after a No
+  // they wait for the button too.
+  b.form.FilesFromOutside(1, {(dir / "new").string()});
+  EXPECT_EQ(b.messages.asked.size(), 2u);
+  EXPECT_EQ(b.form.PendingFiles(), std::vector<std::string>{(dir / "new").string()});
+  EXPECT_EQ(b.view.status, "1 file to lock: press Lock Files");
+  EXPECT_FALSE(IsLocked(dir / "new"));
 }
 
 // A tree of files to lock as one folder: nested folders, a housekeeping
