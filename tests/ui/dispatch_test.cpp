@@ -20,6 +20,7 @@ namespace fs = std::filesystem;
 using sealdoor::MessageStyle;
 using sealdoor::test::Child;
 using sealdoor::test::Harness;
+using sealdoor::test::IsLocked;
 using sealdoor::test::Texts;
 
 namespace {
@@ -38,14 +39,6 @@ std::string Several(const std::string& folder, std::initializer_list<std::string
   std::string s = folder;
   for (const auto& n : names) s += '\0' + n;
   return s;
-}
-
-bool IsLocked(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::vector<std::uint8_t> head(702);
-  in.read(reinterpret_cast<char*>(head.data()), 702);
-  head.resize(static_cast<std::size_t>(in.gcount()));
-  return sealdoor::format::IsLocked(head);
 }
 
 void TypePassword(Harness& h, const char* pw) { Child<QLineEdit>(h.window, "Text1")->setText(pw); }

@@ -14,7 +14,6 @@
 #include <functional>
 #include <string>
 
-#include "engine/format.h"
 #include "fakes.h"
 #include "ui/qt/qt_message_boxes.h"
 // After Qt's headers: Xlib's macros clash with them.
@@ -22,6 +21,7 @@
 
 namespace fs = std::filesystem;
 using sealdoor::test::Child;
+using sealdoor::test::IsLocked;
 
 namespace {
 
@@ -68,14 +68,6 @@ class BoxWatcher {
   std::function<QMessageBox::StandardButton(const QString&)> press_;
   QTimer timer_;
 };
-
-bool IsLocked(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  std::vector<std::uint8_t> head(702);
-  in.read(reinterpret_cast<char*>(head.data()), 702);
-  head.resize(static_cast<std::size_t>(in.gcount()));
-  return sealdoor::format::IsLocked(head);
-}
 
 void Write(const fs::path& p, std::size_t bytes, char fill) { std::ofstream(p, std::ios::binary) << std::string(bytes, fill); }
 
@@ -136,7 +128,7 @@ void X11WindowTest::stopEndsABatchOf500FilesAtOnce() {
   QVERIFY(atFile >= 100 && atFile < 499);
   QCOMPARE(boxes.texts.size(), 1);
   int locked = 0;
-  for (int i = 0; i < 500; ++i) locked += IsLocked(folder / ("f" + std::to_string(i)));
+  for (int i = 0; i < 500; ++i) locked += IsLocked((folder / ("f" + std::to_string(i))).string());
   // Nothing began after the press: the files before the one at hand are
   // done (also those that waited for their commit), that one perhaps.
   QVERIFY2(locked == atFile || locked == atFile + 1, qPrintable(QString::number(locked)));
@@ -156,38 +148,32 @@ void X11WindowTest::theTypoGuardAsksForANearPasswordOnly() {
   RealHarness h;
   QVERIFY(QTest::qWaitForWindowActive(&h.window));
   auto* text1 = Child<QLineEdit>(h.window, "Text1");
-  QTest::keyClicks(text1, "Abc123");
-  h.dialog.answers = {(folder / "old.txt").string()};
-  {
-    BoxWatcher boxes([](const QString&) { return QMessageBox::Ok; });
+  // "Lock Files" pressed on `file`; what the message boxes said, each
+  // answered with `answer`.
+  auto lock = [&](const char* file, QMessageBox::StandardButton answer) {
+    h.dialog.answers = {(folder / file).string()};
+    BoxWatcher boxes([answer](const QString&) { return answer; });
     QTest::mouseClick(Child(h.window, "Command4"), Qt::LeftButton);
-    QCOMPARE(boxes.texts, QStringList{"File locked !"});
-  }
-  QVERIFY(IsLocked(folder / "old.txt"));
+    return boxes.texts;
+  };
+  QTest::keyClicks(text1, "Abc123");
+  QCOMPARE(lock("old.txt", QMessageBox::Ok), QStringList{"File locked !"});
+  QVERIFY(IsLocked((folder / "old.txt").string()));
 
   // One character off: asked once; No goes back to the box, its text selected.
   text1->selectAll();
   QTest::keyClicks(text1, "Abc124");
-  h.dialog.answers = {(folder / "new.txt").string()};
-  {
-    BoxWatcher boxes([](const QString&) { return QMessageBox::No; });
-    QTest::mouseClick(Child(h.window, "Command4"), Qt::LeftButton);
-    QCOMPARE(boxes.texts, QStringList{"The password differs by one character from the password of other locked files "
-                                      "in this folder. Lock with this password anyway?"});
-  }
-  QVERIFY(!IsLocked(folder / "new.txt"));
+  QCOMPARE(lock("new.txt", QMessageBox::No), QStringList{"The password differs by one character from the password of "
+                                                         "other locked files in this folder. Lock with this password "
+                                                         "anyway?"});
+  QVERIFY(!IsLocked((folder / "new.txt").string()));
   QTRY_VERIFY(text1->hasFocus());
   QCOMPARE(text1->selectionLength(), 6);
 
   // Another password altogether: nothing to ask. Typing replaces the selection.
   QTest::keyClicks(text1, "Zebra9");
-  h.dialog.answers = {(folder / "new.txt").string()};
-  {
-    BoxWatcher boxes([](const QString&) { return QMessageBox::Ok; });
-    QTest::mouseClick(Child(h.window, "Command4"), Qt::LeftButton);
-    QCOMPARE(boxes.texts, QStringList{"File locked !"});
-  }
-  QVERIFY(IsLocked(folder / "new.txt"));
+  QCOMPARE(lock("new.txt", QMessageBox::Ok), QStringList{"File locked !"});
+  QVERIFY(IsLocked((folder / "new.txt").string()));
 }
 
 void X11WindowTest::capsLockIsSaidWhileThePasswordBoxHasTheFocus() {

@@ -237,98 +237,64 @@ TEST(Cli, LongPathsAndExtendedPathsWork) {
   EXPECT_EQ(back, plain);
 }
 
-// sealdoor-cli.exe beside this test's own folder: build/cli next to build/tests.
-std::wstring CliExe() {
-  wchar_t self[MAX_PATH];
-  ::GetModuleFileNameW(nullptr, self, MAX_PATH);
-  return (std::filesystem::path(self).parent_path().parent_path() / L"cli" / L"sealdoor-cli.exe").wstring();
-}
+// A console of the test's own while it lives, whose interrupts the test
+// itself ignores; then the one it had before.
+class OwnConsole {
+ public:
+  OwnConsole() {
+    ::FreeConsole();
+    made_ = ::AllocConsole() != 0;
+    ::SetConsoleCtrlHandler(nullptr, TRUE);
+  }
+  ~OwnConsole() {
+    ::SetConsoleCtrlHandler(nullptr, FALSE);
+    ::FreeConsole();
+    ::AttachConsole(ATTACH_PARENT_PROCESS);
+  }
+  OwnConsole(const OwnConsole&) = delete;
+  OwnConsole& operator=(const OwnConsole&) = delete;
+  [[nodiscard]] bool Made() const noexcept { return made_; }
 
-struct Interrupted {
-  DWORD code = 0;
-  std::string err;
-  bool sent = false;  // the interrupt went out
+ private:
+  bool made_ = false;
 };
 
-// Locks `names` in `folder` with sealdoor-cli.exe sharing this test's
-// console, and presses Ctrl-Break after `after` (never, when negative).
-Interrupted LockAndBreak(const std::filesystem::path& folder, const std::vector<std::string>& names,
-                         std::chrono::milliseconds after) {
-  std::wstring command = L"\"" + CliExe() + L"\" lock --password-stdin";
-  for (const auto& n : names) command += L" " + win32::Widen(n);
-  SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
-  HANDLE inRead, inWrite, errRead, errWrite;
-  ::CreatePipe(&inRead, &inWrite, &inherit, 0);
-  ::CreatePipe(&errRead, &errWrite, &inherit, 0);
-  ::SetHandleInformation(inWrite, HANDLE_FLAG_INHERIT, 0);
-  ::SetHandleInformation(errRead, HANDLE_FLAG_INHERIT, 0);
-  STARTUPINFOW si{};
-  si.cb = sizeof si;
-  si.dwFlags = STARTF_USESTDHANDLES;
-  si.hStdInput = inRead;
-  si.hStdOutput = errWrite;
-  si.hStdError = errWrite;
-  PROCESS_INFORMATION pi{};
-  const std::wstring cwd = folder.wstring();
-  Interrupted r;
-  if (!::CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, CREATE_NEW_PROCESS_GROUP, nullptr, cwd.c_str(),
-                        &si, &pi))
-    return r;
-  ::CloseHandle(inRead);
-  ::CloseHandle(errWrite);
-  DWORD n = 0;
-  ::WriteFile(inWrite, "Abc1\n", 5, &n, nullptr);
-  ::CloseHandle(inWrite);
-  if (after.count() >= 0) {
-    ::Sleep(static_cast<DWORD>(after.count()));
-    r.sent = ::GenerateConsoleCtrlEvent(CTRL_BREAK_EVENT, pi.dwProcessId) != 0;
-  }
-  char buf[4096];
-  while (::ReadFile(errRead, buf, sizeof buf, &n, nullptr) && n > 0) r.err.append(buf, n);
-  ::WaitForSingleObject(pi.hProcess, INFINITE);
-  ::GetExitCodeProcess(pi.hProcess, &r.code);
-  for (HANDLE h : {pi.hProcess, pi.hThread, errRead}) ::CloseHandle(h);
-  return r;
-}
-
 TEST(Cli, CtrlBreakDuringABatchStopsItAndSaysHowManyFilesWereDone) {
-  // The console's interrupt reaches the programs that share it: this test
-  // takes one, and ignores the interrupt itself.
-  ::FreeConsole();
-  if (!::AllocConsole()) GTEST_SKIP() << "no console to share";
-  ::SetConsoleCtrlHandler(nullptr, TRUE);
+  // The console's interrupt reaches the programs that share it.
+  const OwnConsole console;
+  if (!console.Made()) GTEST_SKIP() << "no console to share";
   test::ScratchDir dir;
-  std::vector<std::string> names;
+  std::vector<std::string> args{"lock", "--password-stdin"};
   std::vector<std::vector<std::uint8_t>> plain;
   for (unsigned i = 0; i < 60; ++i) {
-    names.push_back("f" + std::to_string(i));
+    args.push_back("f" + std::to_string(i));
     plain.push_back(test::RandomBytes(i == 30 ? (32u << 20) : 700 + i * 97, 800 + i));
   }
   auto reset = [&] {
-    for (std::size_t i = 0; i < names.size(); ++i) test::WriteBytes(dir / names[i], plain[i]);
+    for (std::size_t i = 0; i < plain.size(); ++i) test::WriteBytes(dir / args[i + 2], plain[i]);
   };
   reset();
   const auto start = std::chrono::steady_clock::now();
-  ASSERT_EQ(LockAndBreak(dir.Path(), names, std::chrono::milliseconds(-1)).code, 0u);
-  const auto span = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
+  ASSERT_EQ(test::RunCli(args, "Abc1\n", dir.Path()).exitCode, 0);
+  const auto span = std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - start);
   int stopped = 0;
   for (const int percent : {20, 45, 70}) {
     reset();
-    const Interrupted r = LockAndBreak(dir.Path(), names, span * percent / 100);
+    const auto r = test::RunCli(args, "Abc1\n", dir.Path(), span * percent / 100);
     // Wine's consoles take no interrupt from a program (GenerateConsoleCtrlEvent
     // fails there); Windows' do.
-    if (!r.sent) GTEST_SKIP() << "this system sends no console interrupt";
+    if (!r.interrupted) GTEST_SKIP() << "this system sends no console interrupt";
     std::size_t locked = 0;
-    for (std::size_t i = 0; i < names.size(); ++i) {
-      const auto now = test::ReadBytes(dir / names[i]);
+    for (std::size_t i = 0; i < plain.size(); ++i) {
+      const auto now = test::ReadBytes(dir / args[i + 2]);
       if (now == plain[i]) continue;
       ++locked;
-      EXPECT_TRUE(test::IsLockedFormOf(now, plain[i], "Abc1")) << names[i] << " at " << percent << "%";
+      EXPECT_TRUE(test::IsLockedFormOf(now, plain[i], "Abc1")) << args[i + 2] << " at " << percent << "%";
     }
-    EXPECT_EQ(dir.Names().size(), names.size()) << percent;
-    if (r.code == 0 && locked == names.size()) continue;  // over before the interrupt came
+    EXPECT_EQ(dir.Names().size(), plain.size()) << percent;
+    if (r.exitCode == 0 && locked == plain.size()) continue;  // over before the interrupt came
     ++stopped;
-    EXPECT_EQ(r.code, 130u) << r.err;
+    EXPECT_EQ(r.exitCode, 130) << r.err;
     EXPECT_EQ(r.err, "sealdoor-cli: stopped: " + std::to_string(locked) + " of 60 files locked; the others were not changed\n");
   }
   EXPECT_GE(stopped, 1);
