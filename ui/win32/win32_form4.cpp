@@ -125,10 +125,6 @@ Win32Form4::Win32Form4(HINSTANCE instance) : instance_(instance) {
 }
 
 Win32Form4::~Win32Form4() {
-  for (const auto& [id, target] : dropTargets_) {
-    ::RevokeDragDrop(Control(id));
-    target->Release();
-  }
   if (tooltip_ && ::IsWindow(tooltip_)) ::DestroyWindow(tooltip_);
   if (window_ && ::IsWindow(window_)) ::DestroyWindow(window_);
   for (HBRUSH brush : brushes_)
@@ -258,6 +254,15 @@ void Win32Form4::RegisterDropTargets() {
     else
       target->Release();
   }
+}
+
+void Win32Form4::RevokeDropTargets() {
+  // While the buttons still exist: OLE lets go of its references then.
+  for (const auto& [id, target] : dropTargets_) {
+    ::RevokeDragDrop(Control(id));
+    target->Release();
+  }
+  dropTargets_.clear();
 }
 
 IDropTarget* Win32Form4::DropTarget(int id) const {
@@ -626,6 +631,7 @@ LRESULT Win32Form4::OnMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
       }
       return 0;
     case WM_DESTROY:
+      RevokeDropTargets();
       ::PostQuitMessage(0);
       return 0;
     case WM_DPICHANGED: {

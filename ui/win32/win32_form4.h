@@ -107,6 +107,7 @@ class Win32Form4 final : public Form4View {
   [[nodiscard]] COLORREF TextColour(int id) const;
   void UpdateNameTip();
   void RegisterDropTargets();
+  void RevokeDropTargets();
   bool PumpOne(const MSG& msg);
 
   HINSTANCE instance_;
