@@ -142,7 +142,7 @@ TEST(Win32Batch, TheCloseBoxAfterAMessageBoxStopsTheBatchNeverEndsIt) {
   // with the rest of the batch skipped.
   sealdoor::test::ScratchDir dir;
   const std::string selection =
-      Batch(dir, {{"a", 3000}, {"b", 16u << 20}, {"c", 16u << 20}, {"d", 16u << 20}, {"e", 16u << 20}});
+      Batch(dir, {{"a", 3000}, {"b", 8u << 20}, {"c", 8u << 20}, {"d", 8u << 20}, {"e", 8u << 20}});
   ASSERT_TRUE(sealdoor::test::Lock(dir / "a", "Abc1"));
   // The windows of earlier tests, gone, left their thread a WM_QUIT, which
   // would end a message box at once.
