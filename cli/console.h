@@ -36,4 +36,15 @@ bool Write(Stream stream, std::string_view text);
 // copy of it.
 [[nodiscard]] std::string ReadPasswordLine();
 
+// Whether Caps Lock is on, where the terminal lets that be told (a Linux
+// console, the Windows console); nullopt elsewhere (a terminal emulator on
+// a desktop cannot say).
+[[nodiscard]] std::optional<bool> CapsLockOn();
+
+// While set, an interrupt (Ctrl-C) asks the batch to stop rather than
+// ending the process; a second one ends it at once, as before.
+void StopOnInterrupt(bool on);
+// Whether an interrupt came while StopOnInterrupt was set.
+[[nodiscard]] bool Interrupted() noexcept;
+
 }  // namespace sealdoor::cli

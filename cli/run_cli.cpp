@@ -57,7 +57,8 @@ constexpr const char* kUsage =
     "to the programs that open it; it is not encryption.\n"
     "\n"
     "Exit status of lock and unlock: 0 every file processed, 1 a file refused\n"
-    "or failed, 2 usage error.\n"
+    "or failed, 2 usage error, 130 stopped by Ctrl-C (the file at hand left as\n"
+    "it was, the files before it done).\n"
     "Exit status of status: 0 every file locked, 1 a file not locked, 2 a file\n"
     "that could not be read, or a usage error.\n";
 
@@ -137,13 +138,19 @@ int Status(const Options& o) {
   return rc;
 }
 
+// The prompt, with a word of warning where the terminal tells that Caps
+// Lock is on.
+std::string Prompt(const char* prompt) {
+  return std::string(CapsLockOn().value_or(false) ? "Caps Lock is on.\n" : "") + prompt;
+}
+
 // The password, asked for or read; nullopt (after saying why) when there is none.
 std::optional<std::string> GetPassword(const Options& o) {
   std::string password;
   if (o.passwordFromStdin) {
     password = ReadPasswordLine();
   } else {
-    auto first = AskPassword("Password: ");
+    auto first = AskPassword(Prompt("Password: "));
     if (!first) {
       Write(Stream::Err, "sealdoor-cli: no terminal to ask for the password; use --password-stdin\n");
       return std::nullopt;
@@ -151,7 +158,7 @@ std::optional<std::string> GetPassword(const Options& o) {
     password = std::move(*first);
     SecureWipe(*first);
     if (o.command == "lock") {
-      auto again = AskPassword("Password again: ");
+      auto again = AskPassword(Prompt("Password again: "));
       const bool same = again && *again == password;
       if (again) SecureWipe(*again);
       if (!same) {
@@ -195,8 +202,13 @@ int RunCli(const std::vector<std::string>& args) {
   SecureWipe(*password);
   BatchCounters counters = BatchCountersFor(o.files);
   int rc = 0;
+  bool stopped = false;
+  // Ctrl-C from here on stops at the next pause: the file at hand stays as
+  // it was, the files whose new versions are complete are committed.
+  StopOnInterrupt(true);
   CommitGroup group(port);
   for (const auto& text : o.files) {
+    if ((stopped = port.StopRequested())) break;
     const fs::path f = PathFromText(text);
     bool result = false;
     port.BeginFile(f);
@@ -207,10 +219,19 @@ int RunCli(const std::vector<std::string>& args) {
     else
       engine.UnlockIt(f, name, result);
     port.EndFile();
+    if ((stopped = engine.Stopped())) break;
     if (!result) rc = 1;
   }
   if (!group.Flush()) rc = 1;
+  StopOnInterrupt(false);
   if (!folders.leftOut.empty() && !o.quiet) Write(Stream::Err, "sealdoor-cli: " + folders.leftOut + "\n");
+  if (stopped) {
+    if (!o.quiet)
+      Write(Stream::Err, "sealdoor-cli: stopped: " + std::to_string(group.Placed()) + " of " +
+                             std::to_string(o.files.size()) + (o.files.size() == 1 ? " file " : " files ") +
+                             (o.command == "lock" ? "locked" : "unlocked") + "; the others were not changed\n");
+    return 130;
+  }
   return folders.unreadable ? 1 : rc;
 }
 

@@ -34,6 +34,8 @@ void TerminalPort::SetCaption(Caption which, std::string_view text) {
 
 std::string TerminalPort::Quoted(const std::filesystem::path& path) const { return QuoteAlways(PathText(path)); }
 
+bool TerminalPort::StopRequested() const { return Interrupted(); }
+
 void TerminalPort::Message(std::string_view text, MessageStyle) {
   ClearLine();
   // A message that names no file (a wrong password) is about the file at

@@ -24,6 +24,7 @@ class TerminalPort final : public WindowPort {
   void ShowProgress() override { dirty_ = true; }
   void Message(std::string_view text, MessageStyle style) override;
   void Yield() override { Draw(); }
+  bool StopRequested() const override;
   std::string Quoted(const std::filesystem::path& path) const override;
 
  private:

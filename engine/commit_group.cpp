@@ -92,10 +92,12 @@ void CommitGroup::Commit() {
     }
     auto folder = std::find_if(folders.begin(), folders.end(), [&](const Folder& f) { return f.path == p.source.Folder(); });
     if (folder == folders.end()) folder = folders.insert(folders.end(), {p.source.Folder(), &p.replacement});
-    if (failed[i])
+    if (failed[i]) {
       notices.push_back(Describe(p, *failed[i], window_));
-    else
+    } else {
       folder->placed = true;
+      ++placed_;
+    }
   }
   // Whatever is not in its place goes, and the journals that listed it:
   // then one sync of each folder puts all of that on the disk together

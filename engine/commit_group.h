@@ -61,6 +61,9 @@ class CommitGroup {
   // place (also one of a group committed earlier).
   bool Flush();
 
+  // How many files have taken their new version's place so far.
+  [[nodiscard]] std::size_t Placed() const noexcept { return placed_; }
+
  private:
 
   WindowPort& window_;
@@ -69,6 +72,7 @@ class CommitGroup {
   Limits limits_;
   std::vector<PendingReplacement> pending_;
   std::uint64_t bytes_ = 0;
+  std::size_t placed_ = 0;
   bool failed_ = false;
 };
 

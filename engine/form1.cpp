@@ -69,11 +69,21 @@ class ContentPass {
         const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(chunk_, to - pos));
         if (auto r = Chunk(inStart + pos, outStart + pos, want); !r) return r;
         pos += want;
+        // A chunk takes milliseconds: a stop is heard within one, however
+        // large the file.
+        if (pos < length && window_.StopRequested()) {
+          stopped_ = true;
+          return {};
+        }
       }
     }
     Skip(pos, length);
     return {};
   }
+
+  // The content was cut short because a stop was asked for; what was
+  // written is to be dropped.
+  [[nodiscard]] bool Stopped() const noexcept { return stopped_; }
 
  private:
   // Counts the lines of a hole as done.
@@ -111,6 +121,7 @@ class ContentPass {
   std::chrono::milliseconds yieldEvery_;
   std::chrono::steady_clock::time_point lastYield_ = std::chrono::steady_clock::now();
   std::size_t chunk_ = 0;
+  bool stopped_ = false;
   std::unique_ptr<std::uint8_t[]> in_;
   std::unique_ptr<std::uint8_t[]> out_buf_;
 
@@ -147,6 +158,7 @@ void Form1::UnlockIt(const fs::path& filesseps, const std::string& nopath, bool&
 
 void Form1::Process(const fs::path& filesseps, const std::string& nopath, bool& result, Mode mode) {
   result = false;
+  stopped_ = false;
   if (mode == Mode::Unlock) window_.Yield();
   if (const auto notice = Work(filesseps, nopath, result, mode)) {
     // The files that wait for their commit are let go before the message
@@ -161,6 +173,10 @@ void Form1::Process(const fs::path& filesseps, const std::string& nopath, bool& 
 std::optional<Form1::Notice> Form1::Work(const fs::path& filesseps, const std::string& nopath, bool& result,
                                           Mode mode) {
   const bool lock = mode == Mode::Lock;
+  // At each pause before the content is complete: a stop leaves the file as
+  // it is, and a working file made so far goes with `out` below.
+  auto stopAsked = [this] { return stopped_ = window_.StopRequested(); };
+  if (stopAsked()) return std::nullopt;
   const std::string quoted = window_.Quoted(filesseps);
   auto failed = [&](const Failure& f) {
     return Notice{quoted + (lock ? " could not be locked: " : " could not be unlocked: ") + f.Reason(),
@@ -187,6 +203,7 @@ std::optional<Form1::Notice> Form1::Work(const fs::path& filesseps, const std::s
     return failed(Failure::ChangedMeanwhile());
   const bool locked = format::IsLocked(std::span(head).first(*got));
   window_.Yield();
+  if (stopAsked()) return std::nullopt;
   if (lock && locked)
     return Notice{quoted + " is already locked !", MessageStyle::Exclamation, static_cast<double>(size) / 54};
   if (!lock && !locked)
@@ -197,6 +214,7 @@ std::optional<Form1::Notice> Form1::Work(const fs::path& filesseps, const std::s
   const double estimate = static_cast<double>(size) / (lock ? 54 : 60);
   window_.ShowProgress();
   window_.Yield();  // the panel shows this file before its content runs
+  if (stopAsked()) return std::nullopt;
 
   if (!lock) {
     auto stored = format::ReadStoredPassword(std::span<const std::uint8_t, format::kHead>(head));
@@ -219,11 +237,16 @@ std::optional<Form1::Notice> Form1::Work(const fs::path& filesseps, const std::s
     WipeBytes(newHead.data(), newHead.size());
     if (!w) return failed(w.error());
     window_.Yield();
+    if (stopAsked()) return std::nullopt;
   }
 
   ProgressMeter meter(window_, counters_, estimate);
   ContentPass pass(*src, *out, meter, window_, yieldEvery_);
   if (auto r = pass.Run(inStart, outStart, contentLength); !r) return failed(r.error());
+  if (pass.Stopped()) {
+    stopped_ = true;
+    return std::nullopt;
+  }
   if (auto r = out->SetSize(outStart + contentLength); !r) return failed(r.error());
   meter.Finish();
 

@@ -42,6 +42,11 @@ class Form1 {
   // How long the content may run before the window gets to repaint.
   void SetYieldInterval(std::chrono::milliseconds every) noexcept { yieldEvery_ = every; }
 
+  // Whether the last LockIt or UnlockIt ended because the window asked for
+  // a stop: the file was left exactly as it was, its working file dropped,
+  // and nothing was said about it.
+  [[nodiscard]] bool Stopped() const noexcept { return stopped_; }
+
  private:
   enum class Mode { Lock, Unlock };
   // What the user is told about a file that was not processed.
@@ -54,7 +59,8 @@ class Form1 {
   void Process(const std::filesystem::path& filesseps, const std::string& nopath, bool& result,
                Mode mode);
   // The work on one file. Every file it opens is closed again before it
-  // returns, so no other program waits on us while a message is up.
+  // returns, so no other program waits on us while a message is up. A stop
+  // asked for before the content is complete ends it with no notice.
   std::optional<Notice> Work(const std::filesystem::path& filesseps, const std::string& nopath,
                              bool& result, Mode mode);
 
@@ -63,6 +69,7 @@ class Form1 {
   CommitGroup* group_;
   SystemRandom random_;
   std::chrono::milliseconds yieldEvery_{50};
+  bool stopped_ = false;
 };
 
 }  // namespace sealdoor

@@ -1,8 +1,9 @@
 #pragma once
 // What the engine needs of the main window: the password box, the progress
-// panel and its captions and bars, modal message boxes and a way to let the
-// window handle its pending events. The window implements it; so do the
-// command-line tool and the tests.
+// panel and its captions and bars, modal message boxes, a way to let the
+// window handle its pending events and to hear that the user wants the batch
+// stopped. The window implements it; so do the command-line tool and the
+// tests.
 
 #include <filesystem>
 #include <string>
@@ -43,6 +44,10 @@ class WindowPort {
   virtual void Message(std::string_view text, MessageStyle style) = 0;
   // Lets the window run its pending events (repaint above all).
   virtual void Yield() = 0;
+  // Whether the user asked for the batch to stop ("Stop", Ctrl-C). Asked
+  // often while content runs, so it must cost next to nothing; it becomes
+  // true during a Yield, or at any moment from a signal.
+  [[nodiscard]] virtual bool StopRequested() const { return false; }
   // A path as messages show it: in single quotes.
   [[nodiscard]] virtual std::string Quoted(const std::filesystem::path& path) const {
     return "'" + PathText(path) + "'";

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <set>
 #include <system_error>
 
 #include "engine/commit_group.h"
@@ -19,6 +20,7 @@
 #include "shell/program_starter.h"
 #include "shell/system_folders.h"
 #include "shell/wait_seconds.h"
+#include "typo_guard.h"
 
 namespace sealdoor::ui {
 namespace {
@@ -36,6 +38,8 @@ constexpr int kFlagsOne = 3690508;      // 0x38500C
 constexpr std::size_t kConfirmAbove = 1000;
 // A message lists at most this many names, then how many more.
 constexpr std::size_t kListed = 10;
+// Folders whose locked files a lock batch's password is held against.
+constexpr std::size_t kFoldersLookedAt = 64;
 
 constexpr const char* kOneAtATime = "\"Unlock and Open\" takes one file at a time.";
 
@@ -51,12 +55,20 @@ const char* ButtonCaption(int fromwhere) {
   return fromwhere == 1 ? "Lock Files" : fromwhere == 2 ? "Unlock Files" : "Unlock and Open";
 }
 
+// What a stopped batch did: how many of its files took their new form.
+std::string StoppedText(int fromwhere, std::size_t done, std::size_t files) {
+  std::string count = CountOf(done, "", "");
+  count.pop_back();  // the number alone
+  return "Stopped: " + count + " of " + CountOf(files, "file", "files") + (fromwhere == 1 ? " locked." : " unlocked.") +
+         (files == 1 ? " The file was not changed." : " The other files were not changed.");
+}
+
 }  // namespace
 
 Form4::BusyScope::~BusyScope() {
   if (--form_.busy_ > 0 || form_.draining_) return;
   form_.draining_ = true;
-  while (!form_.arrived_.empty() && form_.view_.Enabled()) {
+  while (!form_.arrived_.empty() && form_.state_ == BatchControls::Idle) {
     Arrival next = std::move(form_.arrived_.front());
     form_.arrived_.pop_front();
     form_.FilesFromOutside(next.fromwhere, std::move(next.paths));
@@ -76,35 +88,57 @@ bool Form4::PasswordEmpty() const { return WipedString(view_.Text1()).Get().empt
 
 void Form4::ApplyHintRule() { view_.SetHintVisible(PasswordEmpty()); }
 
+// The hover feedback rests while a batch holds the window, as it did when
+// the whole window was disabled: the working text and the padlock stay.
 void Form4::Command4_MouseMove() {
+  if (state_ != BatchControls::Idle) return;
   ApplyHintRule();
   view_.ShowPadlock(false);
 }
 
 void Form4::Command5_MouseMove() {
+  if (state_ != BatchControls::Idle) return;
   ApplyHintRule();
   view_.ShowPadlock(true);
 }
 
 void Form4::Command6_MouseMove() {
+  if (state_ != BatchControls::Idle) return;
   ApplyHintRule();
   view_.ShowPadlock(true);
 }
 
 void Form4::Frame3_MouseMove() {
   // Files waiting for a button keep their line until they are taken.
-  if (pending_ || view_.StatusText().empty()) return;
+  if (state_ != BatchControls::Idle || pending_ || view_.StatusText().empty()) return;
   view_.SetStatus("", kBlack);
   view_.ShowPadlock(false);
 }
 
-void Form4::Command7_Click() { view_.EndProgram(); }
+void Form4::Command7_Click() {
+  switch (state_) {
+    case BatchControls::Idle: view_.EndProgram(); break;
+    case BatchControls::Running: port_.RequestStop(); break;
+    case BatchControls::Closing: break;  // disabled: nothing is left to stop
+  }
+}
 
 void Form4::Form_QueryUnload(bool& cancel) {
-  // The window is disabled while a batch runs; closing then would drop the
-  // file being processed half-way, so the title bar's close waits for it.
-  cancel = !view_.Enabled();
-  if (!cancel) Command7_Click();
+  // While a batch holds the window, closing would leave its files to chance:
+  // the title bar's close stops the batch instead, as "Stop" does, and the
+  // window stays for what the batch has to say.
+  cancel = state_ != BatchControls::Idle;
+  Command7_Click();
+}
+
+void Form4::EscapePressed() {
+  if (state_ == BatchControls::Running) port_.RequestStop();
+}
+
+void Form4::SetControls(BatchControls state) {
+  if (state == BatchControls::Running && state_ == BatchControls::Idle) port_.ClearStop();
+  state_ = state;
+  view_.SetBatchControls(state);
 }
 
 void Form4::Text1_Change() {
@@ -144,7 +178,8 @@ void Form4::ActionClick(int dialogFlags, int fromwhere) {
 }
 
 void Form4::DropFiles(int fromwhere, const std::vector<std::string>& paths) {
-  if (paths.empty()) return;
+  // The buttons take no drop while a batch holds the window.
+  if (paths.empty() || state_ != BatchControls::Idle) return;
   const BusyScope busy(*this);
   if (PasswordEmpty()) {
     // As the button would: no password, no batch; the hint says why.
@@ -156,7 +191,7 @@ void Form4::DropFiles(int fromwhere, const std::vector<std::string>& paths) {
 }
 
 void Form4::FilesFromOutside(int fromwhere, std::vector<std::string> paths) {
-  if (busy_ > 0 || !view_.Enabled()) {
+  if (busy_ > 0 || state_ != BatchControls::Idle) {
     arrived_.push_back({fromwhere, std::move(paths)});
     return;
   }
@@ -178,7 +213,11 @@ void Form4::FilesFromOutside(int fromwhere, std::vector<std::string> paths) {
                             MessageStyle::Exclamation);
   if (found.empty()) return;
   if (fromwhere != 0 && !PasswordEmpty()) {
-    RunOnPaths(fromwhere, found);
+    // Sent back to the password (a likely typo), they wait for its button.
+    if (!RunOnPaths(fromwhere, found)) {
+      pending_ = Arrival{fromwhere, std::move(found)};
+      ShowPending();
+    }
     return;
   }
   if (pending_ && pending_->fromwhere == fromwhere && fromwhere != 3)
@@ -201,10 +240,14 @@ bool Form4::TakePending(int fromwhere) {
       return true;  // they keep waiting, for another button
     }
   }
-  const std::vector<std::string> paths = std::move(pending_->paths);
+  Arrival taken = std::move(*pending_);
   pending_.reset();
   view_.SetStatus("", kBlack);
-  RunOnPaths(fromwhere, paths);
+  if (!RunOnPaths(fromwhere, taken.paths)) {
+    // Back to the password: they wait on for its button.
+    pending_ = std::move(taken);
+    ShowPending();
+  }
   return true;
 }
 
@@ -227,25 +270,30 @@ std::optional<std::string> Form4::OpenRefusal(const std::vector<std::string>& pa
   return std::nullopt;
 }
 
-void Form4::RunOnPaths(int fromwhere, const std::vector<std::string>& paths) {
+bool Form4::RunOnPaths(int fromwhere, const std::vector<std::string>& paths) {
   if (fromwhere == 3) {
-    if (auto refusal = OpenRefusal(paths)) return services_.messages.Show(*refusal, MessageStyle::Exclamation);
+    if (auto refusal = OpenRefusal(paths)) {
+      services_.messages.Show(*refusal, MessageStyle::Exclamation);
+      return true;
+    }
     return RunBatch(fromwhere, paths.front());
   }
   if (std::none_of(paths.begin(), paths.end(), IsFolder)) return RunBatch(fromwhere, SelectionFromPaths(paths));
-  RunFolderBatch(fromwhere, paths);
+  return RunFolderBatch(fromwhere, paths);
 }
 
-void Form4::RunFolderBatch(int fromwhere, const std::vector<std::string>& paths) {
+bool Form4::RunFolderBatch(int fromwhere, const std::vector<std::string>& paths) {
   const bool lock = fromwhere == 1;
-  view_.SetEnabled(false);
+  SetControls(BatchControls::Running);
   services_.pointer.SetBusy();
   view_.SetStatus("\n\rReading the folders...", kBlack);
   view_.Yield();
   const FolderBatch batch = ExpandFolders(paths, lock, [this] { view_.Yield(); });
+  // A stop while the folders are read is heard once they are: no batch then.
+  const bool stopped = port_.StopRequested();
   services_.pointer.SetNormal();
   view_.SetStatus("", kBlack);
-  view_.SetEnabled(true);
+  SetControls(BatchControls::Idle);
   if (!batch.unreadable.empty()) {
     std::vector<std::string> lines;
     for (const auto& u : batch.unreadable) lines.push_back("'" + u.path + "': " + u.reason);
@@ -255,15 +303,20 @@ void Form4::RunFolderBatch(int fromwhere, const std::vector<std::string>& paths)
   if (batch.files.empty()) {
     view_.SetStatus(std::string(lock ? "No file to lock." : "No file to unlock.") + (leftOut.empty() ? "" : " " + leftOut),
                     kBlack);
-    return;
+    return true;
+  }
+  if (stopped) {
+    services_.messages.Show(StoppedText(fromwhere, 0, batch.files.size()), MessageStyle::Information);
+    return true;
   }
   const std::string count = CountOf(batch.files.size(), "file", "files") + (lock ? " to lock" : " to unlock");
   if (batch.files.size() > kConfirmAbove &&
       !services_.messages.Ask("There are " + count + " in " + (paths.size() == 1 ? "the folder" : "these folders") +
                               ". " + (lock ? "Lock" : "Unlock") + " them all?"))
-    return;
-  RunBatch(fromwhere, SelectionFromPaths(batch.files), count);
+    return true;
+  if (!RunBatch(fromwhere, SelectionFromPaths(batch.files), count)) return false;
   if (!leftOut.empty()) view_.SetStatus(leftOut, kBlack);
+  return true;
 }
 
 void Form4::ShowDialog(int fromwhere) {
@@ -279,11 +332,35 @@ void Form4::ShowDialog(int fromwhere) {
   RunBatch(fromwhere, *chosen);
 }
 
-void Form4::RunBatch(int fromwhere, const std::string& selection, std::string_view note) {
+bool Form4::PasswordLooksIntended(const Selection& files) {
+  // The batch's folders in the order met; no more than the guard can read.
+  std::vector<std::filesystem::path> folders;
+  std::set<std::filesystem::path> seen;
+  for (std::size_t i = 0; i < files.size() && folders.size() < kFoldersLookedAt; ++i) {
+    auto folder = files.Path(i).parent_path();
+    if (seen.insert(folder).second) folders.push_back(std::move(folder));
+  }
+  const WipedString typed(view_.Text1());
+  const Nearness nearness = NearestStoredPassword(folders, typed.Get());
+  if (nearness != Nearness::CaseOnly && nearness != Nearness::OneCharacter) return true;
+  // Never the stored password itself, nor where it differs.
+  const std::string differs = nearness == Nearness::CaseOnly ? "differs only in the case of its letters from"
+                                                         : "differs by one character from";
+  if (services_.messages.Ask("The password " + differs + " the password of other locked files in " +
+                             (folders.size() == 1 ? "this folder" : "these folders") +
+                             ". Lock with this password anyway?"))
+    return true;
+  view_.SelectText1();
+  return false;
+}
+
+bool Form4::RunBatch(int fromwhere, const std::string& selection, std::string_view note) {
   const BusyScope busy(*this);
+  const Selection files = SplitSelection(selection);
+  if (fromwhere == 1 && !PasswordLooksIntended(files)) return false;
   // Batch start.
   view_.Yield();
-  view_.SetEnabled(false);
+  SetControls(BatchControls::Running);
   services_.pointer.SetBusy();
   view_.SetStatus(std::string(note) + "\n\rWorking...  Plese wait...", kRed);
   view_.Yield();
@@ -292,26 +369,41 @@ void Form4::RunBatch(int fromwhere, const std::string& selection, std::string_vi
   view_.SetCaption(Caption::Label21, "");
   view_.SetCaption(Caption::Label22, "");
 
-  const Selection files = SplitSelection(selection);
   counters_ = BatchCountersFor(files.paths);
 
   // Dispatch: a fresh engine object for every call, gone after it. The new
-  // versions are committed in groups, each made durable at once.
+  // versions are committed in groups, each made durable at once. A stop
+  // leaves the file at hand as it was; what is complete and waits in the
+  // group is finished work, and is committed with the rest.
   bool result = false;
+  bool stopped = false;
   CommitGroup group(port_);
   port_.Restart();
   for (std::size_t i = 0; i < files.size(); ++i) {
     if (files.several) port_.Yield();
+    if ((stopped = port_.StopRequested())) break;
     {
       Form1 engine(port_, counters_, &group);
       if (fromwhere == 1)
         engine.LockIt(files.Path(i), files.Name(i), result);
       else
         engine.UnlockIt(files.Path(i), files.Name(i), result);
+      stopped = engine.Stopped();
     }
+    if (stopped) break;
     if (files.several) port_.Yield();
   }
   if (!group.Flush()) result = false;
+  SetControls(BatchControls::Closing);
+
+  if (stopped) {
+    services_.pointer.SetNormal();
+    view_.SetStatus("", kBlack);
+    view_.SetProgressVisible(false);
+    services_.messages.Show(StoppedText(fromwhere, group.Placed(), files.size()), MessageStyle::Information);
+    SetControls(BatchControls::Idle);
+    return true;
+  }
 
   if (fromwhere == 3) {
     services_.pointer.SetNormal();
@@ -319,8 +411,8 @@ void Form4::RunBatch(int fromwhere, const std::string& selection, std::string_vi
     view_.Yield();
     view_.SetProgressVisible(false);
     if (result) OpenIt(selection, result);
-    view_.SetEnabled(true);
-    return;
+    SetControls(BatchControls::Idle);
+    return true;
   }
 
   // Closing.
@@ -332,7 +424,8 @@ void Form4::RunBatch(int fromwhere, const std::string& selection, std::string_vi
                                        : (files.several ? "Files Unlocked !" : "File Unlocked !");
   view_.SetProgressVisible(false);
   if (result) services_.messages.Show(closing, MessageStyle::Information);
-  view_.SetEnabled(true);
+  SetControls(BatchControls::Idle);
+  return true;
 }
 
 void Form4::OpenIt(const std::string& filesseps, bool& result) {

@@ -14,6 +14,7 @@
 #include "engine/batch_counters.h"
 #include "form4_port.h"
 #include "form4_view.h"
+#include "selection.h"
 
 namespace sealdoor::shell {
 class ProgramStarter;
@@ -48,8 +49,10 @@ class Form4 {
   void Command4_Click();
   void Command5_Click();
   void Command6_Click();
-  // The title bar's close: as "Close", except while a batch runs.
+  // The title bar's close: as "Close"; while a batch runs, as "Stop".
   void Form_QueryUnload(bool& cancel);
+  // Escape: "Stop" while a batch runs, nothing otherwise.
+  void EscapePressed();
 
   // Files dropped onto an action button (1 lock, 2 unlock, 3 unlock and
   // open): that button's batch on them, as if chosen in its dialog. A
@@ -85,13 +88,19 @@ class Form4 {
   // Whether the password box is empty (its text, a copy, is wiped at once).
   [[nodiscard]] bool PasswordEmpty() const;
   // Everything after the dialog: the files of `selection`, one by one.
-  // `note`, when given, heads the working text.
-  void RunBatch(int fromwhere, const std::string& selection, std::string_view note = {});
-  // A batch on files and folders, as a drop does it.
-  void RunOnPaths(int fromwhere, const std::vector<std::string>& paths);
+  // `note`, when given, heads the working text. False when the user went
+  // back to the password box instead (a likely typo).
+  bool RunBatch(int fromwhere, const std::string& selection, std::string_view note = {});
+  // A batch on files and folders, as a drop does it; false as RunBatch.
+  bool RunOnPaths(int fromwhere, const std::vector<std::string>& paths);
   // A batch whose paths hold a folder: its files counted, said, and past
   // a thousand confirmed first; what it leaves out said at its end.
-  void RunFolderBatch(int fromwhere, const std::vector<std::string>& paths);
+  bool RunFolderBatch(int fromwhere, const std::vector<std::string>& paths);
+  // Before a lock batch: a password that is one slip away from that of
+  // locked files beside these is asked about once. False when the user
+  // goes back to the password box.
+  bool PasswordLooksIntended(const Selection& files);
+  void SetControls(BatchControls state);
   // Why "Unlock and Open" cannot take these paths, or nothing.
   [[nodiscard]] static std::optional<std::string> OpenRefusal(const std::vector<std::string>& paths);
   // The press of an action button takes the files waiting for it: true
@@ -124,6 +133,7 @@ class Form4 {
   int dialogFlags_ = 0;  // open-file dialog flags set by the button handlers
   int busy_ = 0;
   bool draining_ = false;
+  BatchControls state_ = BatchControls::Idle;
   std::deque<Arrival> arrived_;    // came while busy
   std::optional<Arrival> pending_;  // waiting for a button
 };

@@ -29,6 +29,11 @@ class Form4Port final : public WindowPort {
     last_ = {};
     panelShown_ = false;
   }
+  // "Stop", Escape or the title bar's close during a batch; heard by the
+  // engine at its next pause.
+  void RequestStop() noexcept { stop_ = true; }
+  void ClearStop() noexcept { stop_ = false; }
+  bool StopRequested() const override { return stop_; }
 
  private:
   static constexpr std::chrono::milliseconds kFrame{16};
@@ -36,6 +41,7 @@ class Form4Port final : public WindowPort {
   MessageBoxes& messages_;
   std::chrono::steady_clock::time_point last_{};
   bool panelShown_ = false;
+  bool stop_ = false;
 };
 
 }  // namespace sealdoor::ui

@@ -18,6 +18,14 @@ struct Rgb {
 inline constexpr Rgb kBlack{0, 0, 0};
 inline constexpr Rgb kRed{255, 0, 0};
 
+// What the controls take while a batch holds the window. The window itself
+// stays enabled throughout, so its title bar's close always reaches Form4.
+enum class BatchControls {
+  Idle,     // as at start: the password box, the three buttons, "Close"
+  Running,  // the box and the action buttons disabled; Command7 reads "Stop"
+  Closing,  // the work is over: every control disabled, Command7 reads "Close"
+};
+
 class Form4View {
  public:
   virtual ~Form4View() = default;
@@ -28,6 +36,8 @@ class Form4View {
   [[nodiscard]] virtual std::string Text1() const = 0;
   virtual void SetText1(std::string_view text) = 0;  // runs Text1_Change, as any change does
   virtual void FocusText1() = 0;
+  // The focus in the box with all its text selected, to be typed again.
+  virtual void SelectText1() = 0;
 
   // The hint Label13 ("Enter password first !").
   virtual void SetHintVisible(bool visible) = 0;
@@ -43,9 +53,9 @@ class Form4View {
   virtual void SetCaption(Caption which, std::string_view text) = 0;
   virtual void SetBarWidth(Bar which, int twips) = 0;
 
-  // The whole window, disabled while a batch runs.
-  virtual void SetEnabled(bool enabled) = 0;
-  [[nodiscard]] virtual bool Enabled() const = 0;
+  // The controls' state through a batch; Idle again gives the focus back
+  // to the control that had it.
+  virtual void SetBatchControls(BatchControls state) = 0;
 
   // Lets the window run its pending events (repaint above all).
   virtual void Yield() = 0;

@@ -39,7 +39,9 @@ void Tell(const std::string& text, char* program) {
   int argc = 1;
   char* argv[] = {program, nullptr};
   const QApplication app(argc, argv);
-  QMessageBox::warning(nullptr, QStringLiteral("Sealdoor"), QString::fromUtf8(text).trimmed());
+  QMessageBox box(QMessageBox::Warning, QStringLiteral("Sealdoor"), QString::fromUtf8(text).trimmed());
+  box.setTextFormat(Qt::PlainText);  // it may quote what was typed
+  box.exec();
 }
 
 // Full paths: the running window has a working folder of its own.

@@ -15,7 +15,7 @@
 #include "ui/win32/win32_pointer.h"
 // After windows.h, which it needs.
 #include <commctrl.h>
-#include <objbase.h>
+#include <ole2.h>
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   sealdoor::GuardProcess();
@@ -26,8 +26,10 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   const sealdoor::app::SingleInstance single;
   if (!single.First()) return sealdoor::app::HandOverAndEnd(launch.own);
 
-  // COM for the open dialog and for what the window tells screen readers.
-  const HRESULT com = ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
+  // COM for the open dialog and for what the window tells screen readers;
+  // OLE for drag and drop, where the buttons tell a source how they take
+  // its files.
+  const HRESULT com = ::OleInitialize(nullptr);
   INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES | ICC_PROGRESS_CLASS | ICC_BAR_CLASSES};
   ::InitCommonControlsEx(&controls);
   sealdoor::ui::Win32Pointer pointer;
@@ -52,6 +54,6 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   view.Show();
   handover.Accept(std::move(launch.own));
   const int code = view.Run();
-  if (SUCCEEDED(com)) ::CoUninitialize();
+  if (SUCCEEDED(com)) ::OleUninitialize();
   return code;
 }

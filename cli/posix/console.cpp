@@ -1,10 +1,13 @@
 #include "cli/console.h"
 
 #include <fcntl.h>
+#include <linux/kd.h>
+#include <signal.h>
 #include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -104,5 +107,44 @@ std::optional<std::string> AskPassword(std::string_view prompt) { return Ask(pro
 std::optional<std::string> AskAnswer(std::string_view prompt) { return Ask(prompt, true); }
 
 std::string ReadPasswordLine() { return ReadLine(STDIN_FILENO); }
+
+std::optional<bool> CapsLockOn() {
+  // The keyboard's lock flags, which only a virtual console of Linux keeps.
+  const int fd = ::open("/dev/tty", O_RDONLY | O_CLOEXEC | O_NOCTTY);
+  if (fd < 0) return std::nullopt;
+  char flags = 0;
+  const bool told = ::ioctl(fd, KDGKBLED, &flags) == 0;
+  ::close(fd);
+  if (!told) return std::nullopt;
+  return (flags & K_CAPSLOCK) != 0;
+}
+
+namespace {
+
+std::atomic<bool> gInterrupted{false};
+struct sigaction gBefore {};
+
+void OnInterruptDuringBatch(int) {
+  if (!gInterrupted.exchange(true)) return;
+  // The second: ended at once by the handler there was before.
+  ::sigaction(SIGINT, &gBefore, nullptr);
+  ::raise(SIGINT);
+}
+
+}  // namespace
+
+void StopOnInterrupt(bool on) {
+  if (!on) {
+    ::sigaction(SIGINT, &gBefore, nullptr);
+    return;
+  }
+  struct sigaction sa {};
+  sa.sa_handler = OnInterruptDuringBatch;
+  sa.sa_flags = SA_RESTART;  // the file at hand goes on to its next pause, where the stop is heard
+  ::sigemptyset(&sa.sa_mask);
+  ::sigaction(SIGINT, &sa, &gBefore);
+}
+
+bool Interrupted() noexcept { return gInterrupted.load(); }
 
 }  // namespace sealdoor::cli

@@ -2,6 +2,7 @@
 
 #include "engine/win32/windows_h.h"
 
+#include <atomic>
 #include <string>
 
 #include "engine/process_guard.h"
@@ -112,5 +113,24 @@ std::string ReadPasswordLine() {
   if (!s.empty() && s.back() == '\r') s.pop_back();
   return s;
 }
+
+std::optional<bool> CapsLockOn() { return (::GetKeyState(VK_CAPITAL) & 1) != 0; }
+
+namespace {
+
+std::atomic<bool> gInterrupted{false};
+
+// Ctrl-C and Ctrl-Break during a batch: the first asks for the stop; the
+// second goes on to the handlers there were before, which end the process.
+BOOL WINAPI OnInterruptDuringBatch(DWORD event) {
+  if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT) return FALSE;
+  return gInterrupted.exchange(true) ? FALSE : TRUE;
+}
+
+}  // namespace
+
+void StopOnInterrupt(bool on) { ::SetConsoleCtrlHandler(OnInterruptDuringBatch, on ? TRUE : FALSE); }
+
+bool Interrupted() noexcept { return gInterrupted.load(); }
 
 }  // namespace sealdoor::cli

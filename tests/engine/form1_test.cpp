@@ -266,6 +266,79 @@ TEST(Progress, TheWindowGetsToRepaintDuringTheContent) {
   EXPECT_GE(std::count(first, last, "yield"), 3);
 }
 
+// A user who asks for a stop at a moment the test picks: from a pause of
+// the engine's (as the window's "Stop" is heard), or at any moment between
+// two of them (as Ctrl-C comes, from a signal).
+struct StoppingPort : RecordingPort {
+  std::function<bool()> atYield, atCaption;
+  bool stop = false;
+  void Yield() override {
+    if (!stop && atYield && atYield()) stop = true;
+  }
+  void SetCaption(Caption which, std::string_view text) override {
+    if (!stop && atCaption && atCaption()) stop = true;
+    RecordingPort::SetCaption(which, text);
+  }
+  bool StopRequested() const override { return stop; }
+};
+
+TEST(Stop, TheFileAtHandStaysAsItWasAndItsWorkingFileGoes) {
+  ScratchDir dir;
+  const auto plain = test::RandomBytes(12 << 20, 60);  // four chunks
+  WriteBytes(dir / "plain", plain);
+  WriteBytes(dir / "locked", plain);
+  ASSERT_TRUE(Lock(dir / "locked"));
+  const auto locked = ReadBytes(dir / "locked");
+  constexpr double kLines = (12 << 20) / 54.0;
+  constexpr double kChunkLines = 1 << 16;
+  for (const bool lock : {true, false}) {
+    const fs::path f = dir / (lock ? "plain" : "locked");
+    // Before the content, early in it, late in it; from a pause, and between
+    // pauses (no pause at all comes during the content here).
+    for (const double at : {0.0, 0.2, 0.6}) {
+      for (const bool fromSignal : {false, true}) {
+        StoppingPort port;
+        BatchCounters counters{1e9, 0};
+        double linesAtRequest = -1;
+        auto when = [&] {
+          if (counters.LinesDone < at * kLines) return false;
+          linesAtRequest = counters.LinesDone;
+          return true;
+        };
+        (fromSignal ? port.atCaption : port.atYield) = when;
+        Form1 engine(port, counters);
+        engine.SetYieldInterval(fromSignal ? std::chrono::hours(1) : std::chrono::milliseconds(0));
+        bool result = true;
+        if (lock)
+          engine.LockIt(f, "f", result);
+        else
+          engine.UnlockIt(f, "f", result);
+        const std::string round = std::to_string(lock) + " " + std::to_string(at) + " " + std::to_string(fromSignal);
+        ASSERT_TRUE(port.stop) << round;
+        EXPECT_TRUE(engine.Stopped()) << round;
+        EXPECT_FALSE(result) << round;
+        EXPECT_TRUE(port.messages.empty()) << round;
+        EXPECT_EQ(ReadBytes(f), lock ? plain : locked) << round;
+        EXPECT_EQ(dir.Names(), (std::vector<std::string>{"locked", "plain"})) << round;
+        // Heard at the end of the chunk at hand, however large the file: a
+        // chunk takes milliseconds.
+        EXPECT_LE(counters.LinesDone - linesAtRequest, kChunkLines) << round;
+      }
+    }
+  }
+  // A stop that comes once the content is complete finds finished work,
+  // which goes on to its place.
+  StoppingPort port;
+  BatchCounters counters{1e9, 0};
+  port.atCaption = [&] { return counters.LinesDone >= kLines; };
+  Form1 engine(port, counters);
+  bool result = false;
+  engine.LockIt(dir / "plain", "plain", result);
+  EXPECT_TRUE(result);
+  EXPECT_FALSE(engine.Stopped());
+  EXPECT_TRUE(format::IsLocked(ReadBytes(dir / "plain")));
+}
+
 // Makes one kind of call fail while the hook is installed.
 io::Op gFailing;
 int FailWith(io::Op op) { return op == gFailing ? EIO : 0; }

@@ -1,7 +1,9 @@
 #include "test_support.h"
 
 #include "engine/form1.h"
+#include "engine/format.h"
 #include "engine/path_text.h"
+#include "engine/scramble.h"
 #include "engine/temp_names.h"
 
 #include <algorithm>
@@ -99,6 +101,17 @@ std::vector<std::uint8_t> RandomBytes(std::size_t n, unsigned seed) {
   std::vector<std::uint8_t> v(n);
   for (auto& b : v) b = static_cast<std::uint8_t>(gen());
   return v;
+}
+
+bool IsLockedFormOf(const std::vector<std::uint8_t>& bytes, const std::vector<std::uint8_t>& plain,
+                    const std::string& password) {
+  if (bytes.size() != plain.size() + format::kHead || !format::IsLocked(bytes)) return false;
+  if (format::ReadStoredPassword(std::span<const std::uint8_t, format::kHead>(bytes.data(), format::kHead)) !=
+      password)
+    return false;
+  std::vector<std::uint8_t> scrambled = plain;
+  format::ScrambleInPlace(scrambled);
+  return std::equal(scrambled.begin(), scrambled.end(), bytes.begin() + format::kHead);
 }
 
 fs::path DataFile(const std::string& name) { return fs::path(SEALDOOR_TEST_DATA) / name; }

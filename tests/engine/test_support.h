@@ -65,6 +65,10 @@ class ScratchDir {
 std::vector<std::uint8_t> ReadBytes(const std::filesystem::path& p);
 void WriteBytes(const std::filesystem::path& p, const std::vector<std::uint8_t>& bytes);
 std::vector<std::uint8_t> RandomBytes(std::size_t n, unsigned seed);
+// `bytes` is `plain` locked with `password`: a head that holds it, then the
+// content scrambled.
+bool IsLockedFormOf(const std::vector<std::uint8_t>& bytes, const std::vector<std::uint8_t>& plain,
+                    const std::string& password);
 std::filesystem::path DataFile(const std::string& name);
 
 // The names of Sealdoor's own housekeeping (working files, journals) in a

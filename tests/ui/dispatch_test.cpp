@@ -20,6 +20,7 @@ namespace fs = std::filesystem;
 using sealdoor::MessageStyle;
 using sealdoor::test::Child;
 using sealdoor::test::Harness;
+using sealdoor::test::IsLocked;
 using sealdoor::test::Texts;
 
 namespace {
@@ -38,14 +39,6 @@ std::string Several(const std::string& folder, std::initializer_list<std::string
   std::string s = folder;
   for (const auto& n : names) s += '\0' + n;
   return s;
-}
-
-bool IsLocked(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::vector<std::uint8_t> head(702);
-  in.read(reinterpret_cast<char*>(head.data()), 702);
-  head.resize(static_cast<std::size_t>(in.gcount()));
-  return sealdoor::format::IsLocked(head);
 }
 
 void TypePassword(Harness& h, const char* pw) { Child<QLineEdit>(h.window, "Text1")->setText(pw); }
@@ -219,10 +212,18 @@ void DispatchTest::busyWhileRunningAndTidyAfter() {
   bool disabled = false, busy = false;
   QString status;
   QColor statusColour;
+  // While the batch runs, only "Stop" takes input; the window itself stays
+  // enabled, so its title bar's close reaches the behaviour.
+  auto onlyStopTakesInput = [&] {
+    for (const char* name : {"Text1", "Command4", "Command5", "Command6"})
+      if (Child(h.window, name)->isEnabled()) return false;
+    auto* command7 = Child<QPushButton>(h.window, "Command7");
+    return h.window.isEnabled() && command7->isEnabled() && command7->text() == "Stop";
+  };
   h.messages.onShow = [&](const std::string& text) {
     if (!text.ends_with("already locked !")) return;
     auto* l12 = Child<QLabel>(h.window, "Label12");
-    disabled = !h.window.isEnabled();
+    disabled = onlyStopTakesInput();
     busy = h.pointer.busy;
     status = l12->text();
     statusColour = l12->palette().color(QPalette::WindowText);
@@ -233,7 +234,9 @@ void DispatchTest::busyWhileRunningAndTidyAfter() {
   QCOMPARE(status, QString("\n\rWorking...  Plese wait..."));
   QCOMPARE(statusColour, QColor(255, 0, 0));
   auto* l12 = Child<QLabel>(h.window, "Label12");
-  QVERIFY(h.window.isEnabled());
+  for (const char* name : {"Text1", "Command4", "Command5", "Command6", "Command7"})
+    QVERIFY2(Child(h.window, name)->isEnabled(), name);
+  QCOMPARE(Child<QPushButton>(h.window, "Command7")->text(), QString("Close"));
   QVERIFY(!h.pointer.busy);
   QVERIFY(l12->text().isEmpty());
   QCOMPARE(l12->palette().color(QPalette::WindowText), QColor(Qt::black));

@@ -4,11 +4,13 @@
 #include <QStringList>
 #include <QWidget>
 #include <deque>
+#include <fstream>
 #include <functional>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "engine/format.h"
 #include "service_fakes.h"
 #include "ui/form4.h"
 #include "ui/qt/qt_form4.h"
@@ -29,6 +31,15 @@ T* Child(QWidget& w, const char* name, int index = -1) {
   for (T* c : w.findChildren<T*>(QLatin1String(name)))
     if (index < 0 || c->property("Index").toInt() == index) return c;
   return nullptr;
+}
+
+// Whether the file at `path` is locked (its head says so).
+inline bool IsLocked(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::vector<std::uint8_t> head(format::kHead);
+  in.read(reinterpret_cast<char*>(head.data()), static_cast<std::streamsize>(head.size()));
+  head.resize(static_cast<std::size_t>(in.gcount()));
+  return format::IsLocked(head);
 }
 
 // The Qt window and its behaviour, wired to fakes.

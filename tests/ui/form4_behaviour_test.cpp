@@ -3,10 +3,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <fstream>
 #include <map>
 #include <optional>
+#include <random>
 
 #include "../engine/test_support.h"
 #include "engine/format.h"
@@ -192,26 +194,147 @@ TEST(Form4Behaviour, ABatchOfManySmallFilesLetsTheWindowPaintAboutOnceAFrame) {
   EXPECT_LE(b.view.yields, 6 + frames) << "in " << frames << " frames";
 }
 
-TEST(Form4Behaviour, TheTitleBarsCloseWaitsForTheBatch) {
+TEST(Form4Behaviour, StopEscapeAndTheTitleBarsCloseStopTheBatchAndTheWindowStays) {
   ScratchDir dir;
-  WriteBytes(dir / "a", RandomBytes(3000, 2));
-  Behaviour b;
-  b.view.Type("pw1");
-  bool cancelledDuring = false;
-  b.view.onYield = [&] {
-    if (b.view.enabled) return;
-    bool cancel = false;
+  const std::vector<std::string> names = {"a", "b", "c"};
+  std::string selection = dir.Path().string();
+  for (const auto& n : names) selection += '\0' + n;
+  enum Way { kStop, kEscape, kTitleBar };
+  for (const Way way : {kStop, kEscape, kTitleBar}) {
+    for (const auto& n : names) WriteBytes(dir / n, RandomBytes(3000, 20));
+    Behaviour b;
+    b.view.Type("pw1");
+    std::optional<bool> cancelled;
+    bool stopOffered = false, hoverChangedNothing = false;
+    // While the panel shows the first file, before its content.
+    b.view.onYield = [&] {
+      if (cancelled || b.view.captions[Caption::Label16] != "a" || !b.view.progress) return;
+      stopOffered = b.view.stopOffered && !b.view.enabled;
+      // The pointer over the panel leaves the working text alone meanwhile.
+      b.form.Frame3_MouseMove();
+      b.form.Command5_MouseMove();
+      hoverChangedNothing = b.view.status.ends_with("Working...  Plese wait...") && !b.view.padlockOpen;
+      bool cancel = false;
+      if (way == kStop) b.form.Command7_Click();
+      if (way == kEscape) b.form.EscapePressed();
+      if (way == kTitleBar) b.form.Form_QueryUnload(cancel);
+      cancelled = cancel;
+    };
+    // While the message is up nothing ends the program: Close is disabled.
+    b.messages.onShow = [&](const std::string&) {
+      bool cancel = false;
+      b.form.Form_QueryUnload(cancel);
+      b.form.Command7_Click();
+      EXPECT_TRUE(cancel);
+      EXPECT_FALSE(b.view.enabled || b.view.stopOffered);
+    };
+    b.dialog.answers = {selection};
+    b.form.Command4_Click();
+    ASSERT_TRUE(cancelled) << way;
+    EXPECT_EQ(*cancelled, way == kTitleBar) << way;
+    EXPECT_TRUE(stopOffered) << way;
+    EXPECT_TRUE(hoverChangedNothing) << way;
+    EXPECT_EQ(b.messages.shown, (std::vector<std::pair<std::string, MessageStyle>>{
+                                    {"Stopped: 0 of 3 files locked. The other files were not changed.",
+                                     MessageStyle::Information}}))
+        << way;
+    EXPECT_EQ(ReadBytes(dir / "a"), RandomBytes(3000, 20));
+    EXPECT_EQ(ReadBytes(dir / "b"), RandomBytes(3000, 20));
+    EXPECT_EQ(ReadBytes(dir / "c"), RandomBytes(3000, 20));
+    EXPECT_EQ(dir.Names(), names);
+    EXPECT_FALSE(b.view.ended);
+    EXPECT_TRUE(b.view.enabled && !b.view.stopOffered && !b.view.progress && !b.pointer.busy);
+    EXPECT_EQ(b.view.status, "");
+    // Ready again: Escape does nothing, the title bar's close ends it.
+    b.form.EscapePressed();
+    EXPECT_FALSE(b.view.ended);
+    bool cancel = true;
     b.form.Form_QueryUnload(cancel);
-    cancelledDuring = cancel;
-  };
-  b.dialog.answers = {(dir / "a").string()};
-  b.form.Command4_Click();
-  EXPECT_TRUE(cancelledDuring);
-  EXPECT_FALSE(b.view.ended);
-  bool cancel = true;
-  b.form.Form_QueryUnload(cancel);
-  EXPECT_FALSE(cancel);
-  EXPECT_TRUE(b.view.ended);
+    EXPECT_FALSE(cancel);
+    EXPECT_TRUE(b.view.ended);
+  }
+}
+
+TEST(Form4Behaviour, AStopAtAnyMomentLeavesEveryFileWholeAndSaysHowManyWereDone) {
+  // Many small files and a large one, stopped at random moments both ways:
+  // each file is its original or its complete other form, no working file
+  // is left, and the message's count is what the folder shows.
+  ScratchDir dir;
+  std::vector<std::string> names;
+  std::vector<std::vector<std::uint8_t>> plain, locked;
+  std::string selection = dir.Path().string();
+  for (unsigned i = 0; i < 60; ++i) {
+    names.push_back(i == 30 ? "large" : "f" + std::to_string(i));
+    plain.push_back(RandomBytes(i == 30 ? (8u << 20) : i * 97, 100 + i));
+    selection += '\0' + names.back();
+    WriteBytes(dir / names.back(), plain.back());
+    ASSERT_TRUE(Lock(dir / names.back(), "Stop42"));
+    locked.push_back(ReadBytes(dir / names.back()));
+  }
+  auto sortedNames = names;
+  std::sort(sortedNames.begin(), sortedNames.end());
+  const std::string batch = selection;
+  for (const bool lock : {true, false}) {
+    const auto& before = lock ? plain : locked;
+    auto reset = [&] {
+      for (std::size_t i = 0; i < names.size(); ++i) WriteBytes(dir / names[i], before[i]);
+    };
+    // The moments of a whole batch: each figure it shows, within which each
+    // stop falls (a stop asked for between the window's pauses is heard at
+    // the end of the chunk at hand, or at the next pause).
+    reset();
+    int figures = 0;
+    {
+      Behaviour b;
+      b.view.Type("Stop42");
+      b.view.onCaption = [&] { ++figures; };
+      b.dialog.answers = {batch};
+      lock ? b.form.Command4_Click() : b.form.Command5_Click();
+    }
+    std::mt19937 gen(lock ? 23 : 24);
+    // At random moments, once inside the large file's content, and once at
+    // the window's first pause in the batch.
+    std::vector<int> moments = {-1, 0};
+    for (int r = 0; r < 6; ++r) moments.push_back(std::uniform_int_distribution<int>(1, figures)(gen));
+    for (const int moment : moments) {
+      reset();
+      Behaviour b;
+      b.view.Type("Stop42");
+      int figure = 0;
+      b.view.onYield = [&] {
+        if (moment == 0 && b.view.stopOffered) b.form.Command7_Click();
+      };
+      b.view.onCaption = [&] {
+        const std::string& filePercent = b.view.captions[Caption::Label21];
+        const bool insideLarge = b.view.captions[Caption::Label16] == "large" && filePercent.size() > 1 &&
+                                 filePercent != "0%" && filePercent != "100%";
+        if (moment < 0 ? insideLarge : ++figure == moment) b.form.Command7_Click();
+      };
+      b.dialog.answers = {batch};
+      lock ? b.form.Command4_Click() : b.form.Command5_Click();
+      const std::string round = std::string(lock ? "lock" : "unlock") + " at " + std::to_string(moment);
+      std::size_t changed = 0;
+      for (std::size_t i = 0; i < names.size(); ++i) {
+        const auto now = ReadBytes(dir / names[i]);
+        if (now == before[i]) continue;
+        ++changed;
+        EXPECT_TRUE(lock ? test::IsLockedFormOf(now, plain[i], "Stop42") : now == plain[i]) << names[i] << " " << round;
+      }
+      EXPECT_EQ(dir.Names(), sortedNames) << round;
+      ASSERT_EQ(b.messages.shown.size(), 1u) << round;
+      const std::string& said = b.messages.shown[0].first;
+      if (said == (lock ? "Files locked !" : "Files Unlocked !")) {
+        EXPECT_EQ(changed, names.size()) << round;  // the stop came after the last file
+      } else {
+        EXPECT_EQ(said, "Stopped: " + std::to_string(changed) + " of 60 files " + (lock ? "locked" : "unlocked") +
+                            ". The other files were not changed.")
+            << round;
+      }
+      if (moment < 0) {
+        EXPECT_NE(ReadBytes(dir / "large"), lock ? locked[30] : plain[30]) << round;
+      }
+    }
+  }
 }
 
 TEST(Form4Behaviour, OpenItPausesWithTheBusyPointerWhileTheWindowWaits) {
@@ -272,6 +395,69 @@ TEST(Form4Behaviour, DroppedFilesRunTheButtonsBatch) {
   b.form.DropFiles(2, {(dir / "a").string()});
   EXPECT_FALSE(IsLocked(dir / "a"));
   EXPECT_EQ(b.messages.shown.back().first, "File Unlocked !");
+}
+
+TEST(Form4Behaviour, APasswordOneSlipFromTheFoldersIsAskedAboutOnceBeforeTheLock) {
+  ScratchDir dir;
+  WriteBytes(dir / "old", RandomBytes(2000, 30));
+  ASSERT_TRUE(Lock(dir / "old", "Abc123"));
+  const auto before = ReadBytes(dir / "old");
+  const std::string oneCharacter =
+      "The password differs by one character from the password of other locked files in this folder. Lock with "
+      "this password anyway?";
+  const std::string caseOnly =
+      "The password differs only in the case of its letters from the password of other locked files in this "
+      "folder. Lock with this password anyway?";
+  struct Case {
+    const char* typed;
+    std::string question;  // empty: none
+  };
+  const Case cases[] = {{"Abc124", oneCharacter}, {"Acb123", oneCharacter}, {"Abc12", oneCharacter},
+                        {"aBC123", caseOnly},     {"Abc123", ""},           {"Zebra9", ""}};
+  for (const auto& c : cases) {
+    for (const bool yes : {false, true}) {
+      WriteBytes(dir / "new", RandomBytes(2000, 31));
+      Behaviour b;
+      b.view.Type(c.typed);
+      b.messages.answers = {yes};
+      b.dialog.answers = {(dir / "new").string()};
+      b.form.Command4_Click();
+      const bool asked = !c.question.empty();
+      EXPECT_EQ(b.messages.asked, asked ? std::vector<std::string>{c.question} : std::vector<std::string>{})
+          << c.typed;
+      if (asked && !yes) {
+        // Back to the box, its text selected for typing again; nothing done.
+        EXPECT_TRUE(b.view.text1Selected) << c.typed;
+        EXPECT_FALSE(IsLocked(dir / "new")) << c.typed;
+        EXPECT_TRUE(b.messages.shown.empty()) << c.typed;
+      } else {
+        EXPECT_TRUE(test::IsLockedFormOf(ReadBytes(dir / "new"), RandomBytes(2000, 31), c.typed)) << c.typed;
+        EXPECT_EQ(b.messages.Texts(), std::vector<std::string>{"File locked !"}) << c.typed;
+      }
+      EXPECT_EQ(ReadBytes(dir / "old"), before);  // only its head was read
+      if (!asked) break;
+    }
+  }
+
+  // Unlocking asks nothing; files from outside wait on after a No.
+  Behaviour b;
+  b.view.Type("Abc124");
+  WriteBytes(dir / "new", RandomBytes(2000, 31));
+  b.form.FilesFromOutside(0, {(dir / "new").string()});
+  b.form.Command4_Click();
+  EXPECT_EQ(b.messages.asked, std::vector<std::string>{oneCharacter});
+  EXPECT_EQ(b.form.PendingFiles(), std::vector<std::string>{(dir / "new").string()});
+  EXPECT_EQ(b.view.status, "1 file waiting: press Lock Files, Unlock Files or Unlock and Open");
+  b.form.Command5_Click();
+  EXPECT_EQ(b.messages.asked.size(), 1u);
+  EXPECT_EQ(b.messages.Texts(), std::vector<std::string>{"'" + (dir / "new").string() + "' is not a locked file !"});
+  // Sent to "Lock Files" from outside with the password typed: after a No
+  // they wait for the button too.
+  b.form.FilesFromOutside(1, {(dir / "new").string()});
+  EXPECT_EQ(b.messages.asked.size(), 2u);
+  EXPECT_EQ(b.form.PendingFiles(), std::vector<std::string>{(dir / "new").string()});
+  EXPECT_EQ(b.view.status, "1 file to lock: press Lock Files");
+  EXPECT_FALSE(IsLocked(dir / "new"));
 }
 
 // A tree of files to lock as one folder: nested folders, a housekeeping
@@ -437,6 +623,19 @@ TEST(Form4Behaviour, AFolderOfMoreThanAThousandFilesIsConfirmedFirst) {
   b.form.DropFiles(1, {dir.Path().string()});
   EXPECT_TRUE(IsLocked(dir / "f0") && IsLocked(dir / "f1000"));
   EXPECT_EQ(b.messages.Texts(), std::vector<std::string>{"Files locked !"});
+}
+
+TEST(Form4Behaviour, AStopWhileTheFoldersAreReadRunsNoBatch) {
+  Tree t;
+  Behaviour b;
+  b.view.Type("pw8");
+  b.view.onYield = [&] {
+    if (b.view.status == "\n\rReading the folders..." && b.view.stopOffered) b.form.Command7_Click();
+  };
+  b.form.DropFiles(1, {t.root.string()});
+  EXPECT_EQ(b.messages.Texts(), std::vector<std::string>{"Stopped: 0 of 5 files locked. The other files were not changed."});
+  EXPECT_TRUE(t.AllAsBefore());
+  EXPECT_TRUE(b.view.enabled);
 }
 
 }  // namespace

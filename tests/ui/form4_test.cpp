@@ -6,11 +6,14 @@
 #include <QMimeData>
 #include <QTemporaryDir>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
+#include <QTextDocument>
 #include <QtTest>
 
 #include "fakes.h"
 #include "ui/contrast.h"
+#include "ui/qt/qt_message_boxes.h"
 
 using sealdoor::MessageStyle;
 using sealdoor::test::Child;
@@ -20,6 +23,15 @@ using sealdoor::test::Texts;
 namespace {
 
 int Px(int twips) { return qRound(twips / 15.0); }
+
+// What a tooltip shows of its text: Qt takes a text that looks like markup
+// for markup.
+QString ShownAsToolTip(const QString& tip) {
+  if (!Qt::mightBeRichText(tip)) return tip;
+  QTextDocument doc;
+  doc.setHtml(tip);
+  return doc.toPlainText();
+}
 
 }  // namespace
 
@@ -39,6 +51,12 @@ class Form4Test : public QObject {
   void screenReadersGetNamesValuesAndTheStatus();
   void longNamesAreCutInTheMiddle();
   void filesDroppedOntoAnActionButtonRunItsBatch();
+  void dropsAreTakenAsACopyNeverAMove_data();
+  void dropsAreTakenAsACopyNeverAMove();
+  void namesAreNeverMarkup_data();
+  void namesAreNeverMarkup();
+  void stopEscapeAndTheTitleBarsCloseStopABatch_data();
+  void stopEscapeAndTheTitleBarsCloseStopABatch();
   void closeEndsTheProgram();
   void theTitleBarsCloseEndsItToo();
 };
@@ -311,7 +329,7 @@ void Form4Test::longNamesAreCutInTheMiddle() {
   QVERIFY(shown.startsWith("Holiday"));
   QVERIFY(shown.endsWith(".mp4"));
   QVERIFY(label16->fontMetrics().horizontalAdvance(shown) <= label16->width());
-  QCOMPARE(label16->toolTip(), name);
+  QCOMPARE(ShownAsToolTip(label16->toolTip()), name);
   h.window.SetCaption(sealdoor::Caption::Label16, "short.txt");
   QCOMPARE(label16->text(), QString("short.txt"));
   QVERIFY(label16->toolTip().isEmpty());
@@ -376,6 +394,156 @@ void Form4Test::filesDroppedOntoAnActionButtonRunItsBatch() {
     QVERIFY(f.open(QIODevice::ReadOnly));
     QCOMPARE(f.readAll(), it.value());
   }
+}
+
+void Form4Test::dropsAreTakenAsACopyNeverAMove_data() {
+  QTest::addColumn<int>("offered");
+  QTest::addColumn<int>("proposed");
+  QTest::addColumn<int>("taken");  // 0: refused
+  QTest::newRow("copy or move, move proposed (Shift)")
+      << int(Qt::CopyAction | Qt::MoveAction) << int(Qt::MoveAction) << int(Qt::CopyAction);
+  QTest::newRow("copy, move or link, link proposed")
+      << int(Qt::CopyAction | Qt::MoveAction | Qt::LinkAction) << int(Qt::LinkAction) << int(Qt::CopyAction);
+  QTest::newRow("copy only") << int(Qt::CopyAction) << int(Qt::CopyAction) << int(Qt::CopyAction);
+  QTest::newRow("link or move") << int(Qt::LinkAction | Qt::MoveAction) << int(Qt::MoveAction) << int(Qt::LinkAction);
+  QTest::newRow("move only") << int(Qt::MoveAction) << int(Qt::MoveAction) << 0;
+}
+
+void Form4Test::dropsAreTakenAsACopyNeverAMove() {
+  // A source told of a move may delete what it moved.
+  QFETCH(int, offered);
+  QFETCH(int, proposed);
+  QFETCH(int, taken);
+  Harness h;
+  h.window.show();
+  QTemporaryDir dir;
+  const QString file = dir.path() + "/a.txt";
+  {
+    QFile f(file);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write(QByteArray(3000, 'x'));
+  }
+  QTest::keyClicks(Child(h.window, "Text1"), "Drop2");
+  QMimeData data;
+  data.setUrls({QUrl::fromLocalFile(file)});
+  QWidget* target = Child(h.window, "Command4");
+  const auto actions = Qt::DropActions(offered);
+  QDragEnterEvent enter(QPoint(5, 5), actions, &data, Qt::LeftButton, Qt::NoModifier);
+  enter.setDropAction(Qt::DropAction(proposed));
+  QApplication::sendEvent(target, &enter);
+  QCOMPARE(enter.isAccepted(), taken != 0);
+  if (taken) QCOMPARE(int(enter.dropAction()), taken);
+  QDragMoveEvent move(QPoint(6, 6), actions, &data, Qt::LeftButton, Qt::NoModifier);
+  move.setDropAction(Qt::DropAction(proposed));
+  QApplication::sendEvent(target, &move);
+  QCOMPARE(move.isAccepted(), taken != 0);
+  if (taken) QCOMPARE(int(move.dropAction()), taken);
+  QDropEvent dropped(QPointF(6, 6), actions, &data, Qt::LeftButton, Qt::NoModifier);
+  dropped.setDropAction(Qt::DropAction(proposed));
+  QApplication::sendEvent(target, &dropped);
+  QCOMPARE(dropped.isAccepted(), taken != 0);
+  if (taken) QCOMPARE(int(dropped.dropAction()), taken);
+  QTest::qWait(50);
+  // The batch runs only on a drop taken.
+  QCOMPARE(QFileInfo(file).size(), taken ? 3702 : 3000);
+}
+
+void Form4Test::namesAreNeverMarkup_data() {
+  QTest::addColumn<QString>("name");
+  for (const char* name : {"report<p><b>File locked !</b><!--.doc", "<h1>Files locked !</h1>", "a&amp;b &lt;c&gt;.txt",
+                           "<!DOCTYPE html><img src='x'>.png", "<qt>big</qt>", "x<br>y<hr>z", "tab\tand  spaces.txt"})
+    QTest::newRow(name) << QString(name);
+}
+
+void Form4Test::namesAreNeverMarkup() {
+  // A file's name in the status line, the progress panel, its tooltip and
+  // the message boxes shows as it is, never as a text it might spell.
+  QFETCH(QString, name);
+  Harness h;
+  auto* status = Child<QLabel>(h.window, "Label12");
+  h.window.SetStatus(name.toStdString(), sealdoor::ui::kBlack);
+  QCOMPARE(status->textFormat(), Qt::PlainText);
+  QCOMPARE(status->text(), name);
+  auto* label16 = Child<QLabel>(h.window, "Label16");
+  h.window.SetCaption(sealdoor::Caption::Label16, name.toStdString());
+  QCOMPARE(label16->textFormat(), Qt::PlainText);
+  QCOMPARE(label16->text(), label16->fontMetrics().elidedText(name, Qt::ElideMiddle, label16->width() - 4));
+  const QString longName = QString(60, QChar('x')) + name;  // cut: the whole name is in the tooltip
+  h.window.SetCaption(sealdoor::Caption::Label16, longName.toStdString());
+  QCOMPARE(ShownAsToolTip(label16->toolTip()), longName);
+  for (QLabel* label : h.window.findChildren<QLabel*>()) QVERIFY2(label->textFormat() == Qt::PlainText, qPrintable(label->objectName()));
+
+  sealdoor::ui::QtMessageBoxes boxes;
+  boxes.SetParent(&h.window);
+  for (const bool ask : {false, true}) {
+    std::optional<std::pair<Qt::TextFormat, QString>> seen;
+    QTimer::singleShot(0, [&] {
+      auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+      if (!box) return;
+      seen = {box->textFormat(), box->text()};
+      box->done(0);
+    });
+    const std::string text = "'" + name.toStdString() + "' could not be locked: it is open for writing in another program";
+    if (ask)
+      (void)boxes.Ask(text);
+    else
+      boxes.Show(text, MessageStyle::Critical);
+    QVERIFY(seen);
+    QCOMPARE(seen->first, Qt::PlainText);
+    QCOMPARE(seen->second, QString::fromStdString(text));
+  }
+}
+
+void Form4Test::stopEscapeAndTheTitleBarsCloseStopABatch_data() {
+  QTest::addColumn<QString>("way");
+  for (const char* way : {"Stop", "Escape", "title bar"}) QTest::newRow(way) << QString(way);
+}
+
+void Form4Test::stopEscapeAndTheTitleBarsCloseStopABatch() {
+  QFETCH(QString, way);
+  Harness h;
+  h.window.show();
+  QVERIFY(QTest::qWaitForWindowExposed(&h.window));
+  QTemporaryDir dir;
+  std::string selection = dir.path().toStdString();
+  for (int i = 0; i < 200; ++i) {
+    const QString name = QString("f%1").arg(i);
+    QFile f(dir.path() + "/" + name);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write(QByteArray(20000, char('a' + i % 26)));
+    selection += '\0' + name.toStdString();
+  }
+  QTest::keyClicks(Child(h.window, "Text1"), "Stop1");
+  auto* command7 = Child<QPushButton>(h.window, "Command7");
+  // As soon as the batch holds the window: "Stop" is there to press.
+  bool stopShown = false;
+  QTimer watch;
+  watch.setInterval(0);
+  QObject::connect(&watch, &QTimer::timeout, [&] {
+    if (command7->text() != "Stop") return;
+    watch.stop();
+    stopShown = command7->isEnabled() && !Child(h.window, "Command4")->isEnabled();
+    if (way == "Stop") QTest::mouseClick(command7, Qt::LeftButton);
+    if (way == "Escape") QTest::keyClick(command7, Qt::Key_Escape);
+    if (way == "title bar") h.window.close();
+  });
+  watch.start();
+  h.dialog.answers = {selection};
+  h.form.Command4_Click();
+  QVERIFY(stopShown);
+  QVERIFY(h.window.isVisible());  // the window stays, with what the batch has to say
+  QCOMPARE(h.messages.shown.size(), std::size_t{1});
+  int locked = 0;
+  for (int i = 0; i < 200; ++i) locked += QFileInfo(dir.path() + QString("/f%1").arg(i)).size() == 20702;
+  QVERIFY(locked < 200);
+  QCOMPARE(Texts(h.messages).front(),
+           QString("Stopped: %1 of 200 files locked. The other files were not changed.").arg(locked));
+  QCOMPARE(command7->text(), QString("Close"));
+  QVERIFY(command7->isEnabled() && Child(h.window, "Command4")->isEnabled());
+  // Ready again: the title bar's close closes it.
+  QTimer::singleShot(0, [&] { h.window.close(); });
+  QTimer::singleShot(5000, [] { QCoreApplication::exit(99); });
+  QCOMPARE(QCoreApplication::exec(), 0);
 }
 
 void Form4Test::closeEndsTheProgram() {

@@ -15,11 +15,15 @@ struct RecordingView final : ui::Form4View {
   ui::Form4* form = nullptr;  // gets Text1_Change, as the toolkit's change event would
   std::string caption, text1, status;
   ui::Rgb statusColour{};
-  bool hint = false, padlockOpen = false, progress = false, enabled = true, focusOnText1 = false, ended = false;
+  // `enabled`: no batch holds the window (the box and the buttons take
+  // input); `stopOffered`: Command7 reads "Stop" and takes it.
+  bool hint = false, padlockOpen = false, progress = false, enabled = true, stopOffered = false, focusOnText1 = false,
+       text1Selected = false, ended = false;
   std::map<Caption, std::string> captions;
   std::map<Bar, int> bars{{Bar::File, 12}, {Bar::Overall, 12}};
   int yields = 0;
   std::function<void()> onYield;
+  std::function<void()> onCaption;  // after each caption the engine sets
 
   void SetWindowCaption(std::string_view text) override { caption = text; }
   std::string Text1() const override { return text1; }
@@ -30,6 +34,7 @@ struct RecordingView final : ui::Form4View {
   // Typing: the box changes, then the change event runs.
   void Type(std::string_view text) { SetText1(text1 + std::string(text)); }
   void FocusText1() override { focusOnText1 = true; }
+  void SelectText1() override { focusOnText1 = text1Selected = true; }
   void SetHintVisible(bool visible) override { hint = visible; }
   void ShowPadlock(bool open) override { padlockOpen = open; }
   std::string StatusText() const override { return status; }
@@ -38,10 +43,15 @@ struct RecordingView final : ui::Form4View {
     statusColour = colour;
   }
   void SetProgressVisible(bool visible) override { progress = visible; }
-  void SetCaption(Caption which, std::string_view text) override { captions[which] = text; }
+  void SetCaption(Caption which, std::string_view text) override {
+    captions[which] = text;
+    if (onCaption) onCaption();
+  }
   void SetBarWidth(Bar which, int twips) override { bars[which] = twips; }
-  void SetEnabled(bool e) override { enabled = e; }
-  bool Enabled() const override { return enabled; }
+  void SetBatchControls(ui::BatchControls state) override {
+    enabled = state == ui::BatchControls::Idle;
+    stopOffered = state == ui::BatchControls::Running;
+  }
   void Yield() override {
     ++yields;
     if (onYield) onYield();

@@ -5,6 +5,7 @@
 #include <QCloseEvent>
 #include <QDir>
 #include <QDropEvent>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMimeData>
@@ -14,10 +15,12 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QTimer>
+#include <QToolTip>
 #include <QUrl>
 #include <optional>
 #include <vector>
 
+#include "caps_lock.h"
 #include "engine/password_rule.h"
 #include "padlock.h"
 #include "twips.h"
@@ -104,10 +107,18 @@ void SetColours(QWidget* w, std::optional<QColor> background, std::optional<QCol
 
 QLabel* MakeLabel(QWidget* parent, const char* name, QRect place, const QString& text = {}) {
   auto* l = new QLabel(text, parent);
+  // Never markup: a file's name shows as it is, "<b>" and all.
+  l->setTextFormat(Qt::PlainText);
   l->setObjectName(QLatin1String(name));
   l->setGeometry(place);
   SetColours(l, std::nullopt, std::nullopt);
   return l;
+}
+
+// A tooltip shows markup whenever its text looks like some; a name goes in
+// escaped, as one line, so it always shows as it is.
+QString PlainToolTip(const QString& text) {
+  return QStringLiteral("<p style='white-space:pre'>") + text.toHtmlEscaped() + QStringLiteral("</p>");
 }
 
 }  // namespace
@@ -179,6 +190,15 @@ void QtForm4::BuildControls() {
   connect(Text1_, &QLineEdit::textChanged, this, [this] {
     if (form_) form_->Text1_Change();
   });
+  Text1_->installEventFilter(this);
+  capsLockWarning_ = new QLabel(QStringLiteral("Caps Lock is on"), this, Qt::ToolTip);
+  capsLockWarning_->setObjectName(QStringLiteral("CapsLockWarning"));
+  capsLockWarning_->setTextFormat(Qt::PlainText);
+  capsLockWarning_->setAccessibleName(capsLockWarning_->text());
+  capsLockWarning_->setFont(SansFont(8, true));
+  capsLockWarning_->setMargin(Px(45));
+  capsLockWarning_->setFrameShape(QFrame::Box);
+  capsLockWarning_->setPalette(QToolTip::palette());
 
   auto button = [this](const char* name, QRect place, const QString& caption) {
     auto* b = new QPushButton(caption, Frame3);
@@ -275,6 +295,11 @@ void QtForm4::SetText1(std::string_view text) { Text1_->setText(Text(text)); }
 
 void QtForm4::FocusText1() { Text1_->setFocus(); }
 
+void QtForm4::SelectText1() {
+  Text1_->setFocus();
+  Text1_->selectAll();
+}
+
 void QtForm4::SetHintVisible(bool visible) { Label13->setVisible(visible); }
 
 void QtForm4::ShowPadlock(bool open) {
@@ -312,7 +337,7 @@ void QtForm4::SetCaption(Caption which, std::string_view text) {
     const QString name = Text(text);
     const QString shown = Label16->fontMetrics().elidedText(name, Qt::ElideMiddle, Label16->width() - 4);
     Label16->setText(shown);
-    Label16->setToolTip(shown == name ? QString() : name);
+    Label16->setToolTip(shown == name ? QString() : PlainToolTip(name));
     Label16->setAccessibleName(name);
     return;
   }
@@ -332,15 +357,43 @@ void QtForm4::SetBarWidth(Bar which, int twips) {
   static_cast<BarTrack*>(bar[0])->SetPercent(twips * 100 / kFullBarTwips);
 }
 
-void QtForm4::SetEnabled(bool enabled) { setEnabled(enabled); }
-
-bool QtForm4::Enabled() const { return isEnabled(); }
+void QtForm4::SetBatchControls(BatchControls state) {
+  const bool idle = state == BatchControls::Idle;
+  if (!idle && Text1_->isEnabled()) {
+    QWidget* focus = QApplication::focusWidget();
+    lastFocus_ = focus && isAncestorOf(focus) ? focus : nullptr;
+  }
+  for (QWidget* w : {static_cast<QWidget*>(Text1_), static_cast<QWidget*>(Command4), static_cast<QWidget*>(Command5),
+                     static_cast<QWidget*>(Command6)})
+    w->setEnabled(idle);
+  Command7->setEnabled(state != BatchControls::Closing);
+  Command7->setText(state == BatchControls::Running ? QStringLiteral("Stop") : QStringLiteral("Close"));
+  // The keyboard reaches "Stop" (Space, Escape) wherever the focus was; it
+  // goes back there after.
+  if (state == BatchControls::Running && isActiveWindow()) Command7->setFocus();
+  if (idle && lastFocus_ && isActiveWindow()) lastFocus_->setFocus();
+  if (idle) lastFocus_ = nullptr;
+}
 
 void QtForm4::Yield() { QCoreApplication::processEvents(); }
 
 void QtForm4::EndProgram() { QCoreApplication::exit(0); }
 
 namespace {
+
+// A drop is taken as a copy, or a link where the source offers no copy,
+// never as a move: a source told of a move may delete what it moved.
+bool TakeAsCopy(QDropEvent* drop) {
+  const Qt::DropActions offered = drop->possibleActions();
+  if (offered & Qt::CopyAction)
+    drop->setDropAction(Qt::CopyAction);
+  else if (offered & Qt::LinkAction)
+    drop->setDropAction(Qt::LinkAction);
+  else
+    return false;
+  drop->accept();
+  return true;
+}
 
 // The local files a drop brings, or none when it brings anything else.
 std::vector<std::string> DroppedFiles(const QMimeData* data) {
@@ -359,17 +412,33 @@ bool QtForm4::eventFilter(QObject* watched, QEvent* event) {
   const int fromwhere = watched == Command4 ? 1 : watched == Command5 ? 2 : watched == Command6 ? 3 : 0;
   if (fromwhere && (event->type() == QEvent::DragEnter || event->type() == QEvent::DragMove)) {
     auto* drag = static_cast<QDropEvent*>(event);
-    if (!DroppedFiles(drag->mimeData()).empty()) drag->acceptProposedAction();
+    if (DroppedFiles(drag->mimeData()).empty() || !TakeAsCopy(drag)) drag->ignore();
     return true;
   }
   if (fromwhere && event->type() == QEvent::Drop && form_) {
     auto* drop = static_cast<QDropEvent*>(event);
     const auto paths = DroppedFiles(drop->mimeData());
-    if (paths.empty()) return true;
-    drop->acceptProposedAction();
+    if (paths.empty() || !TakeAsCopy(drop)) {
+      drop->ignore();
+      return true;
+    }
     // After the drop has finished: the batch shows message boxes of its own.
     QTimer::singleShot(0, this, [this, fromwhere, paths] { form_->DropFiles(fromwhere, paths); });
     return true;
+  }
+  if (watched == Text1_) {
+    switch (event->type()) {
+      case QEvent::FocusIn:
+      case QEvent::FocusOut:
+      case QEvent::KeyPress:
+      case QEvent::KeyRelease:
+      case QEvent::EnabledChange:
+        // After the event: Caps Lock's own key turns the state as it is handled.
+        QTimer::singleShot(0, this, [this] { UpdateCapsLockWarning(); });
+        break;
+      default:
+        break;
+    }
   }
   if (form_ && event->type() == QEvent::MouseMove) {
     if (watched == Command4) form_->Command4_MouseMove();
@@ -383,6 +452,40 @@ bool QtForm4::eventFilter(QObject* watched, QEvent* event) {
     }
   }
   return QWidget::eventFilter(watched, event);
+}
+
+void QtForm4::keyPressEvent(QKeyEvent* event) {
+  if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier && form_) {
+    form_->EscapePressed();
+    event->accept();
+    return;
+  }
+  QWidget::keyPressEvent(event);
+}
+
+void QtForm4::changeEvent(QEvent* event) {
+  // Caps Lock may have turned while another window had the keyboard.
+  if (event->type() == QEvent::ActivationChange) UpdateCapsLockWarning();
+  QWidget::changeEvent(event);
+}
+
+void QtForm4::moveEvent(QMoveEvent* event) {
+  UpdateCapsLockWarning();
+  QWidget::moveEvent(event);
+}
+
+void QtForm4::UpdateCapsLockWarning() {
+  const bool show = Text1_->hasFocus() && isActiveWindow() && CapsLockOn().value_or(false);
+  if (show) {
+    capsLockWarning_->adjustSize();
+    capsLockWarning_->move(Text1_->mapToGlobal(QPoint(0, Text1_->height() + Px(30))));
+  }
+  if (show == capsLockWarning_->isVisible()) return;
+  capsLockWarning_->setVisible(show);
+  if (show) {
+    QAccessibleEvent alert(capsLockWarning_, QAccessible::Alert);
+    QAccessible::updateAccessibility(&alert);
+  }
 }
 
 void QtForm4::closeEvent(QCloseEvent* event) {

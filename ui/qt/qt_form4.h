@@ -3,6 +3,7 @@
 // places and colours, and the toolkit's events passed on to Form4.
 
 #include <QFrame>
+#include <QPointer>
 #include <QWidget>
 #include <array>
 
@@ -30,6 +31,7 @@ class QtForm4 final : public QWidget, public Form4View {
   std::string Text1() const override;
   void SetText1(std::string_view text) override;
   void FocusText1() override;
+  void SelectText1() override;
   void SetHintVisible(bool visible) override;
   void ShowPadlock(bool open) override;
   std::string StatusText() const override;
@@ -37,17 +39,22 @@ class QtForm4 final : public QWidget, public Form4View {
   void SetProgressVisible(bool visible) override;
   void SetCaption(Caption which, std::string_view text) override;
   void SetBarWidth(Bar which, int twips) override;
-  void SetEnabled(bool enabled) override;
-  bool Enabled() const override;
+  void SetBatchControls(BatchControls state) override;
   void Yield() override;
   void EndProgram() override;
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+  void changeEvent(QEvent* event) override;
+  void moveEvent(QMoveEvent* event) override;
 
  private:
   void BuildControls();
+  // "Caps Lock is on" under the password box while it has the focus, where
+  // the desktop tells (as the Windows password box does by itself).
+  void UpdateCapsLockWarning();
 
   Form4* form_ = nullptr;
   QFrame* Frame3 = nullptr;
@@ -61,6 +68,8 @@ class QtForm4 final : public QWidget, public Form4View {
          *Label20 = nullptr, *Label22 = nullptr;
   // Element 0 of each bar is its track (a progress bar to screen readers), element 1 its fill.
   std::array<QWidget*, 2> Label15{}, Label17{};
+  QLabel* capsLockWarning_ = nullptr;
+  QPointer<QWidget> lastFocus_;  // the control that had the focus when a batch began
 };
 
 }  // namespace sealdoor::ui

@@ -14,6 +14,7 @@ void QtMessageBoxes::Show(std::string_view text, MessageStyle style) {
   }
   QMessageBox box(icon, QStringLiteral("Sealdoor"), QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())),
                   QMessageBox::Ok, parent_);
+  box.setTextFormat(Qt::PlainText);  // a file's name is never markup
   box.exec();
 }
 
@@ -21,6 +22,7 @@ bool QtMessageBoxes::Ask(std::string_view text) {
   QMessageBox box(QMessageBox::Question, QStringLiteral("Sealdoor"),
                   QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())),
                   QMessageBox::Yes | QMessageBox::No, parent_);
+  box.setTextFormat(Qt::PlainText);
   box.setDefaultButton(QMessageBox::No);
   return box.exec() == QMessageBox::Yes;
 }

@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "copy_drop_target.h"
 #include "engine/secure_wipe.h"
 #include "engine/win32/wide.h"
 #include "resources.h"
@@ -75,8 +76,13 @@ RECT FrameFor(int width, int height, DWORD style, DWORD exStyle, int dpi) {
 constexpr DWORD kFormStyle = WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
 constexpr DWORD kFormExStyle = WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT;
 
-// The password box and the buttons: what a batch disables.
-constexpr int kInputs[] = {kText1, kCommand4, kCommand5, kCommand6, kCommand7};
+// The password box and the action buttons: what a batch disables.
+constexpr int kInputs[] = {kText1, kCommand4, kCommand5, kCommand6};
+
+// Files dropped onto a button, to be taken once the drag is over.
+constexpr UINT kDropped = WM_APP + 1;
+
+int ActionOf(int button) { return button == kCommand4 ? 1 : button == kCommand5 ? 2 : 3; }
 
 }  // namespace
 
@@ -161,7 +167,9 @@ HWND Win32Form4::Make(const wchar_t* cls, int id, HWND parent, RECT twips, const
 }
 
 void Win32Form4::BuildControls() {
-  constexpr DWORD kLabel = WS_VISIBLE | SS_NOTIFY;  // SS_NOTIFY: a label takes its own mouse moves
+  // SS_NOTIFY: a label takes its own mouse moves. SS_NOPREFIX: an "&" in a
+  // file's name is a character, not the mark of a shortcut key.
+  constexpr DWORD kLabel = WS_VISIBLE | SS_NOTIFY | SS_NOPREFIX;
   const Look info{Back::Info, std::nullopt};
   auto infoText = [](Rgb colour) { return Look{Back::Info, colour}; };
 
@@ -218,6 +226,7 @@ void Win32Form4::BuildControls() {
     ::SetWindowSubclass(Control(id), ControlProc, static_cast<UINT_PTR>(id), reinterpret_cast<DWORD_PTR>(this));
     ::DragAcceptFiles(Control(id), TRUE);
   }
+  RegisterDropTargets();
 
   // Label16's whole name, where the label shows it cut.
   tooltip_ = ::CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_NOPREFIX | TTS_ALWAYSTIP,
@@ -230,6 +239,35 @@ void Win32Form4::BuildControls() {
   tool.uId = reinterpret_cast<UINT_PTR>(Control(kLabel16));
   tool.lpszText = const_cast<wchar_t*>(L"");
   ::SendMessageW(tooltip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+}
+
+void Win32Form4::RegisterDropTargets() {
+  // Where OLE is not set up for this thread, drops come as WM_DROPFILES
+  // alone, which tells the source nothing of the effect.
+  for (const int id : {kCommand4, kCommand5, kCommand6}) {
+    auto* target = new CopyDropTarget(Control(id), [this, id](std::vector<std::string> paths) {
+      drops_.emplace_back(ActionOf(id), std::move(paths));
+      ::PostMessageW(window_, kDropped, 0, 0);
+    });
+    if (::RegisterDragDrop(Control(id), target) == S_OK)
+      dropTargets_[id] = target;
+    else
+      target->Release();
+  }
+}
+
+void Win32Form4::RevokeDropTargets() {
+  // While the buttons still exist: OLE lets go of its references then.
+  for (const auto& [id, target] : dropTargets_) {
+    ::RevokeDragDrop(Control(id));
+    target->Release();
+  }
+  dropTargets_.clear();
+}
+
+IDropTarget* Win32Form4::DropTarget(int id) const {
+  const auto it = dropTargets_.find(id);
+  return it == dropTargets_.end() ? nullptr : it->second;
 }
 
 void Win32Form4::DescribeForScreenReaders() {
@@ -379,6 +417,11 @@ void Win32Form4::SetText1(std::string_view text) { ::SetWindowTextW(Control(kTex
 
 void Win32Form4::FocusText1() { ::SetFocus(Control(kText1)); }
 
+void Win32Form4::SelectText1() {
+  ::SetFocus(Control(kText1));
+  ::SendMessageW(Control(kText1), EM_SETSEL, 0, -1);
+}
+
 void Win32Form4::SetHintVisible(bool visible) { ::ShowWindow(Control(kLabel13), visible ? SW_SHOWNA : SW_HIDE); }
 
 void Win32Form4::ShowPadlock(bool open) {
@@ -465,30 +508,32 @@ void Win32Form4::SetBarWidth(Bar which, int twips) {
   if (::SendMessageW(track, PBM_GETPOS, 0, 0) != percent) ::SendMessageW(track, PBM_SETPOS, static_cast<WPARAM>(percent), 0);
 }
 
-void Win32Form4::SetInputsEnabled(bool enabled) {
-  for (const int id : kInputs) ::EnableWindow(Control(id), enabled);
-}
-
-void Win32Form4::SetEnabled(bool enabled) {
-  // Disabling the window takes the keyboard focus from its control; it goes
-  // back there after, so a keyboard user goes on where they were. The box
-  // and the buttons show that they take nothing meanwhile.
-  if (!enabled) {
+void Win32Form4::SetBatchControls(BatchControls state) {
+  // The window itself stays enabled: its title bar's close must reach the
+  // behaviour (which then stops the batch), and a message box enables its
+  // owner again when it closes anyway.
+  const bool idle = state == BatchControls::Idle;
+  if (!idle && ::IsWindowEnabled(Control(kText1))) {
     HWND focus = ::GetFocus();
-    if (focus && ::IsChild(window_, focus)) lastFocus_ = focus;
-    SetInputsEnabled(false);
-    ::EnableWindow(window_, FALSE);
-    return;
+    batchFocus_ = focus && ::IsChild(window_, focus) ? focus : nullptr;
   }
-  SetInputsEnabled(true);
-  ::EnableWindow(window_, TRUE);
-  // Only while the window is the active one: setting the focus would bring
-  // it back over the program "Unlock and Open" has just started. Otherwise
-  // the focus goes back when the user comes back (WM_ACTIVATE).
-  if (lastFocus_ && ::IsWindow(lastFocus_) && ::GetActiveWindow() == window_) ::SetFocus(lastFocus_);
+  for (const int id : kInputs) ::EnableWindow(Control(id), idle);
+  ::EnableWindow(Control(kCommand7), state != BatchControls::Closing);
+  ::SetWindowTextW(Control(kCommand7), state == BatchControls::Running ? L"Stop" : L"Close");
+  const bool active = ::GetActiveWindow() == window_;
+  if (state == BatchControls::Running) {
+    // The keyboard reaches "Stop" (Space, Escape), wherever the focus was.
+    lastFocus_ = Control(kCommand7);
+    if (active) ::SetFocus(lastFocus_);
+  } else if (idle) {
+    // Back where it was; only while the window is the active one: setting
+    // the focus would bring it back over the program "Unlock and Open" has
+    // just started. Otherwise it goes back when the user comes back
+    // (WM_ACTIVATE).
+    if (batchFocus_) lastFocus_ = std::exchange(batchFocus_, nullptr);
+    if (lastFocus_ && ::IsWindow(lastFocus_) && active) ::SetFocus(lastFocus_);
+  }
 }
-
-bool Win32Form4::Enabled() const { return ::IsWindowEnabled(window_) != 0; }
 
 LRESULT CALLBACK Win32Form4::WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
   if (msg == WM_NCCREATE) {
@@ -517,15 +562,9 @@ LRESULT CALLBACK Win32Form4::ControlProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM 
   }
   if (self->form_ && msg == WM_DROPFILES) {
     const auto drop = reinterpret_cast<HDROP>(wp);
-    std::vector<std::string> paths;
-    const UINT count = ::DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
-    for (UINT i = 0; i < count; ++i) {
-      std::wstring path(::DragQueryFileW(drop, i, nullptr, 0) + 1, L'\0');
-      path.resize(::DragQueryFileW(drop, i, path.data(), static_cast<UINT>(path.size())));
-      paths.push_back(win32::Narrow(path));
-    }
+    const std::vector<std::string> paths = DroppedPaths(drop);
     ::DragFinish(drop);
-    self->form_->DropFiles(id == kCommand4 ? 1 : id == kCommand5 ? 2 : 3, paths);
+    self->form_->DropFiles(ActionOf(static_cast<int>(id)), paths);
     return 0;
   }
   return ::DefSubclassProc(hwnd, msg, wp, lp);
@@ -580,7 +619,19 @@ LRESULT Win32Form4::OnMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
       if (!cancel && !ended_) ::DestroyWindow(hwnd);
       return 0;
     }
+    case WM_COMMAND:
+      // Escape, as IsDialogMessage tells it.
+      if (LOWORD(wp) == IDCANCEL && form_) form_->EscapePressed();
+      return 0;
+    case kDropped:
+      while (form_ && !drops_.empty()) {
+        auto [fromwhere, paths] = std::move(drops_.front());
+        drops_.pop_front();
+        form_->DropFiles(fromwhere, paths);
+      }
+      return 0;
     case WM_DESTROY:
+      RevokeDropTargets();
       ::PostQuitMessage(0);
       return 0;
     case WM_DPICHANGED: {

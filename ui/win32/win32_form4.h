@@ -4,16 +4,21 @@
 // DPI, coloured, and their messages passed on to Form4.
 
 #include <array>
+#include <deque>
 #include <map>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "engine/win32/windows_h.h"
 #include "ui/contrast.h"
 #include "ui/form4_view.h"
+// After windows.h, which it needs.
+#include <ole2.h>
 
 namespace sealdoor::ui {
 
+class CopyDropTarget;
 class Form4;
 
 // Control ids: the designer's names, one id per control (and per element
@@ -55,6 +60,7 @@ class Win32Form4 final : public Form4View {
   std::string Text1() const override;
   void SetText1(std::string_view text) override;
   void FocusText1() override;
+  void SelectText1() override;
   void SetHintVisible(bool visible) override;
   void ShowPadlock(bool open) override;
   std::string StatusText() const override;
@@ -62,8 +68,7 @@ class Win32Form4 final : public Form4View {
   void SetProgressVisible(bool visible) override;
   void SetCaption(Caption which, std::string_view text) override;
   void SetBarWidth(Bar which, int twips) override;
-  void SetEnabled(bool enabled) override;
-  bool Enabled() const override;
+  void SetBatchControls(BatchControls state) override;
   void Yield() override;
   void EndProgram() override;
 
@@ -72,6 +77,9 @@ class Win32Form4 final : public Form4View {
   [[nodiscard]] int Dpi() const noexcept { return dpi_; }
   // The tooltip window that shows Label16's whole name when it is cut.
   [[nodiscard]] HWND Tooltip() const noexcept { return tooltip_; }
+  // What answers a drag over an action button (none where the system's
+  // drag and drop could not be set up).
+  [[nodiscard]] IDropTarget* DropTarget(int id) const;
 
  private:
   static LRESULT CALLBACK WindowProc(HWND, UINT, WPARAM, LPARAM);
@@ -97,8 +105,9 @@ class Win32Form4 final : public Form4View {
   // The colours from the desktop's, again whenever the desktop's change.
   void TakeDesktopColours();
   [[nodiscard]] COLORREF TextColour(int id) const;
-  void SetInputsEnabled(bool enabled);
   void UpdateNameTip();
+  void RegisterDropTargets();
+  void RevokeDropTargets();
   bool PumpOne(const MSG& msg);
 
   HINSTANCE instance_;
@@ -107,7 +116,8 @@ class Win32Form4 final : public Form4View {
   Form4* form_ = nullptr;
   int dpi_ = 96;
   bool busy_ = false;
-  HWND lastFocus_ = nullptr;  // the control that had the focus, to give it back
+  HWND lastFocus_ = nullptr;   // the control that had the focus, to give it back
+  HWND batchFocus_ = nullptr;  // the one that had it when a batch began
   bool ended_ = false;
   std::map<int, HWND> controls_;
   std::map<int, RECT> places_;  // left, top, width, height in twips
@@ -120,6 +130,9 @@ class Win32Form4 final : public Form4View {
   std::array<HFONT, kFonts> fonts_{};
   HICON closedIcon_ = nullptr;
   HICON openIcon_ = nullptr;
+  std::map<int, CopyDropTarget*> dropTargets_;  // by button
+  // Drops taken while their source waited, run once the drag is over.
+  std::deque<std::pair<int, std::vector<std::string>>> drops_;
 };
 
 }  // namespace sealdoor::ui

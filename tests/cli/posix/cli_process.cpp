@@ -4,12 +4,6 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <algorithm>
-#include <span>
-
-#include "engine/format.h"
-#include "engine/scramble.h"
-
 namespace sealdoor::test {
 
 pid_t StartCli(const std::string& op, const std::filesystem::path& folder, const std::vector<std::string>& names,
@@ -46,17 +40,6 @@ int WaitCli(pid_t pid) {
   int status = 0;
   ::waitpid(pid, &status, 0);
   return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-}
-
-bool IsLockedFormOf(const std::vector<std::uint8_t>& bytes, const std::vector<std::uint8_t>& plain,
-                    const std::string& password) {
-  if (bytes.size() != plain.size() + format::kHead || !format::IsLocked(bytes)) return false;
-  if (format::ReadStoredPassword(std::span<const std::uint8_t, format::kHead>(bytes.data(), format::kHead)) !=
-      password)
-    return false;
-  std::vector<std::uint8_t> scrambled = plain;
-  format::ScrambleInPlace(scrambled);
-  return std::equal(scrambled.begin(), scrambled.end(), bytes.begin() + format::kHead);
 }
 
 }  // namespace sealdoor::test

@@ -19,9 +19,4 @@ pid_t StartCli(const std::string& op, const std::filesystem::path& file, const s
 // Its exit status, 128 + the signal that ended it.
 int WaitCli(pid_t pid);
 
-// `bytes` is `plain` locked with `password`: a head that holds it, then the
-// content scrambled.
-bool IsLockedFormOf(const std::vector<std::uint8_t>& bytes, const std::vector<std::uint8_t>& plain,
-                    const std::string& password);
-
 }  // namespace sealdoor::test

@@ -6,10 +6,12 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <thread>
+
 namespace sealdoor::test {
 
 CliResult RunCli(const std::vector<std::string>& args, const std::string& input,
-                 const std::filesystem::path& folder) {
+                 const std::filesystem::path& folder, std::optional<std::chrono::microseconds> interruptAfter) {
   int in[2], out[2], err[2];
   if (::pipe(in) != 0 || ::pipe(out) != 0 || ::pipe(err) != 0) return {};
   const pid_t pid = ::fork();
@@ -32,6 +34,10 @@ CliResult RunCli(const std::vector<std::string>& args, const std::string& input,
   (void)!::write(in[1], input.data(), input.size());
   ::close(in[1]);
   CliResult r;
+  if (interruptAfter) {
+    std::this_thread::sleep_for(*interruptAfter);
+    r.interrupted = ::kill(pid, SIGINT) == 0;
+  }
   pollfd fds[2] = {{out[0], POLLIN, 0}, {err[0], POLLIN, 0}};
   std::string* sinks[2] = {&r.out, &r.err};
   int open = 2;

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "engine/win32/wide.h"
@@ -57,7 +58,7 @@ bool TakeAvailable(HANDLE h, std::string& out) {
 }  // namespace
 
 CliResult RunCli(const std::vector<std::string>& args, const std::string& input,
-                 const std::filesystem::path& folder) {
+                 const std::filesystem::path& folder, std::optional<std::chrono::microseconds> interruptAfter) {
   SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
   HANDLE inRead, inWrite, outRead, outWrite, errRead, errWrite;
   ::CreatePipe(&inRead, &inWrite, &inherit, 0);
@@ -75,7 +76,9 @@ CliResult RunCli(const std::vector<std::string>& args, const std::string& input,
   PROCESS_INFORMATION pi{};
   CliResult r;
   const std::wstring cwd = folder.wstring();
-  if (!::CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, DETACHED_PROCESS, nullptr,
+  // An interrupt reaches only a process group on the console it is sent on.
+  const DWORD how = interruptAfter ? CREATE_NEW_PROCESS_GROUP : DETACHED_PROCESS;
+  if (!::CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, how, nullptr,
                         cwd.empty() ? nullptr : cwd.c_str(), &si, &pi))
     return r;
   for (HANDLE theirs : {inRead, outWrite, errWrite}) ::CloseHandle(theirs);
@@ -86,6 +89,10 @@ CliResult RunCli(const std::vector<std::string>& args, const std::string& input,
   DWORD n = 0;
   ::WriteFile(inWrite, input.data(), static_cast<DWORD>(input.size()), &n, nullptr);
   ::CloseHandle(inWrite);
+  if (interruptAfter) {
+    std::this_thread::sleep_for(*interruptAfter);
+    r.interrupted = ::GenerateConsoleCtrlEvent(CTRL_BREAK_EVENT, pi.dwProcessId) != 0;
+  }
   // Until the process has ended and its pipes are empty: a console host
   // that Wine starts for it may keep the pipes open after a process that
   // was stopped at once.

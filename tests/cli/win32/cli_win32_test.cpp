@@ -230,5 +230,68 @@ TEST(Cli, LongPathsAndExtendedPathsWork) {
   EXPECT_EQ(back, plain);
 }
 
+// A console of the test's own while it lives, whose interrupts the test
+// itself ignores; then the one it had before.
+class OwnConsole {
+ public:
+  OwnConsole() {
+    ::FreeConsole();
+    made_ = ::AllocConsole() != 0;
+    ::SetConsoleCtrlHandler(nullptr, TRUE);
+  }
+  ~OwnConsole() {
+    ::SetConsoleCtrlHandler(nullptr, FALSE);
+    ::FreeConsole();
+    ::AttachConsole(ATTACH_PARENT_PROCESS);
+  }
+  OwnConsole(const OwnConsole&) = delete;
+  OwnConsole& operator=(const OwnConsole&) = delete;
+  [[nodiscard]] bool Made() const noexcept { return made_; }
+
+ private:
+  bool made_ = false;
+};
+
+TEST(Cli, CtrlBreakDuringABatchStopsItAndSaysHowManyFilesWereDone) {
+  // The console's interrupt reaches the programs that share it.
+  const OwnConsole console;
+  if (!console.Made()) GTEST_SKIP() << "no console to share";
+  test::ScratchDir dir;
+  std::vector<std::string> args{"lock", "--password-stdin"};
+  std::vector<std::vector<std::uint8_t>> plain;
+  for (unsigned i = 0; i < 60; ++i) {
+    args.push_back("f" + std::to_string(i));
+    plain.push_back(test::RandomBytes(i == 30 ? (32u << 20) : 700 + i * 97, 800 + i));
+  }
+  auto reset = [&] {
+    for (std::size_t i = 0; i < plain.size(); ++i) test::WriteBytes(dir / args[i + 2], plain[i]);
+  };
+  reset();
+  const auto start = std::chrono::steady_clock::now();
+  ASSERT_EQ(test::RunCli(args, "Abc1\n", dir.Path()).exitCode, 0);
+  const auto span = std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - start);
+  int stopped = 0;
+  for (const int percent : {20, 45, 70}) {
+    reset();
+    const auto r = test::RunCli(args, "Abc1\n", dir.Path(), span * percent / 100);
+    // Wine's consoles take no interrupt from a program (GenerateConsoleCtrlEvent
+    // fails there); Windows' do.
+    if (!r.interrupted) GTEST_SKIP() << "this system sends no console interrupt";
+    std::size_t locked = 0;
+    for (std::size_t i = 0; i < plain.size(); ++i) {
+      const auto now = test::ReadBytes(dir / args[i + 2]);
+      if (now == plain[i]) continue;
+      ++locked;
+      EXPECT_TRUE(test::IsLockedFormOf(now, plain[i], "Abc1")) << args[i + 2] << " at " << percent << "%";
+    }
+    EXPECT_EQ(dir.Names().size(), plain.size()) << percent;
+    if (r.exitCode == 0 && locked == plain.size()) continue;  // over before the interrupt came
+    ++stopped;
+    EXPECT_EQ(r.exitCode, 130) << r.err;
+    EXPECT_EQ(r.err, "sealdoor-cli: stopped: " + std::to_string(locked) + " of 60 files locked; the others were not changed\n");
+  }
+  EXPECT_GE(stopped, 1);
+}
+
 }  // namespace
 }  // namespace sealdoor
