@@ -28,10 +28,30 @@ using Bytes = std::vector<std::uint8_t>;
 constexpr const char* kNobody = "65534";
 constexpr const char* kOther = "12345";  // a user of no account, planting links
 
+// The tool as every user may start it: the build may lie below a home
+// folder that other users cannot enter (a clone in /root).
+class SharedTool {
+ public:
+  SharedTool() {
+    ::chmod(dir_.Path().c_str(), 0755);
+    fs::copy_file(SEALDOOR_CLI, Path());
+    ::chmod(Path().c_str(), 0755);
+  }
+  [[nodiscard]] fs::path Path() const { return dir_ / "sealdoor-cli"; }
+
+ private:
+  test::ScratchDir dir_;
+};
+
+fs::path Tool() {
+  static const SharedTool tool;
+  return tool.Path();
+}
+
 // sealdoor-cli lock FILE, run through `prefix` (setpriv, capsh), with its
 // output and exit status.
 test::CommandResult Lock(const fs::path& file, const std::string& prefix = {}) {
-  const std::string cli = "echo Users1 | " + std::string(SEALDOOR_CLI) + " lock --password-stdin '" + file.string() + "' 2>&1";
+  const std::string cli = "echo Users1 | " + Tool().string() + " lock --password-stdin '" + file.string() + "' 2>&1";
   if (prefix.empty()) return test::RunShell(cli);
   // capsh's "--" runs bash with what follows.
   return test::RunShell(prefix + (prefix.starts_with("capsh") ? " -c \"" : " sh -c \"") + cli + "\"");
