@@ -50,19 +50,36 @@ TEST(SingleInstance, ASecondCopyEndsAtOnceAndLeavesTheFirst) {
   EXPECT_TRUE(sealdoor::app::SingleInstance().First());
 }
 
+// The manifest a program carries (resource 1 of type RT_MANIFEST).
+std::string ManifestOf(const std::wstring& program) {
+  HMODULE module = ::LoadLibraryExW(program.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+  if (module == nullptr) return {};
+  std::string manifest;
+  if (HRSRC found = ::FindResourceW(module, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(24))) {
+    const auto* bytes = static_cast<const char*>(::LockResource(::LoadResource(module, found)));
+    manifest.assign(bytes, ::SizeofResource(module, found));
+  }
+  ::FreeLibrary(module);
+  return manifest;
+}
+
 // The program says it lays itself out per monitor: Windows 10 (1607) and
 // later read dpiAwareness, 8.1 reads dpiAware "true/pm". Wine treats every
 // program alike, so the declaration itself is what can be looked at.
 TEST(Manifest, ThePerMonitorDpiAwarenessIsDeclared) {
-  HMODULE app = ::LoadLibraryExW(AppPath().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
-  ASSERT_NE(app, nullptr);
-  HRSRC found = ::FindResourceW(app, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(24));  // RT_MANIFEST
-  ASSERT_NE(found, nullptr);
-  const auto* bytes = static_cast<const char*>(::LockResource(::LoadResource(app, found)));
-  const std::string manifest(bytes, ::SizeofResource(app, found));
+  const std::string manifest = ManifestOf(AppPath());
+  ASSERT_FALSE(manifest.empty());
   EXPECT_NE(manifest.find(">PerMonitorV2, PerMonitor<"), std::string::npos);
   EXPECT_NE(manifest.find(">true/pm<"), std::string::npos);
-  ::FreeLibrary(app);
+}
+
+// Long paths reach the calls that take plain paths too, where Windows
+// allows them; Wine has no such limit to lift.
+TEST(Manifest, LongPathsAreDeclared) {
+  const std::string manifest = ManifestOf(AppPath());
+  ASSERT_FALSE(manifest.empty());
+  EXPECT_NE(manifest.find("<longPathAware xmlns=\"http://schemas.microsoft.com/SMI/2016/WindowsSettings\">true<"),
+            std::string::npos);
 }
 
 }  // namespace
