@@ -304,18 +304,16 @@ std::expected<void, Failure> ReplacementFile::Commit() {
   const std::string target = src.name.string();
   if (src.leased) {
     // Exchanged rather than renamed, so that what it replaced can be looked
-    // at before it goes: it must be the very file we read, and nobody may
-    // have opened that for writing in the last moment (such a writer is
-    // held up in its open until we let go, and then writes into whatever it
-    // opened). Otherwise the exchange is undone, and their file is back.
+    // at before it goes: it must be the very file we read, else the
+    // exchange is undone and their file is back. Whether somebody opened it
+    // for writing in the last moment is looked at once the whole group is
+    // in place (Finish).
     if (auto r = io::RenameAt(w.Dir(), w.name, target, RENAME_EXCHANGE); r) {
       struct stat replaced {};
-      const bool ours = ::fstatat(w.Dir(), w.name.c_str(), &replaced, AT_SYMLINK_NOFOLLOW) == 0 &&
-                        replaced.st_dev == src.st.st_dev && replaced.st_ino == src.st.st_ino;
-      const bool written = !src.NoWriter();
-      if (!ours || written) {
+      if (::fstatat(w.Dir(), w.name.c_str(), &replaced, AT_SYMLINK_NOFOLLOW) != 0 ||
+          replaced.st_dev != src.st.st_dev || replaced.st_ino != src.st.st_ino) {
         (void)io::RenameAt(w.Dir(), w.name, target, RENAME_EXCHANGE);
-        return std::unexpected(written ? Failure::OpenForWriting() : Failure::ChangedMeanwhile());
+        return std::unexpected(Failure::ChangedMeanwhile());
       }
       // The original waits under our name, still held, until Finish.
       w.exchanged = true;
