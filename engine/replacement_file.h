@@ -82,8 +82,9 @@ class ReplacementFile {
 // For as long as one lives, the record of working files that each folder
 // keeps (its journal, see journal.h) stays from one group of files to the
 // next rather than being made and removed for each; when the last one goes,
-// so do the records, each folder synced once more so that nothing of ours
-// is left there even after a power cut. A batch holds one.
+// so do the records (not synced: a record a power cut brings back lists
+// nothing that is still there, and the next run removes it). A batch holds
+// one.
 class FolderRecords {
  public:
   FolderRecords() noexcept;

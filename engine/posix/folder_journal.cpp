@@ -79,6 +79,10 @@ FolderRecords::FolderRecords() noexcept {
   ++gHolders;
 }
 
+// The journals no working file needs any more go. Their removal is not
+// synced (a sync of each folder more per batch): what they list is gone by
+// now, and a journal that a power cut brings back is replayed and removed
+// by the next run in its folder like any other.
 FolderRecords::~FolderRecords() {
   std::vector<std::shared_ptr<FolderJournal>> held;
   {
@@ -86,17 +90,6 @@ FolderRecords::~FolderRecords() {
     if (--gHolders > 0) return;
     held.swap(gHeld);
   }
-  // Each journal no working file needs any more goes, then its folder is
-  // synced: its removal is on the disk too.
-  std::vector<io::UniqueFd> folders;
-  for (auto& j : held) {
-    if (j.use_count() != 1) continue;
-    const int copy = ::fcntl(j->dir_.Get(), F_DUPFD_CLOEXEC, 0);
-    if (copy >= 0) folders.emplace_back(copy);
-    j.reset();
-  }
-  held.clear();
-  for (const auto& dir : folders) (void)io::Fsync(dir.Get());
 }
 
 FolderJournal::~FolderJournal() {

@@ -92,7 +92,14 @@ TEST(PowerCut, ARunThatSaidItWasDoneIsOnTheDisk) {
       ASSERT_EQ(test::WaitCli(test::StartCli("unlock", disk.Mount() / "batch", batch.names, kPassword)), 0) << what;
       disk.Cut();
       EXPECT_EQ(batch.CountLocked(disk.Disk() / "batch", "unlocked, then cut"), 0) << what;
-      EXPECT_EQ(test::Housekeeping(disk.Disk() / "batch"), std::vector<std::string>{}) << what;
+      // At most the run's journal may come back (its removal is not synced),
+      // and the next run in the folder removes it.
+      for (const std::string& name : test::Housekeeping(disk.Disk() / "batch"))
+        EXPECT_TRUE(name.ends_with(".journal")) << what << ": " << name;
+      ASSERT_TRUE(disk.Start());
+      ASSERT_EQ(test::WaitCli(test::StartCli("lock", disk.Mount() / "batch", {batch.names[0]}, kPassword)), 0) << what;
+      EXPECT_EQ(test::Housekeeping(disk.Mount() / "batch"), std::vector<std::string>{}) << what;
+      disk.Cut();
     }
   }
 }
