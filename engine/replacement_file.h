@@ -91,6 +91,10 @@ class FolderRecords {
   ~FolderRecords();
   FolderRecords(const FolderRecords&) = delete;
   FolderRecords& operator=(const FolderRecords&) = delete;
+
+  // A folder's record, kept while any FolderRecords lives (else it goes
+  // with its last working file). Any type: only its lifetime matters here.
+  static void Keep(std::shared_ptr<void> record);
 };
 
 // Removes working files that an earlier run left in the folder of `source`

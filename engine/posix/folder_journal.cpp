@@ -23,9 +23,6 @@ constexpr int kDurableBatch = 32;
 
 std::mutex gMutex;
 std::map<std::pair<dev_t, ino_t>, std::weak_ptr<FolderJournal>> gJournals;
-// While FolderRecords live: how many, and the journals they keep.
-int gHolders = 0;
-std::vector<std::shared_ptr<FolderJournal>> gHeld;
 
 bool Free(int dir, const std::string& name) {
   struct stat st {};
@@ -70,26 +67,8 @@ std::expected<std::shared_ptr<FolderJournal>, int> FolderJournal::For(int dir) {
   journal->ticket_ = RegisterWorkingFile(copy, journal->name_, WorkingFileKind::Journal);
   if (auto r = journal->Append(std::string(journal::kHeader)); !r) return std::unexpected(r.error());
   slot = journal;
-  if (gHolders > 0) gHeld.push_back(journal);
+  FolderRecords::Keep(journal);
   return journal;
-}
-
-FolderRecords::FolderRecords() noexcept {
-  const std::lock_guard lock(gMutex);
-  ++gHolders;
-}
-
-// The journals no working file needs any more go. Their removal is not
-// synced (a sync of each folder more per batch): what they list is gone by
-// now, and a journal that a power cut brings back is replayed and removed
-// by the next run in its folder like any other.
-FolderRecords::~FolderRecords() {
-  std::vector<std::shared_ptr<FolderJournal>> held;
-  {
-    const std::lock_guard lock(gMutex);
-    if (--gHolders > 0) return;
-    held.swap(gHeld);
-  }
 }
 
 FolderJournal::~FolderJournal() {

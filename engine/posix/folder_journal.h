@@ -18,7 +18,6 @@ namespace sealdoor {
 
 class FolderJournal {
  public:
-  friend class FolderRecords;
   // The journal in the folder open as `dir` (the descriptor is duplicated).
   [[nodiscard]] static std::expected<std::shared_ptr<FolderJournal>, int> For(int dir);
 

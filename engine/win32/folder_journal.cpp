@@ -19,9 +19,6 @@ constexpr int kBatch = 16;
 
 std::mutex gMutex;
 std::map<std::wstring, std::weak_ptr<FolderJournal>> gJournals;
-// While FolderRecords live: how many, and the journals they keep.
-int gHolders = 0;
-std::vector<std::shared_ptr<FolderJournal>> gHeld;
 
 bool Free(const std::wstring& path) {
   return ::GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES && ::GetLastError() == ERROR_FILE_NOT_FOUND;
@@ -60,24 +57,8 @@ std::expected<std::shared_ptr<FolderJournal>, DWORD> FolderJournal::For(const st
   }
   if (auto r = journal->Note(std::string(journal::kHeader)); !r) return std::unexpected(r.error());
   slot = journal;
-  if (gHolders > 0) gHeld.push_back(journal);
+  FolderRecords::Keep(journal);
   return journal;
-}
-
-FolderRecords::FolderRecords() noexcept {
-  const std::lock_guard lock(gMutex);
-  ++gHolders;
-}
-
-// The journals no working file needs any more go (their removal is a
-// journaled change of the folder on NTFS; nothing to flush).
-FolderRecords::~FolderRecords() {
-  std::vector<std::shared_ptr<FolderJournal>> held;
-  {
-    const std::lock_guard lock(gMutex);
-    if (--gHolders > 0) return;
-    held.swap(gHeld);
-  }
 }
 
 FolderJournal::~FolderJournal() {
