@@ -67,7 +67,7 @@ for mode in CurrentUser AllUsers; do
   [ "$path_after" = "${path_before:+$path_before;}$dir" ] || fail "PATH is '$path_after', not '$path_before' and '$dir'"
   for class in '*' Directory; do
     for verb in Lock Unlock; do
-      k="$root\Software\Classes\$class\shell\Sealdoor$verb"
+      k="$root\Software\Classes\\$class\\shell\\Sealdoor$verb"
       option="--$(echo "$verb" | tr A-Z a-z)"
       [ "$(reg_of "$k")" = "$verb with Sealdoor" ] || fail "$k has no text"
       [ "$(reg_of "$k" MultiSelectModel)" = "Player" ] || fail "$k is not for many files"
@@ -85,7 +85,7 @@ for mode in CurrentUser AllUsers; do
   [ "$(reg_value "$env" Path)" = "$path_before" ] || fail "PATH is '$(reg_value "$env" Path)', not '$path_before' again"
   for class in '*' Directory; do
     for verb in Lock Unlock; do
-      ! wine reg query "$root\Software\Classes\$class\shell\Sealdoor$verb" >/dev/null 2>&1 ||
+      ! wine reg query "$root\Software\Classes\\$class\\shell\\Sealdoor$verb" >/dev/null 2>&1 ||
         fail "the verb $class\Sealdoor$verb stayed"
     done
   done
