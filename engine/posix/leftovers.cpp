@@ -116,11 +116,7 @@ void RemoveLeftoverWorkingFiles(SourceFile& source) noexcept {
   const int dir = source.Internals().dir.Get();
   const std::filesystem::path& folder = source.Folder();
   // Once per folder and process: a batch of many files in one folder must
-  // not read the folder again for every file (nor look at it again when it
-  // was the last file's).
-  static thread_local std::filesystem::path last;
-  if (folder == last) return;
-  last = folder;
+  // not read the folder again for every file.
   // A folder is known by its device, inode and birth time: the inode of a
   // deleted folder may come back for a new one.
   struct statx sx {};
