@@ -24,7 +24,7 @@ std::optional<std::string_view> Field(std::string_view& rest) {
 std::string EncodeArrival(const Arrival& arrival) {
   std::string out(kMagic);
   out += '\0';
-  out += std::to_string(static_cast<int>(arrival.action));
+  out += std::to_string(arrival.action ? CodeOf(*arrival.action) : 0);
   out += '\0';
   out += std::to_string(arrival.stamp);
   out += '\0';
@@ -44,7 +44,7 @@ std::optional<Arrival> DecodeArrival(std::string_view bytes) {
   if (!magic || *magic != kMagic || !action || action->size() != 1 || !stamp) return std::nullopt;
   Arrival out;
   if ((*action)[0] < '0' || (*action)[0] > '3') return std::nullopt;
-  out.action = static_cast<Action>((*action)[0] - '0');
+  out.action = ActionFromCode((*action)[0] - '0');
   const auto [end, ec] = std::from_chars(stamp->data(), stamp->data() + stamp->size(), out.stamp);
   if (ec != std::errc() || end != stamp->data() + stamp->size() || stamp->empty()) return std::nullopt;
   while (!rest.empty()) {
@@ -53,7 +53,7 @@ std::optional<Arrival> DecodeArrival(std::string_view bytes) {
     if (!PathFromText(*path).is_absolute()) return std::nullopt;
     out.paths.emplace_back(*path);
   }
-  if (out.action == Action::Open && out.paths.size() != 1) return std::nullopt;
+  if (out.action == Action::UnlockAndOpen && out.paths.size() != 1) return std::nullopt;
   return out;
 }
 

@@ -16,7 +16,7 @@
 namespace sealdoor::app {
 
 struct Arrival {
-  Action action = Action::None;
+  std::optional<Action> action;  // none: for any button
   std::vector<std::string> paths;  // full paths, UTF-8
   std::uint64_t stamp = 0;         // when the launch began, for the order of launches that come together
 };

@@ -43,7 +43,7 @@ std::expected<LaunchArgs, std::string> ParseLaunchArgs(const std::vector<std::st
       out.files.push_back(a);
       continue;
     }
-    Action named = Action::None;
+    std::optional<Action> named;
     if (a == "--") {
       filesOnly = true;
     } else if (a == "--lock") {
@@ -51,7 +51,7 @@ std::expected<LaunchArgs, std::string> ParseLaunchArgs(const std::vector<std::st
     } else if (a == "--unlock") {
       named = Action::Unlock;
     } else if (a == "--unlock-and-open") {
-      named = Action::Open;
+      named = Action::UnlockAndOpen;
     } else if (a == "--help" || a == "-h") {
       out.help = true;
     } else if (a == "--version") {
@@ -61,18 +61,18 @@ std::expected<LaunchArgs, std::string> ParseLaunchArgs(const std::vector<std::st
     } else {
       return std::unexpected("unknown option '" + Shown(a) + "' (a FILE whose name starts with \"-\" goes after \"--\")");
     }
-    if (named != Action::None) {
-      if (out.action != Action::None && out.action != named)
+    if (named) {
+      if (out.action && out.action != named)
         return std::unexpected(std::string("--lock, --unlock and --unlock-and-open exclude each other"));
       out.action = named;
     }
   }
   if (out.help || out.version) return out;
-  if (out.addToThunar && (out.action != Action::None || !out.files.empty()))
+  if (out.addToThunar && (out.action || !out.files.empty()))
     return std::unexpected(std::string("--add-to-thunar takes no FILE and no action"));
-  if (out.action == Action::Open && out.files.size() != 1)
+  if (out.action == Action::UnlockAndOpen && out.files.size() != 1)
     return std::unexpected(std::string("--unlock-and-open takes exactly one FILE"));
-  if (out.action != Action::None && out.files.empty())
+  if (out.action && out.files.empty())
     return std::unexpected(std::string("no FILE given"));
   return out;
 }

@@ -3,16 +3,16 @@
 // open, or files without an action that wait for a button.
 
 #include <expected>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "engine/action.h"
+
 namespace sealdoor::app {
 
-// The action a launch names: as the window's action codes, 0 for none.
-enum class Action : int { None = 0, Lock = 1, Unlock = 2, Open = 3 };
-
 struct LaunchArgs {
-  Action action = Action::None;
+  std::optional<Action> action;  // none: the files wait for any button
   std::vector<std::string> files;  // as given (UTF-8)
   bool help = false;
   bool version = false;

@@ -2,7 +2,8 @@
 """Many files at once: sealdoor-cli lock and unlock of whole folders against
 the floor for putting that many files on the disk durably (cp -r of the
 folder, then sync -f), and against committing each file on its own
-(SEALDOOR_GROUP_FILES=1, as every run did before group commit). Then the
+(the tests' sealdoor-cli-small-groups with groups of 1 file, as every run
+did before group commit). Then the
 window's batch against the CLI on 10,000 files, and peak memory for
 100,000 names. Medians of interleaved rounds, each on a quiet disk.
 
@@ -63,11 +64,13 @@ def floor(src, work):
     return t
 
 
+# The tool with commit groups of one file, built beside the tests.
+ONE_BY_ONE = os.path.join(os.path.dirname(os.path.dirname(CLI)), "tests", "sealdoor-cli-small-groups")
+
+
 def sealdoor(op, files, one_by_one=False, cli=None):
-    env = dict(os.environ)
-    if one_by_one:
-        env["SEALDOOR_GROUP_FILES"] = "1"
-    return run([cli or CLI, op, "--password-stdin", "--quiet", *files], env=env, stdin=PASSWORD + "\n")
+    program = [ONE_BY_ONE, "1"] if one_by_one else [cli or CLI]
+    return run([*program, op, "--password-stdin", "--quiet", *files], stdin=PASSWORD + "\n")
 
 
 def peak_rss(cmd, cwd, stdin=None):

@@ -20,7 +20,7 @@ namespace {
 
 struct QuietMessages final : sealdoor::ui::MessageBoxes {
   int shown = 0;
-  void Show(std::string_view, sealdoor::MessageStyle) override { ++shown; }
+  void Show(std::string_view, sealdoor::text::MessageStyle) override { ++shown; }
 };
 struct NoPointer final : sealdoor::ui::Pointer {
   void SetBusy() override {}

@@ -3,6 +3,9 @@
 #include "console.h"
 #include "engine/folder_walk.h"
 #include "name_quoting.h"
+#include "text/action_texts.h"
+#include "text/tr.h"
+#include "text/window_texts.h"
 
 namespace sealdoor::cli {
 namespace {
@@ -11,31 +14,28 @@ constexpr std::size_t kConfirmAbove = 1000;
 
 }  // namespace
 
-std::optional<FolderFiles> ExpandForCommand(const std::vector<std::string>& args, const std::string& command,
-                                            bool quiet, bool yes, int& status) {
-  const bool lock = command == "lock";
+std::expected<FolderFiles, int> ExpandForCommand(const std::vector<std::string>& args, std::optional<Action> action,
+                                                 bool quiet, bool yes) {
   std::optional<bool> wanted;
-  if (command != "status") wanted = lock;
+  if (action) wanted = Locks(*action);
   const FolderBatch batch = ExpandFolders(args, wanted);
   FolderFiles out{batch.files, {}, !batch.unreadable.empty()};
   for (const auto& u : batch.unreadable)
-    Write(Stream::Err, "sealdoor-cli: " + QuoteAlways(u.path) + " could not be read: " + u.reason + "\n");
-  if (!batch.hadFolder || !wanted) return out;
-  out.leftOut = batch.LeftOutLine(lock ? "already locked" : "not locked");
-  const std::string count = CountOf(out.files.size(), "file", "files") + (lock ? " to lock" : " to unlock");
-  if (!quiet && !out.files.empty()) Write(Stream::Err, "sealdoor-cli: " + count + "\n");
+    Write(Stream::Err, "sealdoor-cli: " + QuoteAlways(u.path) + " could not be read: " + u.error.message() + "\n");
+  if (!batch.hadFolder || !action) return out;
+  const bool lock = Locks(*action);
+  out.leftOut = text::LeftOut(batch, *action);
+  if (!quiet && !out.files.empty()) Write(Stream::Err, "sealdoor-cli: " + text::ToDo(*action, out.files.size()) + "\n");
   if (out.files.size() > kConfirmAbove && !yes) {
     const auto answer = AskAnswer(std::string(lock ? "Lock" : "Unlock") + " them all? [y/N] ");
     if (!answer) {
-      Write(Stream::Err, "sealdoor-cli: more than " + CountOf(kConfirmAbove, "file", "files") +
+      Write(Stream::Err, "sealdoor-cli: more than " + text::Files(kConfirmAbove) +
                              " want a yes on the terminal, or --yes\n");
-      status = 2;
-      return std::nullopt;
+      return std::unexpected(2);
     }
     if (*answer != "y" && *answer != "Y" && *answer != "yes") {
       Write(Stream::Err, std::string("sealdoor-cli: nothing was ") + (lock ? "locked" : "unlocked") + "\n");
-      status = 1;
-      return std::nullopt;
+      return std::unexpected(1);
     }
   }
   return out;

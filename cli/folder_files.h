@@ -1,9 +1,12 @@
 #pragma once
 // `--recursive`: folders on the command line stand for the files below them.
 
+#include <expected>
 #include <optional>
 #include <string>
 #include <vector>
+
+#include "engine/action.h"
 
 namespace sealdoor::cli {
 
@@ -13,12 +16,12 @@ struct FolderFiles {
   bool unreadable = false;         // a folder could not be read (said already)
 };
 
-// The files of `args` with every folder replaced by its files. Before a
-// lock or unlock the count is said (unless quiet), and more than a thousand
-// files are confirmed on the terminal unless `yes`. nullopt, after saying
-// why, when there is to be no run; `status` then holds the exit status.
-[[nodiscard]] std::optional<FolderFiles> ExpandForCommand(const std::vector<std::string>& args,
-                                                          const std::string& command, bool quiet, bool yes,
-                                                          int& status);
+// The files of `args` with every folder replaced by its files, for an
+// action (none: to tell their status). Before a lock or unlock the count is
+// said (unless quiet), and more than a thousand files are confirmed on the
+// terminal unless `yes`. When there is to be no run: the exit status to end
+// with, after saying why.
+[[nodiscard]] std::expected<FolderFiles, int> ExpandForCommand(const std::vector<std::string>& args,
+                                                               std::optional<Action> action, bool quiet, bool yes);
 
 }  // namespace sealdoor::cli

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "console.h"
+#include "engine/action.h"
 #include "engine/batch_counters.h"
 #include "engine/commit_group.h"
 #include "engine/file_head.h"
@@ -22,6 +23,9 @@
 #include "folder_files.h"
 #include "name_quoting.h"
 #include "terminal_port.h"
+#include "text/action_texts.h"
+#include "text/notices.h"
+#include "text/tr.h"
 
 namespace sealdoor::cli {
 namespace {
@@ -37,7 +41,7 @@ constexpr const char* kUsage =
     "\n"
     "  lock      lock each FILE (a locked file is refused)\n"
     "  unlock    unlock each FILE with the password it was locked with\n"
-    "  status    print \"locked\" or \"not locked\" for each FILE\n"
+    "  status    print \"FILE: locked\" or \"FILE: not locked\" for each FILE\n"
     "\n"
     "  --password-stdin  read the password from the first line of standard\n"
     "                    input; otherwise it is asked for on the terminal\n"
@@ -63,7 +67,8 @@ constexpr const char* kUsage =
     "that could not be read, or a usage error.\n";
 
 struct Options {
-  std::string command;
+  std::optional<Action> action;  // lock or unlock; none for status
+  bool status = false;
   bool passwordFromStdin = false;
   bool quiet = false;
   bool recursive = false;
@@ -105,15 +110,20 @@ std::variant<Options, int> Parse(const std::vector<std::string>& args) {
       }
       continue;
     }
-    if (o.command.empty() && !filesOnly) {
-      if (a != "lock" && a != "unlock" && a != "status")
+    if (!o.action && !o.status && !filesOnly) {
+      if (a == "lock")
+        o.action = Action::Lock;
+      else if (a == "unlock")
+        o.action = Action::Unlock;
+      else if (a == "status")
+        o.status = true;
+      else
         return UsageError("unknown command " + QuoteAlways(a) + " (lock, unlock or status)");
-      o.command = a;
       continue;
     }
     o.files.push_back(a);
   }
-  if (o.command.empty()) return UsageError("no command given (lock, unlock or status)");
+  if (!o.action && !o.status) return UsageError("no command given (lock, unlock or status)");
   if (o.files.empty()) return UsageError("no FILE given");
   return o;
 }
@@ -123,7 +133,7 @@ int Status(const Options& o) {
   for (const auto& f : o.files) {
     auto head = ReadFileHead(PathFromText(f));
     if (!head) {
-      Write(Stream::Err, "sealdoor-cli: " + QuoteAlways(f) + ": " + head.error().Reason() + "\n");
+      Write(Stream::Err, "sealdoor-cli: " + QuoteAlways(f) + ": " + text::Reason(head.error(), Quoted) + "\n");
       rc = 2;
       continue;
     }
@@ -157,7 +167,7 @@ std::optional<std::string> GetPassword(const Options& o) {
     }
     password = std::move(*first);
     SecureWipe(*first);
-    if (o.command == "lock") {
+    if (o.action == Action::Lock) {
       auto again = AskPassword(Prompt("Password again: "));
       const bool same = again && *again == password;
       if (again) SecureWipe(*again);
@@ -178,23 +188,23 @@ std::optional<std::string> GetPassword(const Options& o) {
 
 }  // namespace
 
-int RunCli(const std::vector<std::string>& args) {
+int RunCli(const std::vector<std::string>& args, const CliSettings& settings) {
   auto parsed = Parse(args);
   if (const int* rc = std::get_if<int>(&parsed)) return *rc;
   Options& o = std::get<Options>(parsed);
   FolderFiles folders;
   if (o.recursive) {
-    int status = 0;
-    auto expanded = ExpandForCommand(o.files, o.command, o.quiet, o.yes, status);
-    if (!expanded) return status;
+    auto expanded = ExpandForCommand(o.files, o.action, o.quiet, o.yes);
+    if (!expanded) return expanded.error();
     folders = std::move(*expanded);
     o.files = std::move(folders.files);
     if (o.files.empty()) {  // nothing left to do: no password asked for
       if (!folders.leftOut.empty() && !o.quiet) Write(Stream::Err, "sealdoor-cli: " + folders.leftOut + "\n");
-      return folders.unreadable ? (o.command == "status" ? 2 : 1) : 0;
+      return folders.unreadable ? (o.status ? 2 : 1) : 0;
     }
   }
-  if (o.command == "status") return std::max(Status(o), folders.unreadable ? 2 : 0);
+  if (o.status) return std::max(Status(o), folders.unreadable ? 2 : 0);
+  const Action action = *o.action;
 
   auto password = GetPassword(o);
   if (!password) return 2;
@@ -206,18 +216,14 @@ int RunCli(const std::vector<std::string>& args) {
   // Ctrl-C from here on stops at the next pause: the file at hand stays as
   // it was, the files whose new versions are complete are committed.
   StopOnInterrupt(true);
-  CommitGroup group(port);
-  for (const auto& text : o.files) {
+  CommitGroup group(port, settings.groups);
+  for (const auto& file : o.files) {
     if ((stopped = port.StopRequested())) break;
-    const fs::path f = PathFromText(text);
-    bool result = false;
-    port.BeginFile(f);
+    const fs::path f = PathFromText(file);
+    port.BeginFile();
     Form1 engine(port, counters, &group);
     const std::string name = PathText(f.filename());
-    if (o.command == "lock")
-      engine.LockIt(f, name, result);
-    else
-      engine.UnlockIt(f, name, result);
+    const bool result = Locks(action) ? engine.LockIt(f, name) : engine.UnlockIt(f, name);
     port.EndFile();
     if ((stopped = engine.Stopped())) break;
     if (!result) rc = 1;
@@ -229,7 +235,7 @@ int RunCli(const std::vector<std::string>& args) {
     if (!o.quiet)
       Write(Stream::Err, "sealdoor-cli: stopped: " + std::to_string(group.Placed()) + " of " +
                              std::to_string(o.files.size()) + (o.files.size() == 1 ? " file " : " files ") +
-                             (o.command == "lock" ? "locked" : "unlocked") + "; the others were not changed\n");
+                             text::TextsOf(action).done + "; the others were not changed\n");
     return 130;
   }
   return folders.unreadable ? 1 : rc;

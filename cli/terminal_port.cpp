@@ -3,7 +3,11 @@
 #include "console.h"
 #include "engine/path_text.h"
 #include "engine/secure_wipe.h"
+#include "engine/system_error.h"
 #include "name_quoting.h"
+#include "text/action_texts.h"
+#include "text/notices.h"
+#include "text/tr.h"
 
 namespace sealdoor::cli {
 
@@ -12,14 +16,19 @@ TerminalPort::TerminalPort(std::string password, bool showProgress)
 
 TerminalPort::~TerminalPort() { SecureWipe(password_); }
 
-void TerminalPort::BeginFile(const std::filesystem::path& file) {
-  file_ = file;
+void TerminalPort::BeginFile() {
   filePercent_ = allPercent_ = "";
 }
 
 void TerminalPort::EndFile() {
   Draw();
   ClearLine();
+}
+
+void TerminalPort::ShowFile(Action action, std::string_view nopath) {
+  operation_ = text::Tr(text::TextsOf(action).operation);
+  name_ = nopath;
+  dirty_ = true;
 }
 
 void TerminalPort::SetCaption(Caption which, std::string_view text) {
@@ -32,19 +41,17 @@ void TerminalPort::SetCaption(Caption which, std::string_view text) {
   dirty_ = true;
 }
 
-std::string TerminalPort::Quoted(const std::filesystem::path& path) const { return QuoteAlways(PathText(path)); }
+std::string Quoted(const std::filesystem::path& path) { return QuoteAlways(PathText(path)); }
 
 bool TerminalPort::StopRequested() const { return Interrupted(); }
 
-void TerminalPort::Message(std::string_view text, MessageStyle) {
+void TerminalPort::Report(const Notice& notice) {
   ClearLine();
-  // A message that names no file (a wrong password) is about the file at
-  // hand; every other one names its own, which may be another file of the
-  // batch (one whose commit failed later).
+  const text::NoticeText said = text::Describe(notice, Quoted);
   std::string line = "sealdoor-cli: ";
-  if (!text.starts_with('\'') && !text.starts_with('"') && !text.starts_with("$'")) line += Quoted(file_) + ": ";
-  line += text;
-  if (const std::string advice = Advice(text); !advice.empty()) line += " (" + advice + ")";
+  if (!said.namesFile) line += Quoted(notice.path) + ": ";
+  line += said.message.text;
+  if (const std::string advice = Advice(notice); !advice.empty()) line += " (" + advice + ")";
   Write(Stream::Err, line + "\n");
 }
 
@@ -72,15 +79,21 @@ void TerminalPort::ClearLine() {
   drawn_ = 0;
 }
 
-std::string Advice(std::string_view message) {
-  if (message == "Invalid password !") return "type the password it was locked with; case counts";
-  if (message.ends_with("it is open for writing in another program"))
-    return "close it there, then try again";
-  if (message.find("no working file can be made in its folder") != std::string_view::npos)
-    return "the folder must be writable for you";
-  if (message.ends_with("Permission denied")) return "you need to be able to read it and write its folder";
-  if (message.ends_with("No space left on device")) return "free some space on that disk, then try again";
-  return {};
+std::string Advice(const Notice& notice) {
+  if (notice.what == Notice::What::WrongPassword) return text::Tr("type the password it was locked with; case counts");
+  if (notice.what != Notice::What::Failed) return {};
+  switch (notice.failure.kind) {
+    case Failure::Kind::OpenForWriting:
+    case Failure::Kind::OpenUnshared: return text::Tr("close it there, then try again");
+    case Failure::Kind::NoWorkingFile: return text::Tr("the folder must be writable for you");
+    case Failure::Kind::System:
+      switch (ClassOf(notice.failure.code)) {
+        case ErrorClass::NoPermission: return text::Tr("you need to be able to read it and write its folder");
+        case ErrorClass::NoSpace: return text::Tr("free some space on that disk, then try again");
+        default: return {};
+      }
+    default: return {};
+  }
 }
 
 }  // namespace sealdoor::cli

@@ -14,18 +14,18 @@ class TerminalPort final : public WindowPort {
   TerminalPort(std::string password, bool showProgress);
   ~TerminalPort() override;
 
-  // The file the next messages are about.
-  void BeginFile(const std::filesystem::path& file);
+  // A file begins: its percentages are not known yet.
+  void BeginFile();
   void EndFile();
 
   std::string Password() const override { return password_; }
+  void ShowFile(Action action, std::string_view nopath) override;
   void SetCaption(Caption which, std::string_view text) override;
   void SetBarWidth(Bar, int) override {}
   void ShowProgress() override { dirty_ = true; }
-  void Message(std::string_view text, MessageStyle style) override;
+  void Report(const Notice& notice) override;
   void Yield() override { Draw(); }
   bool StopRequested() const override;
-  std::string Quoted(const std::filesystem::path& path) const override;
 
  private:
   void Draw();
@@ -33,13 +33,15 @@ class TerminalPort final : public WindowPort {
 
   std::string password_;
   bool showProgress_;
-  std::filesystem::path file_;
   std::string operation_, name_, filePercent_, allPercent_;
   bool dirty_ = false;
   std::size_t drawn_ = 0;  // characters of the progress line on screen
 };
 
-// What the user can do about a message, or empty.
-[[nodiscard]] std::string Advice(std::string_view message);
+// A path as the terminal shows it: quoted as the shell would need it.
+[[nodiscard]] std::string Quoted(const std::filesystem::path& path);
+
+// What the user can do about a notice, or empty.
+[[nodiscard]] std::string Advice(const Notice& notice);
 
 }  // namespace sealdoor::cli

@@ -1,6 +1,5 @@
 #include "commit_group.h"
 
-#include <cstdlib>
 #include <optional>
 #include <algorithm>
 #include <utility>
@@ -12,14 +11,15 @@ namespace {
 
 // A failure as the user is told of it: for a file another program changed,
 // replaced or deleted meanwhile, our version is kept beside theirs.
-std::string Describe(PendingReplacement& p, Failure f, WindowPort& window) {
-  if (f.kind == Failure::Kind::Changed) {
-    if (auto kept = p.replacement.KeepBeside(p.lock ? ".sealdoor-locked" : ".sealdoor-unlocked")) {
-      f = Failure::Because(f.Reason() + "; what was read is kept, " + (p.lock ? "locked" : "unlocked") + ", as " +
-                           window.Quoted(p.source.Folder() / *kept));
+Notice Describe(PendingReplacement& p, Failure f) {
+  Notice n{Notice::What::Failed, p.action, p.path, std::move(f), {}};
+  if (n.failure.ByAnotherProgram()) {
+    if (auto kept = p.replacement.KeepBeside(std::string(TraitsOf(p.action).keptBesideSuffix))) {
+      n.what = Notice::What::KeptBeside;
+      n.kept = p.source.Folder() / *kept;
     }
   }
-  return p.quoted + (p.lock ? " could not be locked: " : " could not be unlocked: ") + f.Reason();
+  return n;
 }
 
 }  // namespace
@@ -30,11 +30,6 @@ CommitGroup::Limits CommitGroup::DefaultLimits() {
   // new version); leave room for everything else the process has open.
   const std::size_t budget = OpenFileBudget();
   limits.files = std::max<std::size_t>(1, std::min<std::size_t>(limits.files, budget > 96 ? (budget - 64) / 3 : 1));
-  // For measuring: how many files a group may hold (1: each on its own).
-  if (const char* env = std::getenv("SEALDOOR_GROUP_FILES")) {
-    const long n = std::strtol(env, nullptr, 10);
-    if (n >= 1) limits.files = std::min(limits.files, static_cast<std::size_t>(n));
-  }
   return limits;
 }
 
@@ -61,7 +56,7 @@ bool CommitGroup::Flush() {
 
 void CommitGroup::Commit() {
   if (pending_.empty()) return;
-  std::vector<std::string> notices;
+  std::vector<Notice> notices;
   // Durable together first: nothing takes a place before all of it is on the disk.
   std::vector<ReplacementFile*> all;
   for (auto& p : pending_) all.push_back(&p.replacement);
@@ -93,7 +88,7 @@ void CommitGroup::Commit() {
     auto folder = std::find_if(folders.begin(), folders.end(), [&](const Folder& f) { return f.path == p.source.Folder(); });
     if (folder == folders.end()) folder = folders.insert(folders.end(), {p.source.Folder(), &p.replacement});
     if (failed[i]) {
-      notices.push_back(Describe(p, *failed[i], window_));
+      notices.push_back(Describe(p, *failed[i]));
     } else {
       folder->placed = true;
       ++placed_;
@@ -106,13 +101,11 @@ void CommitGroup::Commit() {
   for (const Folder& f : folders) {
     auto r = f.by->SyncFolder();
     if (!r && f.placed)
-      notices.push_back(window_.Quoted(f.path) +
-                        ": the disk did not confirm that the new versions of files in this folder were written (" +
-                        r.error().Reason() + "); should the power fail now, they may turn out as they were before");
+      notices.push_back({Notice::What::FolderNotSynced, pending_.front().action, f.path, r.error(), {}});
   }
   pending_.clear();  // every file let go before anyone is told anything
   bytes_ = 0;
-  for (const auto& n : notices) window_.Message(n, MessageStyle::Critical);
+  for (const auto& n : notices) window_.Report(n);
   if (!notices.empty()) failed_ = true;
 }
 

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "action.h"
 #include "replacement_file.h"
 #include "source_file.h"
 #include "window_port.h"
@@ -23,8 +24,8 @@ namespace sealdoor {
 struct PendingReplacement {
   SourceFile source;
   ReplacementFile replacement;
-  std::string quoted;  // the path as messages show it
-  bool lock = true;    // locked or unlocked: for the message of a failure
+  std::filesystem::path path;  // as the batch names it, for messages
+  Action action = Action::Lock;
   std::uint64_t bytes = 0;
 };
 

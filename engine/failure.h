@@ -1,43 +1,69 @@
 #pragma once
-// Why a file could not be processed: the system's own error code, or a
-// text of ours, and what kind of trouble it was.
+// Why a file could not be processed, as a value: what kind of trouble it
+// was and, where the system said, its own error code. The engine never
+// words it; each front end does (text/reasons.h).
 
+#include <cstdint>
 #include <string>
-#include <string_view>
 
 namespace sealdoor {
 
 struct Failure {
-  enum class Kind {
-    Error,           // anything else: the reason says what
-    Changed,         // another program changed, replaced or deleted the file meanwhile
-    OpenForWriting,  // another program has it open for writing
+  enum class Kind : std::uint8_t {
+    System,                 // the system's error `code`
+    Changed,                // another program changed or replaced it meanwhile
+    Deleted,                // it was deleted meanwhile
+    OpenForWriting,         // another program has it open for writing
+    OpenUnshared,           // Windows: ... or open in one that does not let it be replaced
+    NameTaken,              // Windows: a program made a new file under its name mid-exchange; `name` is kept
+    IsFolder,
+    NotRegular,             // a device, a pipe, a socket
+    SystemView,             // /proc, /sys and the like
+    OtherUsersFile,         // its owner could not be kept
+    ForeignGroup,           // its group could not be kept
+    WritersUnknown,         // another user's, and nobody's writing can be checked here
+    Immutable,              // chattr +i
+    AppendOnly,             // chattr +a
+    FolderImmutable,
+    FolderAppendOnly,
+    HardLinks,              // `count` other names
+    BadPassword,            // not 1 to 24 letters and digits
+    NoWorkingFile,          // no working file can be made in its folder (`code`)
+    NotKept,                // `property` (and `name`) could not be kept (`code`)
+    AnotherRun,             // another run of Sealdoor is working on it
+  };
+  // What a new version could not take over from the original.
+  enum class Property : std::uint8_t {
+    None,
+    ChattrFlags,
+    Project,
+    AccessList,
+    Capabilities,
+    ExtendedAttribute,            // `name`
+    ExtendedAttributeFromFolder,  // `name`: inherited by the working file, and not removable
+    Permissions,
+    Stream,                       // `name`
   };
 
-  int code = 0;  // errno, or a Windows error code; 0 when `text` says it
-  std::string text;
-  Kind kind = Kind::Error;
+  Kind kind = Kind::System;
+  int code = 0;  // errno, or a Windows error code; 0 when the kind says it all
+  Property property = Property::None;
+  std::uint64_t count = 0;
+  std::string name;
 
-  [[nodiscard]] static Failure System(int code) { return {code, {}, Kind::Error}; }
-  [[nodiscard]] static Failure Because(std::string text, Kind kind = Kind::Error) {
-    return {0, std::move(text), kind};
-  }
-  // Another program got in the way: the same words on every system.
-  [[nodiscard]] static Failure ChangedMeanwhile() {
-    return Because("it was changed by another program while it was being processed", Kind::Changed);
-  }
-  [[nodiscard]] static Failure DeletedMeanwhile() {
-    return Because("it was deleted while being processed", Kind::Changed);
-  }
-  [[nodiscard]] static Failure OpenForWriting(std::string_view more = {}) {
-    return Because("it is open for writing in another program" + std::string(more), Kind::OpenForWriting);
+  [[nodiscard]] static Failure System(int code) { return {Kind::System, code, Property::None, 0, {}}; }
+  [[nodiscard]] static Failure Of(Kind kind, int code = 0) { return {kind, code, Property::None, 0, {}}; }
+  [[nodiscard]] static Failure NotKept(Property what, int code, std::string name = {}) {
+    return {Kind::NotKept, code, what, 0, std::move(name)};
   }
 
-  // The system's text for `code`, else `text`.
-  [[nodiscard]] std::string Reason() const;
+  // Another program got in the way (changed, replaced, deleted or took the
+  // name): our version is kept beside theirs rather than dropped.
+  [[nodiscard]] bool ByAnotherProgram() const noexcept {
+    return kind == Kind::Changed || kind == Kind::Deleted || kind == Kind::NameTaken;
+  }
+
+  friend bool operator==(const Failure&, const Failure&) = default;
 };
-
-// The system's own words for an error code (strerror, FormatMessage).
-[[nodiscard]] std::string SystemErrorText(int code);
 
 }  // namespace sealdoor

@@ -29,7 +29,7 @@ class Walker {
       Tick();
     }
     if (ec) {
-      out_.unreadable.push_back({PathText(folder), ec.message()});
+      out_.unreadable.push_back({PathText(folder), ec});
       if (entries.empty()) return;  // what could be read is still taken
     }
     std::sort(entries.begin(), entries.end(), [](const fs::directory_entry& a, const fs::directory_entry& b) {
@@ -41,7 +41,7 @@ class Walker {
       if (IsHousekeepingName(PathText(p.filename()))) continue;  // ours, never a user's file
       const fs::file_status st = entry.symlink_status(ec);
       if (ec) {
-        out_.unreadable.push_back({PathText(p), ec.message()});
+        out_.unreadable.push_back({PathText(p), ec});
         continue;
       }
       if (fs::is_symlink(st)) {
@@ -100,28 +100,6 @@ FolderBatch ExpandFolders(std::span<const std::string> paths, std::optional<bool
     }
   }
   return out;
-}
-
-std::string CountOf(std::size_t n, std::string_view one, std::string_view many) {
-  std::string digits = std::to_string(n);
-  for (auto i = static_cast<std::ptrdiff_t>(digits.size()) - 3; i > 0; i -= 3)
-    digits.insert(static_cast<std::size_t>(i), ",");
-  return digits + " " + std::string(n == 1 ? one : many);
-}
-
-std::string FolderBatch::LeftOutLine(std::string_view done) const {
-  std::vector<std::string> parts;
-  if (alreadyDone) parts.push_back(CountOf(alreadyDone, "file", "files") + " " + std::string(done));
-  if (links) parts.push_back(CountOf(links, "link", "links"));
-  if (special) parts.push_back(CountOf(special, "special file", "special files"));
-  if (inUse) parts.push_back(CountOf(inUse, "file", "files") + " another run is working on");
-  if (parts.empty()) return {};
-  std::string line = "Left as they were: ";
-  for (std::size_t i = 0; i < parts.size(); ++i) {
-    if (i) line += i + 1 == parts.size() ? " and " : ", ";
-    line += parts[i];
-  }
-  return line + ".";
 }
 
 }  // namespace sealdoor

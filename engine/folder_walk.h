@@ -8,7 +8,7 @@
 #include <optional>
 #include <span>
 #include <string>
-#include <string_view>
+#include <system_error>
 #include <vector>
 
 namespace sealdoor {
@@ -22,13 +22,10 @@ struct FolderBatch {
   std::size_t special = 0;      // devices, pipes, sockets
   std::size_t inUse = 0;        // another run of Sealdoor is working on them
   struct Unreadable {
-    std::string path, reason;
+    std::string path;
+    std::error_code error;  // why, in the system's words
   };
-  std::vector<Unreadable> unreadable;  // what could not be read, and why
-
-  // One line of what the folders' walk left out, or empty; `done` names the
-  // state ("already locked", "not locked").
-  [[nodiscard]] std::string LeftOutLine(std::string_view done) const;
+  std::vector<Unreadable> unreadable;  // what could not be read
 };
 
 // Folders in `paths` stand for the regular files below them, found in name
@@ -42,8 +39,5 @@ struct FolderBatch {
 
 // Whether `path` is a folder itself (not a link to one).
 [[nodiscard]] bool IsFolder(const std::string& path);
-
-// "1 file", "1,234 files": a count and its noun, the thousands grouped.
-[[nodiscard]] std::string CountOf(std::size_t n, std::string_view one, std::string_view many);
 
 }  // namespace sealdoor

@@ -4,7 +4,6 @@
 #include <array>
 #include <chrono>
 #include <cstring>
-#include <fstream>
 #include <memory>
 #include <vector>
 
@@ -18,7 +17,6 @@
 #include "scramble.h"
 #include "secure_wipe.h"
 #include "source_file.h"
-#include "temp_names.h"
 
 namespace sealdoor {
 namespace fs = std::filesystem;
@@ -96,7 +94,7 @@ class ContentPass {
   std::expected<void, Failure> Chunk(std::uint64_t in, std::uint64_t out, std::size_t want) {
     auto got = src_.ReadAt(in, {in_.get(), want});
     if (!got) return std::unexpected(got.error());
-    if (*got != want) return std::unexpected(Failure::ChangedMeanwhile());
+    if (*got != want) return std::unexpected(Failure::Of(Failure::Kind::Changed));
     const std::size_t blocks = want / format::kBlock;
     const std::size_t tail = want % format::kBlock;
     format::ScrambleBlocks(in_.get(), out_buf_.get(), blocks);
@@ -148,48 +146,49 @@ std::array<std::uint8_t, format::kHead> MakeHead(std::string_view password, Rand
 Form1::Form1(WindowPort& window, BatchCounters& counters, CommitGroup* group)
     : window_(window), counters_(counters), group_(group) {}
 
-void Form1::LockIt(const fs::path& filesseps, const std::string& nopath, bool& result) {
-  Process(filesseps, nopath, result, Mode::Lock);
+bool Form1::LockIt(const fs::path& filesseps, const std::string& nopath) {
+  return Process(filesseps, nopath, Action::Lock);
 }
 
-void Form1::UnlockIt(const fs::path& filesseps, const std::string& nopath, bool& result) {
-  Process(filesseps, nopath, result, Mode::Unlock);
+bool Form1::UnlockIt(const fs::path& filesseps, const std::string& nopath) {
+  return Process(filesseps, nopath, Action::Unlock);
 }
 
-void Form1::Process(const fs::path& filesseps, const std::string& nopath, bool& result, Mode mode) {
-  result = false;
+bool Form1::Process(const fs::path& filesseps, const std::string& nopath, Action action) {
   stopped_ = false;
-  if (mode == Mode::Unlock) window_.Yield();
-  if (const auto notice = Work(filesseps, nopath, result, mode)) {
+  if (!Locks(action)) window_.Yield();
+  const auto done = Work(filesseps, nopath, action);
+  if (!done) {
     // The files that wait for their commit are let go before the message
     // waits for the user.
     if (group_) group_->Commit();
-    window_.Message(notice->text, notice->style);
-    counters_.TotalLines -= notice->lowerTotalBy;
+    window_.Report(done.error().notice);
+    counters_.TotalLines -= done.error().lowerTotalBy;
   }
   window_.Yield();
+  return done.value_or(false);
 }
 
-std::optional<Form1::Notice> Form1::Work(const fs::path& filesseps, const std::string& nopath, bool& result,
-                                          Mode mode) {
-  const bool lock = mode == Mode::Lock;
+std::expected<bool, Form1::Refusal> Form1::Work(const fs::path& filesseps, const std::string& nopath, Action action) {
+  const ActionTraits& traits = TraitsOf(action);
+  const bool lock = traits.locks;
   // At each pause before the content is complete: a stop leaves the file as
   // it is, and a working file made so far goes with `out` below.
   auto stopAsked = [this] { return stopped_ = window_.StopRequested(); };
-  if (stopAsked()) return std::nullopt;
-  const std::string quoted = window_.Quoted(filesseps);
-  auto failed = [&](const Failure& f) {
-    return Notice{quoted + (lock ? " could not be locked: " : " could not be unlocked: ") + f.Reason(),
-                  MessageStyle::Critical};
+  if (stopAsked()) return false;
+  auto refused = [&](Notice::What what, double lowerTotalBy = 0) {
+    return std::unexpected(Refusal{Notice{what, action, filesseps, {}, {}}, lowerTotalBy});
+  };
+  auto failed = [&](Failure f) {
+    return std::unexpected(Refusal{Notice{Notice::What::Failed, action, filesseps, std::move(f), {}}, 0});
   };
 
   const WipedString password(window_.Password());
   // Checked here as well as in the window: a head made from anything else
   // would hold no password that could ever unlock it.
-  if (!IsValidPassword(password.Get()))
-    return failed(Failure::Because("the password must be 1 to 24 letters or digits"));
+  if (!IsValidPassword(password.Get())) return failed(Failure::Of(Failure::Kind::BadPassword));
 
-  auto src = SourceFile::Open(filesseps, lock ? SourceFile::Purpose::Lock : SourceFile::Purpose::Unlock);
+  auto src = SourceFile::Open(filesseps, action);
   if (!src) return failed(src.error());
   // Working files a killed run left in this folder go first, whatever follows.
   RemoveLeftoverWorkingFiles(*src);
@@ -199,35 +198,34 @@ std::optional<Form1::Notice> Form1::Work(const fs::path& filesseps, const std::s
   std::array<std::uint8_t, format::kHead> head{};
   auto got = src->ReadAt(0, head);
   if (!got) return failed(got.error());
-  if (*got != std::min<std::uint64_t>(size, format::kHead))
-    return failed(Failure::ChangedMeanwhile());
+  if (*got != std::min<std::uint64_t>(size, format::kHead)) return failed(Failure::Of(Failure::Kind::Changed));
   const bool locked = format::IsLocked(std::span(head).first(*got));
   window_.Yield();
-  if (stopAsked()) return std::nullopt;
-  if (lock && locked)
-    return Notice{quoted + " is already locked !", MessageStyle::Exclamation, static_cast<double>(size) / 54};
-  if (!lock && !locked)
-    return Notice{quoted + " is not a locked file !", MessageStyle::Critical, static_cast<double>(size) / 74};
+  if (stopAsked()) return false;
+  const double refusedLines = static_cast<double>(size) / traits.bytesPerRefusedLine;
+  if (lock && locked) return refused(Notice::What::AlreadyLocked, refusedLines);
+  if (!lock && !locked) return refused(Notice::What::NotLocked, refusedLines);
 
-  window_.SetCaption(Caption::Label18, lock ? "Locking" : "Unlocking");
-  window_.SetCaption(Caption::Label16, nopath);
-  const double estimate = static_cast<double>(size) / (lock ? 54 : 60);
+  window_.ShowFile(action, nopath);
+  const double estimate = static_cast<double>(size) / traits.bytesPerEstimatedLine;
   window_.ShowProgress();
   window_.Yield();  // the panel shows this file before its content runs
-  if (stopAsked()) return std::nullopt;
+  if (stopAsked()) return false;
 
   if (!lock) {
     auto stored = format::ReadStoredPassword(std::span<const std::uint8_t, format::kHead>(head));
     // A head too damaged to name a password matches no typed one.
     const bool match = stored && *stored == password.Get();
     if (stored) SecureWipe(*stored);
-    if (!match) return Notice{"Invalid password !", MessageStyle::Critical};
+    if (!match) return refused(Notice::What::WrongPassword);
   }
 
   if (group_) group_->MakeRoomFor(size);
   auto out = ReplacementFile::Create(*src);
-  if (!out)
-    return failed(Failure::Because("no working file can be made in its folder (" + out.error().Reason() + ")"));
+  if (!out) {
+    if (out.error().kind != Failure::Kind::System) return failed(out.error());
+    return failed(Failure::Of(Failure::Kind::NoWorkingFile, out.error().code));
+  }
   const std::uint64_t inStart = lock ? 0 : format::kHead;
   const std::uint64_t outStart = lock ? format::kHead : 0;
   const std::uint64_t contentLength = size - inStart;
@@ -237,7 +235,7 @@ std::optional<Form1::Notice> Form1::Work(const fs::path& filesseps, const std::s
     WipeBytes(newHead.data(), newHead.size());
     if (!w) return failed(w.error());
     window_.Yield();
-    if (stopAsked()) return std::nullopt;
+    if (stopAsked()) return false;
   }
 
   ProgressMeter meter(window_, counters_, estimate);
@@ -245,7 +243,7 @@ std::optional<Form1::Notice> Form1::Work(const fs::path& filesseps, const std::s
   if (auto r = pass.Run(inStart, outStart, contentLength); !r) return failed(r.error());
   if (pass.Stopped()) {
     stopped_ = true;
-    return std::nullopt;
+    return false;
   }
   if (auto r = out->SetSize(outStart + contentLength); !r) return failed(r.error());
   meter.Finish();
@@ -254,39 +252,16 @@ std::optional<Form1::Notice> Form1::Work(const fs::path& filesseps, const std::s
   // here (a network or FUSE file system then fails the copy): that change,
   // found at the commit, is what the user is told of, and ours is kept.
   if (auto r = out->Prepare(); !r && src->CheckUnchanged()) return failed(r.error());
-  PendingReplacement pending{std::move(*src), std::move(*out), quoted, lock, size};
+  PendingReplacement pending{std::move(*src), std::move(*out), filesseps, action, size};
   if (group_) {
     // Committed with the others of its group: a failure then is told of
     // with the file's path, and the batch's result is false.
     group_->Add(std::move(pending));
-    result = true;
-    return std::nullopt;
+    return true;
   }
   CommitGroup alone(window_, CommitGroup::Limits{1, 0});
   alone.Add(std::move(pending));
-  result = alone.Flush();
-  return std::nullopt;
+  return alone.Flush();
 }
-
-bool Form1::MKH(const fs::path& passfile) {
-  const WipedString password(window_.Password());
-  std::string text = format::KeyHeaderFileText(format::MakeKeyHeaderText(password.Get(), random_));
-  bool ok = false;
-  {
-    // Readable by its owner only before the password goes in.
-    std::ofstream out(passfile, std::ios::binary | std::ios::trunc);
-    std::error_code ec;
-    fs::permissions(passfile, fs::perms::owner_read | fs::perms::owner_write, ec);
-    if (!ec) {
-      out.write(text.data(), static_cast<std::streamsize>(text.size()));
-      out.flush();
-      ok = static_cast<bool>(out);
-    }
-  }
-  SecureWipe(text);
-  return ok;
-}
-
-std::string Form1::GetTempFileName() { return DrawTempFileName(random_); }
 
 }  // namespace sealdoor

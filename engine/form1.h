@@ -5,11 +5,14 @@
 // SourceFile and ReplacementFile.
 
 #include <chrono>
+#include <expected>
 #include <filesystem>
 #include <optional>
 #include <string>
 
+#include "action.h"
 #include "batch_counters.h"
+#include "notice.h"
 #include "random_source.h"
 #include "window_port.h"
 
@@ -25,19 +28,13 @@ class Form1 {
   Form1(WindowPort& window, BatchCounters& counters, CommitGroup* group = nullptr);
 
   // Locks `filesseps` in place with the password of the window's password
-  // box. `nopath` is the name shown in the progress panel. `result` becomes
-  // true only when the file was locked.
-  void LockIt(const std::filesystem::path& filesseps, const std::string& nopath, bool& result);
+  // box. `nopath` is the name shown in the progress panel. True only when
+  // the file was locked (or, in a group, its locked version is complete and
+  // waits there).
+  [[nodiscard]] bool LockIt(const std::filesystem::path& filesseps, const std::string& nopath);
 
   // Unlocks `filesseps` in place when the password box holds its password.
-  void UnlockIt(const std::filesystem::path& filesseps, const std::string& nopath, bool& result);
-
-  // Writes a fresh key header (13 lines, CR LF) for the current password to
-  // `passfile`. False when the file could not be written.
-  [[nodiscard]] bool MKH(const std::filesystem::path& passfile);
-
-  // A fresh working-file name: six small letters and ".tmp".
-  [[nodiscard]] std::string GetTempFileName();
+  [[nodiscard]] bool UnlockIt(const std::filesystem::path& filesseps, const std::string& nopath);
 
   // How long the content may run before the window gets to repaint.
   void SetYieldInterval(std::chrono::milliseconds every) noexcept { yieldEvery_ = every; }
@@ -48,21 +45,20 @@ class Form1 {
   [[nodiscard]] bool Stopped() const noexcept { return stopped_; }
 
  private:
-  enum class Mode { Lock, Unlock };
-  // What the user is told about a file that was not processed.
-  struct Notice {
-    std::string text;
-    MessageStyle style;
-    double lowerTotalBy = 0;  // lines the batch total drops by
+  // What the user is told about a file that was not processed, and the
+  // lines the batch's total drops by for it.
+  struct Refusal {
+    Notice notice;
+    double lowerTotalBy = 0;
   };
 
-  void Process(const std::filesystem::path& filesseps, const std::string& nopath, bool& result,
-               Mode mode);
-  // The work on one file. Every file it opens is closed again before it
-  // returns, so no other program waits on us while a message is up. A stop
-  // asked for before the content is complete ends it with no notice.
-  std::optional<Notice> Work(const std::filesystem::path& filesseps, const std::string& nopath,
-                             bool& result, Mode mode);
+  bool Process(const std::filesystem::path& filesseps, const std::string& nopath, Action action);
+  // The work on one file: true when done, else the refusal, or neither
+  // when the window asked for a stop before the content was complete. Every
+  // file it opens is closed again before it returns, so no other program
+  // waits on us while a message is up.
+  std::expected<bool, Refusal> Work(const std::filesystem::path& filesseps, const std::string& nopath,
+                                    Action action);
 
   WindowPort& window_;
   BatchCounters& counters_;

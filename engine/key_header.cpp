@@ -43,14 +43,4 @@ std::string MakeKeyHeaderText(std::string_view password, RandomSource& random) {
   return text;
 }
 
-std::string KeyHeaderFileText(std::string_view headerText) {
-  std::string out;
-  out.reserve(kHeadLines * (kLine + 2));
-  for (std::size_t i = 0; i < headerText.size(); i += kLine) {
-    out += headerText.substr(i, kLine);
-    out += "\r\n";
-  }
-  return out;
-}
-
 }  // namespace sealdoor::format

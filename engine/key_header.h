@@ -18,7 +18,4 @@ namespace sealdoor::format {
 // password of 1 to 24 letters and digits.
 [[nodiscard]] std::string MakeKeyHeaderText(std::string_view password, RandomSource& random);
 
-// The same as file text: every line followed by CR LF (962 bytes).
-[[nodiscard]] std::string KeyHeaderFileText(std::string_view headerText);
-
 }  // namespace sealdoor::format

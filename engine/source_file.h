@@ -9,6 +9,7 @@
 #include <memory>
 #include <span>
 
+#include "action.h"
 #include "failure.h"
 
 namespace sealdoor {
@@ -21,15 +22,13 @@ struct Extent {
 
 class SourceFile {
  public:
-  enum class Purpose { Lock, Unlock };
-
   // Opens `path` (a link is followed: the file it points to is the one
   // rewritten, in its own folder). Refuses what must not be rewritten:
   // folders, devices and other non-files, system views such as /proc, a
   // file another program has open for writing, one whose owner could not be
   // kept, and, for locking, one with other names (hard links).
   [[nodiscard]] static std::expected<SourceFile, Failure> Open(const std::filesystem::path& path,
-                                                               Purpose purpose);
+                                                               Action action);
 
   SourceFile(SourceFile&&) noexcept;
   SourceFile& operator=(SourceFile&&) noexcept;

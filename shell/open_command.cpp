@@ -1,6 +1,5 @@
 #include "open_command.h"
 
-#include "module2.h"
 
 namespace sealdoor::shell {
 
@@ -16,10 +15,11 @@ std::string CutCommand(std::string_view command) {
   return {};
 }
 
-void GetOpenCommand() {
-  Module2::MissingTerminal = false;
-  const std::string cut = CutCommand(CommandForClass(ClassForExtension(Module2::FileExtension)));
-  if (!cut.empty()) Module2::OpenCommand = cut;
+std::optional<OpenCommand> GetOpenCommand(const std::string& extension) {
+  const ClassCommand command = CommandForClass(ClassForExtension(extension));
+  std::string cut = CutCommand(command.line);
+  if (cut.empty()) return std::nullopt;
+  return OpenCommand{std::move(cut), command.terminalMissing};
 }
 
 }  // namespace sealdoor::shell

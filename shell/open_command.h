@@ -2,6 +2,7 @@
 // The command registered for opening a file of some extension, cut down to
 // the part before its file argument ("%1"), so a path can follow it.
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -16,15 +17,28 @@ namespace sealdoor::shell {
 // dot in a folder's name is no extension).
 [[nodiscard]] std::string ClassForExtension(const std::string& extension);
 
+// The command the association store gives for opening a file of a class.
+struct ClassCommand {
+  std::string line;  // empty when no program is known
+  // Its program runs in a terminal, and no terminal program is installed.
+  bool terminalMissing = false;
+};
+
 // The open command of the default application for a MIME type, as GIO
 // resolves it, with its file field code written "%1" and other field codes
 // expanded as a launcher would; run in a terminal when the application
-// asks for one. Empty when no application is known.
-[[nodiscard]] std::string CommandForClass(const std::string& mimeType);
+// asks for one.
+[[nodiscard]] ClassCommand CommandForClass(const std::string& mimeType);
 
-// Reads Module2::FileExtension; sets Module2::OpenCommand when a command is
-// found and a rule cuts it, and Module2::MissingTerminal when its program
-// needs a terminal that is not there.
-void GetOpenCommand();
+// What opens a file of some extension: the registered command cut before
+// its file argument, so a path can follow it.
+struct OpenCommand {
+  std::string prefix;
+  bool terminalMissing = false;  // as in ClassCommand
+};
+
+// The command for `extension` (dot included), when one is registered and a
+// cutting rule applies to it.
+[[nodiscard]] std::optional<OpenCommand> GetOpenCommand(const std::string& extension);
 
 }  // namespace sealdoor::shell

@@ -1,6 +1,5 @@
 #include "system_folders.h"
 
-#include "module2.h"
 
 namespace sealdoor::shell {
 
@@ -9,9 +8,6 @@ std::string ExpandSystemRoot(const std::string& command, const std::string& wind
   return windowsFolder + command.substr(12);
 }
 
-void GetSystemFolders() {
-  Module2::TempFolder = TemporaryFolder();
-  Module2::WindowsFolder = SystemRootFolder();
-}
+SystemFolders GetSystemFolders() { return {SystemRootFolder()}; }
 
 }  // namespace sealdoor::shell

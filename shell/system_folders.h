@@ -3,10 +3,6 @@
 
 namespace sealdoor::shell {
 
-// The temporary folder: $TMPDIR when it names a folder, else /tmp, always
-// with a trailing "/".
-[[nodiscard]] std::string TemporaryFolder();
-
 // What stands for "%SystemRoot%" (the Windows folder) here: /usr, the folder
 // that holds the system's own programs (%SystemRoot%/bin/... finds them).
 [[nodiscard]] std::string SystemRootFolder();
@@ -19,7 +15,10 @@ namespace sealdoor::shell {
 // on Windows, the home folder where there is no drive C.
 [[nodiscard]] std::string InitialDialogFolder();
 
-// Fills Module2::TempFolder and Module2::WindowsFolder, once, at start-up.
-void GetSystemFolders();
+// The folders the program needs to know, fetched once at start-up.
+struct SystemFolders {
+  std::string windowsFolder;  // stands for "%SystemRoot%"
+};
+[[nodiscard]] SystemFolders GetSystemFolders();
 
 }  // namespace sealdoor::shell

@@ -6,9 +6,9 @@
 
 namespace sealdoor::shell {
 
-void WaitSeconds(const int& seconds, const std::function<void()>& yield) {
+void WaitSeconds(std::chrono::seconds seconds, const std::function<void()>& yield) {
   using Clock = std::chrono::steady_clock;
-  const auto end = Clock::now() + std::chrono::seconds(seconds);
+  const auto end = Clock::now() + seconds;
   // A slice short enough that the window answers at once, long enough that
   // the processor rests.
   constexpr auto kSlice = std::chrono::milliseconds(10);

@@ -1,11 +1,12 @@
 #pragma once
+#include <chrono>
 #include <functional>
 
 namespace sealdoor::shell {
 
-// Returns after `seconds` seconds, calling `yield` throughout so the window
-// keeps handling its events. A monotonic clock: midnight and changes of the
+// Returns after `seconds`, calling `yield` throughout so the window keeps
+// handling its events. A monotonic clock: midnight and changes of the
 // system time do not matter. Sleeps between yields rather than spin.
-void WaitSeconds(const int& seconds, const std::function<void()>& yield);
+void WaitSeconds(std::chrono::seconds seconds, const std::function<void()>& yield);
 
 }  // namespace sealdoor::shell

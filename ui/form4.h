@@ -4,13 +4,13 @@
 // dispatcher ShowDialog and OpenIt. It works on the window through
 // Form4View, and on the system through the services below.
 
-#include <deque>
-#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "arrival_queue.h"
+#include "engine/action.h"
 #include "engine/batch_counters.h"
 #include "form4_port.h"
 #include "form4_view.h"
@@ -36,7 +36,8 @@ struct Form4Services {
 
 class Form4 {
  public:
-  Form4(Form4View& view, Form4Services services);
+  // `windowsFolder` stands for "%SystemRoot%" in registered commands.
+  Form4(Form4View& view, Form4Services services, std::string windowsFolder = {});
 
   // Event handlers, named after the control and the event.
   void Form_Load();
@@ -49,53 +50,58 @@ class Form4 {
   void Command4_Click();
   void Command5_Click();
   void Command6_Click();
-  // The title bar's close: as "Close"; while a batch runs, as "Stop".
-  void Form_QueryUnload(bool& cancel);
+  // The title bar's close: as "Close"; while a batch runs, as "Stop". True
+  // when the window is to stay.
+  [[nodiscard]] bool Form_QueryUnload();
   // Escape: "Stop" while a batch runs, nothing otherwise.
   void EscapePressed();
 
-  // Files dropped onto an action button (1 lock, 2 unlock, 3 unlock and
-  // open): that button's batch on them, as if chosen in its dialog. A
-  // folder stands for the files below it.
-  void DropFiles(int fromwhere, const std::vector<std::string>& paths);
+  // Files dropped onto an action button: that button's batch on them, as
+  // if chosen in its dialog. A folder stands for the files below it.
+  void DropFiles(Action fromwhere, const std::vector<std::string>& paths);
 
   // Files from outside (a file manager's menu, a second launch), for an
-  // action (1, 2, 3) or for none (0). With an action and a password typed
-  // they act as a drop onto its button. Otherwise they wait, the status
-  // line says for what, and the next press of that button (of any, for
-  // none) runs its batch on them without the dialog. Arriving while a
-  // batch, a dialog or a message is open, they wait for its end.
-  void FilesFromOutside(int fromwhere, std::vector<std::string> paths);
-  // The files waiting for a button, and the action they wait for (0 any).
+  // action or for none. With an action and a password typed they act as a
+  // drop onto its button. Otherwise they wait, the status line says for
+  // what, and the next press of that button (of any, for none) runs its
+  // batch on them without the dialog. Arriving while a batch, a dialog or
+  // a message is open, they are taken once it is over.
+  void FilesFromOutside(std::optional<Action> fromwhere, std::vector<std::string> paths);
+  // The files waiting for a button, and the action they wait for (none: any).
   [[nodiscard]] const std::vector<std::string>& PendingFiles() const noexcept;
-  [[nodiscard]] int PendingAction() const noexcept { return pending_ ? pending_->fromwhere : 0; }
+  [[nodiscard]] std::optional<Action> PendingAction() const noexcept;
 
-  // The batch dispatcher: 1 lock, 2 unlock, 3 unlock and open.
-  void ShowDialog(int fromwhere);
+  // The batch dispatcher.
+  void ShowDialog(Action fromwhere);
   // Starts the program the system associates with the file.
-  void OpenIt(const std::string& filesseps, bool& result);
+  void OpenIt(const std::string& filesseps);
 
   [[nodiscard]] BatchCounters& Counters() noexcept { return counters_; }
-  // Seconds OpenIt waits after starting a program (3).
-  void SetOpenPause(int seconds) noexcept { openPause_ = seconds; }
+  // How long OpenIt waits after starting a program (3 seconds).
+  void SetOpenPause(std::chrono::seconds pause) noexcept { openPause_ = pause; }
   // The engine's view of this window.
   [[nodiscard]] Form4Port& Port() noexcept { return port_; }
 
  private:
+  // How a batch ended, for whoever started it.
+  enum class BatchEnd {
+    Ran,             // it ran (or was refused with a message): the files are dealt with
+    BackToPassword,  // the user went back to the password box (a likely typo): nothing ran
+  };
+
   // The three action buttons: a password first, then the dialog.
-  void ActionClick(int dialogFlags, int fromwhere);
+  void ActionClick(int dialogFlags, Action fromwhere);
   void ApplyHintRule();
   // Whether the password box is empty (its text, a copy, is wiped at once).
   [[nodiscard]] bool PasswordEmpty() const;
   // Everything after the dialog: the files of `selection`, one by one.
-  // `note`, when given, heads the working text. False when the user went
-  // back to the password box instead (a likely typo).
-  bool RunBatch(int fromwhere, const std::string& selection, std::string_view note = {});
-  // A batch on files and folders, as a drop does it; false as RunBatch.
-  bool RunOnPaths(int fromwhere, const std::vector<std::string>& paths);
+  // `note`, when given, heads the working text.
+  BatchEnd RunBatch(Action fromwhere, const std::string& selection, std::string_view note = {});
+  // A batch on files and folders, as a drop does it.
+  BatchEnd RunOnPaths(Action fromwhere, const std::vector<std::string>& paths);
   // A batch whose paths hold a folder: its files counted, said, and past
   // a thousand confirmed first; what it leaves out said at its end.
-  bool RunFolderBatch(int fromwhere, const std::vector<std::string>& paths);
+  BatchEnd RunFolderBatch(Action fromwhere, const std::vector<std::string>& paths);
   // Before a lock batch: a password that is one slip away from that of
   // locked files beside these is asked about once. False when the user
   // goes back to the password box.
@@ -105,11 +111,15 @@ class Form4 {
   [[nodiscard]] static std::optional<std::string> OpenRefusal(const std::vector<std::string>& paths);
   // The press of an action button takes the files waiting for it: true
   // when it did (and ran their batch).
-  bool TakePending(int fromwhere);
+  bool TakePending(Action fromwhere);
   void ShowPending();
+  // Files from outside that came while the window was busy, now that it
+  // is not: run from the event loop, never from inside a handler.
+  void TakeArrivals();
 
   // Handlers that show a dialog or a message, or run a batch, count as
-  // busy; files that arrive meanwhile are taken when the last one ends.
+  // busy; when the last one ends, files that arrived meanwhile are taken,
+  // from the event loop.
   class BusyScope {
    public:
     explicit BusyScope(Form4& form) : form_(form) { ++form_.busy_; }
@@ -120,21 +130,18 @@ class Form4 {
    private:
     Form4& form_;
   };
-  struct Arrival {
-    int fromwhere = 0;
-    std::vector<std::string> paths;
-  };
 
   Form4View& view_;
   Form4Services services_;
+  std::string windowsFolder_;
   BatchCounters counters_;
   Form4Port port_;
-  int openPause_ = 3;
+  std::chrono::seconds openPause_{3};
   int dialogFlags_ = 0;  // open-file dialog flags set by the button handlers
   int busy_ = 0;
-  bool draining_ = false;
+  bool takePosted_ = false;  // TakeArrivals is on its way through the event loop
   BatchControls state_ = BatchControls::Idle;
-  std::deque<Arrival> arrived_;    // came while busy
+  ArrivalQueue arrived_;            // came while busy
   std::optional<Arrival> pending_;  // waiting for a button
 };
 

@@ -15,10 +15,11 @@ class Form4Port final : public WindowPort {
   Form4Port(Form4View& view, MessageBoxes& messages) : view_(view), messages_(messages) {}
 
   std::string Password() const override;
+  void ShowFile(Action action, std::string_view nopath) override;
   void SetCaption(Caption which, std::string_view text) override;
   void SetBarWidth(Bar which, int twips) override;
   void ShowProgress() override;
-  void Message(std::string_view text, MessageStyle style) override;
+  void Report(const Notice& notice) override;
   // Lets the window process its events and repaint, at most once a frame:
   // a batch of small files asks many times a millisecond, and painting each
   // time would cost more than the files. The first call of a batch, and the

@@ -3,6 +3,7 @@
 // the toolkit: the Qt window and the native Windows window each implement
 // this, and so do the tests that need no toolkit at all.
 
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -59,6 +60,8 @@ class Form4View {
 
   // Lets the window run its pending events (repaint above all).
   virtual void Yield() = 0;
+  // Runs `work` from the event loop, once the handler at hand has returned.
+  virtual void Post(std::function<void()> work) = 0;
   // Ends the program at once.
   virtual void EndProgram() = 0;
 };

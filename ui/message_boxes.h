@@ -1,9 +1,11 @@
 #pragma once
 #include <string_view>
 
-#include "engine/window_port.h"
+#include "text/message.h"
 
 namespace sealdoor::ui {
+
+using text::MessageStyle;
 
 // Modal message boxes titled "Sealdoor" with one OK button.
 class MessageBoxes {

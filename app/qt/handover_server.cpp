@@ -105,7 +105,7 @@ HandoverServer::Front BringForward(QWidget& window) {
 }
 
 HandoverServer::Files HandTo(ui::Form4& form) {
-  return [&form](const Arrival& arrival) { form.FilesFromOutside(static_cast<int>(arrival.action), arrival.paths); };
+  return [&form](const Arrival& arrival) { form.FilesFromOutside(arrival.action, arrival.paths); };
 }
 
 }  // namespace sealdoor::app

@@ -101,14 +101,14 @@ int main(int argc, char** argv) {
 
   sealdoor::ui::QtPointer pointer;
   pointer.SetBusy();
-  sealdoor::shell::GetSystemFolders();
+  const sealdoor::shell::SystemFolders folders = sealdoor::shell::GetSystemFolders();
   QCoreApplication::processEvents();
 
   sealdoor::ui::QtMessageBoxes messages;
   sealdoor::ui::QtFileDialog dialog;
   sealdoor::shell::SpawnStarter starter;
   sealdoor::ui::QtForm4 view;
-  sealdoor::ui::Form4 form(view, {messages, pointer, dialog, starter});
+  sealdoor::ui::Form4 form(view, {messages, pointer, dialog, starter}, folders.windowsFolder);
   view.Attach(form);
   form.Form_Load();
   messages.SetParent(&view);

@@ -34,7 +34,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   ::InitCommonControlsEx(&controls);
   sealdoor::ui::Win32Pointer pointer;
   pointer.SetBusy();
-  sealdoor::shell::GetSystemFolders();
+  const sealdoor::shell::SystemFolders folders = sealdoor::shell::GetSystemFolders();
   MSG pending{};
   while (::PeekMessageW(&pending, nullptr, 0, 0, PM_REMOVE)) ::DispatchMessageW(&pending);
 
@@ -43,14 +43,14 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   sealdoor::shell::CreateProcessStarter starter;
   sealdoor::ui::Win32Form4 view(instance);
   pointer.SetWindow(&view);
-  sealdoor::ui::Form4 form(view, {messages, pointer, dialog, starter});
+  sealdoor::ui::Form4 form(view, {messages, pointer, dialog, starter}, folders.windowsFolder);
   view.Attach(form);
   messages.SetOwner(view.Handle());
   dialog.SetOwner(view.Handle());
   form.Form_Load();  // sets the caption, ends the busy pointer
   sealdoor::app::HandoverWindow handover(
       instance, [&view] { sealdoor::app::BringForward(view.Handle()); },
-      [&form](const sealdoor::app::Arrival& a) { form.FilesFromOutside(static_cast<int>(a.action), a.paths); });
+      [&form](const sealdoor::app::Arrival& a) { form.FilesFromOutside(a.action, a.paths); });
   view.Show();
   handover.Accept(std::move(launch.own));
   const int code = view.Run();

@@ -26,7 +26,7 @@ std::expected<std::vector<std::uint8_t>, Failure> ReadFileHead(const std::filesy
   if (!fd) return std::unexpected(Failure::System(fd.error()));
   auto now = io::Fstat(fd->Get());
   if (!now) return std::unexpected(Failure::System(now.error()));
-  if (now->st_ino != st->st_ino || now->st_dev != st->st_dev) return std::unexpected(Failure::ChangedMeanwhile());
+  if (now->st_ino != st->st_ino || now->st_dev != st->st_dev) return std::unexpected(Failure::Of(Failure::Kind::Changed));
   std::vector<std::uint8_t> head(format::kHead);
   auto got = io::ReadFull(fd->Get(), head);
   if (!got) return std::unexpected(Failure::System(got.error()));

@@ -21,11 +21,10 @@ bool IsSystemView(long type) noexcept {
 }  // namespace
 
 std::expected<void, Failure> CheckFileOnDisk(const struct stat& st, long fsType) {
-  if (S_ISDIR(st.st_mode)) return std::unexpected(Failure::Because("it is a folder"));
-  if (!S_ISREG(st.st_mode)) return std::unexpected(Failure::Because("it is not a regular file"));
+  if (S_ISDIR(st.st_mode)) return std::unexpected(Failure::Of(Failure::Kind::IsFolder));
+  if (!S_ISREG(st.st_mode)) return std::unexpected(Failure::Of(Failure::Kind::NotRegular));
   if (IsSystemView(fsType))
-    return std::unexpected(Failure::Because(
-        "it is not a file on a disk but a view of the running system (like everything under /proc and /sys)"));
+    return std::unexpected(Failure::Of(Failure::Kind::SystemView));
   return {};
 }
 

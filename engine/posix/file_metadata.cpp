@@ -48,14 +48,15 @@ std::expected<std::vector<char>, int> AttributeValue(int fd, const std::string& 
   }
 }
 
-std::unexpected<Failure> CannotKeep(const std::string& what, int err) {
-  return std::unexpected(Failure::Because(what + " could not be kept (" + SystemErrorText(err) + ")"));
+std::unexpected<Failure> CannotKeep(Failure::Property what, int err, std::string name = {}) {
+  return std::unexpected(Failure::NotKept(what, err, std::move(name)));
 }
 
-std::string Describe(const std::string& name) {
-  if (name == "system.posix_acl_access") return "its access control list";
-  if (name == "security.capability") return "its file capabilities";
-  return "its extended attribute " + name;
+// An extended attribute that could not be kept, by what it is.
+std::unexpected<Failure> CannotKeepAttribute(const std::string& name, int err) {
+  if (name == "system.posix_acl_access") return CannotKeep(Failure::Property::AccessList, err);
+  if (name == "security.capability") return CannotKeep(Failure::Property::Capabilities, err);
+  return CannotKeep(Failure::Property::ExtendedAttribute, err, name);
 }
 
 // Inode flags (chattr) that describe how a file is kept rather than what
@@ -73,11 +74,11 @@ std::expected<void, Failure> CopyInodeFlags(const InodeFlags& flags, int to, int
   int ours = 0;
   if (::ioctl(to, FS_IOC_GETFLAGS, &ours) != 0) {
     if ((flags.file & which) == 0) return {};
-    return CannotKeep("its file attributes (see chattr)", errno);
+    return CannotKeep(Failure::Property::ChattrFlags, errno);
   }
   const int wanted = (ours & ~which) | (flags.file & which);
   if (wanted != ours && ::ioctl(to, FS_IOC_SETFLAGS, &wanted) != 0)
-    return CannotKeep("its file attributes (see chattr)", errno);
+    return CannotKeep(Failure::Property::ChattrFlags, errno);
   return {};
 }
 
@@ -87,10 +88,10 @@ std::expected<void, Failure> CopyProject(const InodeFlags& flags, int to) {
   const std::uint32_t inherited = (flags.folder & FS_PROJINHERIT_FL) ? flags.folderProject : 0;
   if (flags.project == inherited) return {};
   fsxattr ours{};
-  if (::ioctl(to, FS_IOC_FSGETXATTR, &ours) != 0) return CannotKeep("its project number (see chattr -p)", errno);
+  if (::ioctl(to, FS_IOC_FSGETXATTR, &ours) != 0) return CannotKeep(Failure::Property::Project, errno);
   if (ours.fsx_projid == flags.project) return {};
   ours.fsx_projid = flags.project;
-  if (::ioctl(to, FS_IOC_FSSETXATTR, &ours) != 0) return CannotKeep("its project number (see chattr -p)", errno);
+  if (::ioctl(to, FS_IOC_FSSETXATTR, &ours) != 0) return CannotKeep(Failure::Property::Project, errno);
   return {};
 }
 
@@ -119,7 +120,7 @@ std::expected<void, Failure> CopyFileMetadata(int from, const struct stat& origi
   if (!now) return std::unexpected(Failure::System(now.error()));
   if ((now->st_uid != original.st_uid || now->st_gid != original.st_gid) &&
       ::fchown(to, original.st_uid, original.st_gid) != 0) {
-    if (errno == EPERM) return std::unexpected(Failure::Because("it belongs to another user"));
+    if (errno == EPERM) return std::unexpected(Failure::Of(Failure::Kind::OtherUsersFile));
     return std::unexpected(Failure::System(errno));
   }
 
@@ -133,7 +134,7 @@ std::expected<void, Failure> CopyFileMetadata(int from, const struct stat& origi
   for (const auto& name : *ours) {
     if (std::find(theirs->begin(), theirs->end(), name) != theirs->end()) continue;
     if (::fremovexattr(to, name.c_str()) != 0 && errno != ENODATA && !name.starts_with("security."))
-      return CannotKeep(Describe(name) + " (left over from its folder)", errno);
+      return CannotKeep(Failure::Property::ExtendedAttributeFromFolder, errno, name);
   }
   // The mode after the inherited list went and before the original's list
   // comes: setting an access list sets the group bits to its mask.
@@ -149,14 +150,14 @@ std::expected<void, Failure> CopyFileMetadata(int from, const struct stat& origi
     auto value = AttributeValue(from, name);
     if (!value) {
       if (value.error() == ENODATA) continue;  // gone meanwhile; the final check will tell
-      return CannotKeep(Describe(name), value.error());
+      return CannotKeepAttribute(name, value.error());
     }
     if (::fsetxattr(to, name.c_str(), value->data(), value->size(), 0) == 0) continue;
     const int err = errno;
     // A label the system gives every new file alike may refuse to be set by
     // us; that is fine when the new file already has the same one.
     if (auto same = AttributeValue(to, name); same && *same == *value) continue;
-    return CannotKeep(Describe(name), err);
+    return CannotKeepAttribute(name, err);
   }
   if (auto r = CopyProject(flags, to); !r) return r;
   return CopyInodeFlags(flags, to, kLateFlags);

@@ -313,7 +313,7 @@ std::expected<void, Failure> ReplacementFile::Commit() {
       if (::fstatat(w.Dir(), w.name.c_str(), &replaced, AT_SYMLINK_NOFOLLOW) != 0 ||
           replaced.st_dev != src.st.st_dev || replaced.st_ino != src.st.st_ino) {
         (void)io::RenameAt(w.Dir(), w.name, target, RENAME_EXCHANGE);
-        return std::unexpected(Failure::ChangedMeanwhile());
+        return std::unexpected(Failure::Of(Failure::Kind::Changed));
       }
       // The original waits under our name, still held, until Finish.
       w.exchanged = true;
@@ -339,7 +339,7 @@ std::expected<void, Failure> ReplacementFile::Finish() {
   if (!w.source.NoWriter()) {
     if (io::RenameAt(w.Dir(), w.name, w.source.name.string(), RENAME_EXCHANGE)) {
       (void)io::Fsync(w.Dir());
-      return std::unexpected(Failure::OpenForWriting());
+      return std::unexpected(Failure::Of(Failure::Kind::OpenForWriting));
     }
   }
   ::unlinkat(w.Dir(), w.name.c_str(), 0);  // the former version

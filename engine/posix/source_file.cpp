@@ -54,10 +54,10 @@ bool InGroup(gid_t gid) {
 // group; only root may give a file away.
 std::expected<void, Failure> OwnerCanBeKept(const struct stat& st) {
   if (::geteuid() == 0) return {};
-  if (st.st_uid != ::geteuid()) return std::unexpected(Failure::Because("it belongs to another user"));
+  if (st.st_uid != ::geteuid()) return std::unexpected(Failure::Of(Failure::Kind::OtherUsersFile));
   if (!InGroup(st.st_gid))
     return std::unexpected(
-        Failure::Because("it belongs to a group you are not a member of, which its new version could not keep"));
+        Failure::Of(Failure::Kind::ForeignGroup));
   return {};
 }
 
@@ -65,15 +65,15 @@ std::expected<void, Failure> OwnerCanBeKept(const struct stat& st) {
 // can any file in a folder marked so.
 std::expected<void, Failure> Replaceable(const InodeFlags& flags) {
   if (flags.file & FS_IMMUTABLE_FL)
-    return std::unexpected(Failure::Because("it is marked unchangeable (immutable, see lsattr), so it cannot be rewritten"));
+    return std::unexpected(Failure::Of(Failure::Kind::Immutable));
   if (flags.file & FS_APPEND_FL)
-    return std::unexpected(Failure::Because("it is marked append-only (see lsattr), so it cannot be rewritten"));
+    return std::unexpected(Failure::Of(Failure::Kind::AppendOnly));
   if (flags.folder & FS_IMMUTABLE_FL)
     return std::unexpected(
-        Failure::Because("its folder is marked unchangeable (immutable, see lsattr), so no file in it can be replaced"));
+        Failure::Of(Failure::Kind::FolderImmutable));
   if (flags.folder & FS_APPEND_FL)
     return std::unexpected(
-        Failure::Because("its folder is marked append-only (see lsattr), so no file in it can be replaced"));
+        Failure::Of(Failure::Kind::FolderAppendOnly));
   return {};
 }
 
@@ -91,18 +91,18 @@ bool SameVersion(const struct stat& a, const struct stat& b) noexcept {
 }  // namespace
 
 std::expected<void, Failure> CheckUnchanged(const SourceFile::Impl& source) {
-  if (!source.NoWriter()) return std::unexpected(Failure::OpenForWriting());
+  if (!source.NoWriter()) return std::unexpected(Failure::Of(Failure::Kind::OpenForWriting));
   struct stat named {};
   if (::fstatat(source.dir.Get(), source.name.c_str(), &named, AT_SYMLINK_NOFOLLOW) != 0) {
-    if (errno == ENOENT) return std::unexpected(Failure::DeletedMeanwhile());
+    if (errno == ENOENT) return std::unexpected(Failure::Of(Failure::Kind::Deleted));
     return std::unexpected(Failure::System(errno));
   }
-  if (!SameVersion(named, source.st)) return std::unexpected(Failure::ChangedMeanwhile());
+  if (!SameVersion(named, source.st)) return std::unexpected(Failure::Of(Failure::Kind::Changed));
   auto now = io::Fstat(source.file.Get());
   // Some network and FUSE file systems cannot even tell about a file that
   // lost its name: it was replaced.
-  if (!now) return std::unexpected(now.error() == ESTALE ? Failure::ChangedMeanwhile() : Failure::System(now.error()));
-  if (!SameVersion(*now, source.st)) return std::unexpected(Failure::ChangedMeanwhile());
+  if (!now) return std::unexpected(now.error() == ESTALE ? Failure::Of(Failure::Kind::Changed) : Failure::System(now.error()));
+  if (!SameVersion(*now, source.st)) return std::unexpected(Failure::Of(Failure::Kind::Changed));
   return {};
 }
 
@@ -116,7 +116,7 @@ SourceFile::SourceFile(SourceFile&&) noexcept = default;
 SourceFile& SourceFile::operator=(SourceFile&&) noexcept = default;
 SourceFile::~SourceFile() = default;  // closing the file lets go of the lease
 
-std::expected<SourceFile, Failure> SourceFile::Open(const fs::path& path, Purpose purpose) {
+std::expected<SourceFile, Failure> SourceFile::Open(const fs::path& path, Action action) {
   if (path.empty()) return std::unexpected(Failure::System(ENOENT));
   auto impl = std::make_unique<Impl>();
   // What the name is, looked at without opening it: opening a FIFO or a
@@ -159,12 +159,10 @@ std::expected<SourceFile, Failure> SourceFile::Open(const fs::path& path, Purpos
   auto now = io::Fstat(impl->file.Get());
   if (!now) return std::unexpected(Failure::System(now.error()));
   if (!S_ISREG(now->st_mode) || now->st_ino != st->st_ino || now->st_dev != st->st_dev)
-    return std::unexpected(Failure::ChangedMeanwhile());
+    return std::unexpected(Failure::Of(Failure::Kind::Changed));
   impl->st = *now;
-  if (purpose == Purpose::Lock && impl->st.st_nlink > 1)
-    return std::unexpected(Failure::Because(
-        "it has " + std::to_string(impl->st.st_nlink - 1) +
-        " other name(s) (hard links) that would still show its content unlocked"));
+  if (Locks(action) && impl->st.st_nlink > 1)
+    return std::unexpected(Failure{Failure::Kind::HardLinks, 0, {}, impl->st.st_nlink - 1, {}});
   // Refused before any work: such a file, or any file in such a folder,
   // cannot be replaced, and what we wrote could not even be removed.
   impl->flags = InodeFlags::Of(impl->file.Get(), impl->dir.Get());
@@ -177,18 +175,17 @@ std::expected<SourceFile, Failure> SourceFile::Open(const fs::path& path, Purpos
   if (::fcntl(impl->file.Get(), F_SETLEASE, F_RDLCK) == 0) {
     impl->leased = true;
   } else if (errno == EAGAIN || errno == EBUSY) {
-    return std::unexpected(Failure::OpenForWriting());
+    return std::unexpected(Failure::Of(Failure::Kind::OpenForWriting));
   } else {
     switch (FindWritersElsewhere(impl->st.st_dev, impl->st.st_ino)) {
       case WriterSearch::Found:
-        return std::unexpected(Failure::OpenForWriting());
+        return std::unexpected(Failure::Of(Failure::Kind::OpenForWriting));
       case WriterSearch::Incomplete:
         // The processes we may not look at are other users'. Without a
         // lease, we cannot know whether one of them writes another user's
         // file, and would lose what it writes.
         if (impl->st.st_uid != ::geteuid())
-          return std::unexpected(Failure::Because(
-              "it belongs to another user, and whether another program is writing it cannot be checked here"));
+          return std::unexpected(Failure::Of(Failure::Kind::WritersUnknown));
         break;
       case WriterSearch::None:
         break;
@@ -224,7 +221,7 @@ std::expected<Extent, Failure> SourceFile::NextData(std::uint64_t offset) {
       // follows must not be taken for zeros.
       auto now = io::Fstat(fd);
       if (now && static_cast<std::uint64_t>(now->st_size) < size)
-        return std::unexpected(Failure::ChangedMeanwhile());
+        return std::unexpected(Failure::Of(Failure::Kind::Changed));
       return Extent{size, size};
     }
     return Extent{offset, size};                    // the system cannot tell: all data
@@ -237,7 +234,7 @@ std::expected<Extent, Failure> SourceFile::NextData(std::uint64_t offset) {
 
 std::expected<void, Failure> SourceFile::CheckNoWriter() {
   if (impl_->leased && !impl_->NoWriter())
-    return std::unexpected(Failure::OpenForWriting());
+    return std::unexpected(Failure::Of(Failure::Kind::OpenForWriting));
   return {};
 }
 

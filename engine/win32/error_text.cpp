@@ -1,6 +1,6 @@
 #include "engine/win32/windows_h.h"
 
-#include "engine/failure.h"
+#include "engine/system_error.h"
 #include "wide.h"
 
 namespace sealdoor {
@@ -17,6 +17,19 @@ std::string SystemErrorText(int code) {
                               message.back() == L'.'))
     message.pop_back();
   return win32::Narrow(message);
+}
+
+ErrorClass ClassOf(int code) noexcept {
+  switch (static_cast<DWORD>(code)) {
+    case ERROR_DISK_FULL:
+    case ERROR_HANDLE_DISK_FULL: return ErrorClass::NoSpace;
+    case ERROR_ACCESS_DENIED:
+    case ERROR_PRIVILEGE_NOT_HELD: return ErrorClass::NoPermission;
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND: return ErrorClass::NotFound;
+    case ERROR_WRITE_PROTECT: return ErrorClass::ReadOnly;
+    default: return ErrorClass::Other;
+  }
 }
 
 }  // namespace sealdoor

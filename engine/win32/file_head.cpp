@@ -14,11 +14,11 @@ std::expected<std::vector<std::uint8_t>, Failure> ReadFileHead(const std::filesy
   const std::wstring& path = *api;
   const DWORD attributes = ::GetFileAttributesW(path.c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES) return std::unexpected(Failure::System(static_cast<int>(::GetLastError())));
-  if (attributes & FILE_ATTRIBUTE_DIRECTORY) return std::unexpected(Failure::Because("it is a folder"));
+  if (attributes & FILE_ATTRIBUTE_DIRECTORY) return std::unexpected(Failure::Of(Failure::Kind::IsFolder));
   const win32::UniqueHandle file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                                nullptr, OPEN_EXISTING, 0, nullptr));
   if (!file.Valid()) return std::unexpected(Failure::System(static_cast<int>(::GetLastError())));
-  if (::GetFileType(file.Get()) != FILE_TYPE_DISK) return std::unexpected(Failure::Because("it is not a regular file"));
+  if (::GetFileType(file.Get()) != FILE_TYPE_DISK) return std::unexpected(Failure::Of(Failure::Kind::NotRegular));
   std::vector<std::uint8_t> head(format::kHead);
   DWORD got = 0, n = 0;
   while (got < head.size() && ::ReadFile(file.Get(), head.data() + got, static_cast<DWORD>(head.size() - got), &n, nullptr) && n > 0)

@@ -64,8 +64,8 @@ bool IsFileAt(const std::wstring& path, const BY_HANDLE_FILE_INFORMATION& info) 
   return named.Valid() && SameFile(named.Get(), info);
 }
 
-std::unexpected<Failure> CannotKeep(const std::string& what, DWORD err) {
-  return std::unexpected(Failure::Because(what + " could not be kept (" + SystemErrorText(static_cast<int>(err)) + ")"));
+std::unexpected<Failure> CannotKeep(Failure::Property what, DWORD err, std::string name = {}) {
+  return std::unexpected(Failure::NotKept(what, static_cast<int>(err), std::move(name)));
 }
 
 // The access list set on the file itself, if it has one of its own: what is
@@ -88,7 +88,7 @@ std::expected<void, Failure> CopyAccessList(HANDLE from, HANDLE to) {
   const DWORD set = ::SetSecurityInfo(to, SE_FILE_OBJECT, which, nullptr, nullptr, dacl, nullptr);
   ::LocalFree(sd);
   if (set != ERROR_SUCCESS && set != ERROR_NOT_SUPPORTED && set != ERROR_CALL_NOT_IMPLEMENTED)
-    return CannotKeep("its permissions", set);
+    return CannotKeep(Failure::Property::Permissions, set);
   return {};
 }
 
@@ -109,14 +109,14 @@ std::expected<void, Failure> CopyStreams(const std::wstring& from, const std::ws
                                                              CREATE_ALWAYS, 0, nullptr)
                                              : INVALID_HANDLE_VALUE);
     if (!in.Valid() || !out.Valid()) {
-      result = CannotKeep("its stream " + win32::Narrow(name), ::GetLastError());
+      result = CannotKeep(Failure::Property::Stream, ::GetLastError(), win32::Narrow(name));
       break;
     }
     char buffer[65536];
     DWORD n = 0, written = 0;
     while (::ReadFile(in.Get(), buffer, sizeof buffer, &n, nullptr) && n > 0) {
       if (!::WriteFile(out.Get(), buffer, n, &written, nullptr) || written != n) {
-        result = CannotKeep("its stream " + win32::Narrow(name), ::GetLastError());
+        result = CannotKeep(Failure::Property::Stream, ::GetLastError(), win32::Narrow(name));
         break;
       }
     }
@@ -183,12 +183,12 @@ struct ReplacementFile::Impl {
     if (!byHandle && !::MoveFileExW(target.c_str(), backup.c_str(), MOVEFILE_WRITE_THROUGH)) {
       const DWORD err = ::GetLastError();
       if (err == ERROR_SHARING_VIOLATION || err == ERROR_ACCESS_DENIED)
-        return std::unexpected(Failure::OpenForWriting(" (or in one that does not share it)"));
+        return std::unexpected(Failure::Of(Failure::Kind::OpenUnshared));
       return SystemFailure(err);
     }
     if (!byHandle && !IsFileAt(backup, source.info)) {  // another program's file was in its place: it goes back
       ::MoveFileExW(backup.c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH);
-      return std::unexpected(Failure::ChangedMeanwhile());
+      return std::unexpected(Failure::Of(Failure::Kind::Changed));
     }
     if (RenameByHandle(file.Get(), target, false)) {
       ::FlushFileBuffers(file.Get());
@@ -202,10 +202,8 @@ struct ReplacementFile::Impl {
     for (int n = 1; n < 100; ++n) {
       const std::wstring kept = Beside(L".sealdoor-original", n);
       if (::MoveFileExW(backup.c_str(), kept.c_str(), MOVEFILE_WRITE_THROUGH))
-        return std::unexpected(Failure::Because(
-            "another program made a new file under its name while it was being replaced; the file as it was is kept as '" +
-                win32::Narrow(win32::DisplayPath(kept)) + "'",
-            Failure::Kind::Changed));
+        return std::unexpected(
+            Failure{Failure::Kind::NameTaken, 0, {}, 0, win32::Narrow(win32::DisplayPath(kept))});
     }
     return SystemFailure(err);
   }

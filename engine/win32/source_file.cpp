@@ -60,13 +60,13 @@ std::expected<void, Failure> CheckUnchanged(const SourceFile::Impl& source) {
   if (!named.Valid()) {
     const DWORD err = ::GetLastError();
     if (err == ERROR_FILE_NOT_FOUND || err == ERROR_PATH_NOT_FOUND)
-      return std::unexpected(Failure::DeletedMeanwhile());
+      return std::unexpected(Failure::Of(Failure::Kind::Deleted));
     return std::unexpected(Failure::System(static_cast<int>(err)));
   }
   BY_HANDLE_FILE_INFORMATION byName{};
   if (!::GetFileInformationByHandle(named.Get(), &byName)) return LastError();
   if (!SameVersion(now, source.info) || !SameVersion(byName, source.info))
-    return std::unexpected(Failure::ChangedMeanwhile());
+    return std::unexpected(Failure::Of(Failure::Kind::Changed));
   return {};
 }
 
@@ -75,13 +75,13 @@ SourceFile::SourceFile(SourceFile&&) noexcept = default;
 SourceFile& SourceFile::operator=(SourceFile&&) noexcept = default;
 SourceFile::~SourceFile() = default;
 
-std::expected<SourceFile, Failure> SourceFile::Open(const fs::path& path, Purpose purpose) {
+std::expected<SourceFile, Failure> SourceFile::Open(const fs::path& path, Action action) {
   if (const int e = io::Injected(io::Op::Open)) return std::unexpected(Failure::System(e));
   auto api = win32::ApiPath(path);
   if (!api) return std::unexpected(Failure::System(static_cast<int>(api.error())));
   const DWORD attributes = ::GetFileAttributesW(api->c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES) return LastError();
-  if (attributes & FILE_ATTRIBUTE_DIRECTORY) return std::unexpected(Failure::Because("it is a folder"));
+  if (attributes & FILE_ATTRIBUTE_DIRECTORY) return std::unexpected(Failure::Of(Failure::Kind::IsFolder));
 
   auto impl = std::make_unique<Impl>();
   // Shared for reading and removal only: nobody may write it while we read,
@@ -98,16 +98,14 @@ std::expected<SourceFile, Failure> SourceFile::Open(const fs::path& path, Purpos
   if (!impl->file.Valid()) {
     const DWORD err = ::GetLastError();
     if (err == ERROR_SHARING_VIOLATION || err == ERROR_LOCK_VIOLATION)
-      return std::unexpected(Failure::OpenForWriting(" (or in one that does not share it)"));
+      return std::unexpected(Failure::Of(Failure::Kind::OpenUnshared));
     return std::unexpected(Failure::System(static_cast<int>(err)));
   }
   if (::GetFileType(impl->file.Get()) != FILE_TYPE_DISK)
-    return std::unexpected(Failure::Because("it is not a regular file"));
+    return std::unexpected(Failure::Of(Failure::Kind::NotRegular));
   if (!::GetFileInformationByHandle(impl->file.Get(), &impl->info)) return LastError();
-  if (purpose == Purpose::Lock && impl->info.nNumberOfLinks > 1)
-    return std::unexpected(Failure::Because(
-        "it has " + std::to_string(impl->info.nNumberOfLinks - 1) +
-        " other name(s) (hard links) that would still show its content unlocked"));
+  if (Locks(action) && impl->info.nNumberOfLinks > 1)
+    return std::unexpected(Failure{Failure::Kind::HardLinks, 0, {}, impl->info.nNumberOfLinks - 1, {}});
   impl->path = FinalPath(impl->file.Get(), *api);
   impl->folderPath = impl->path.substr(0, impl->path.find_last_of(L'\\'));
   impl->folder = fs::path(win32::DisplayPath(impl->folderPath));

@@ -5,7 +5,6 @@
 
 #include <memory>
 
-#include "shell/module2.h"
 #include "terminal.h"
 
 namespace sealdoor::shell {
@@ -88,18 +87,18 @@ std::string ClassForExtension(const std::string& extension) {
   return mime ? std::string(mime.get()) : std::string(type.get());
 }
 
-std::string CommandForClass(const std::string& mimeType) {
+ClassCommand CommandForClass(const std::string& mimeType) {
   if (mimeType.empty()) return {};
   std::unique_ptr<GAppInfo, GUnref> app(g_app_info_get_default_for_type(mimeType.c_str(), FALSE));
   if (!app) return {};
   const char* exec = g_app_info_get_commandline(app.get());
   if (!exec) return {};
-  std::string command = ExpandFieldCodes(exec, app.get());
+  ClassCommand command{ExpandFieldCodes(exec, app.get())};
   if (G_IS_DESKTOP_APP_INFO(app.get()) &&
       g_desktop_app_info_get_boolean(G_DESKTOP_APP_INFO(app.get()), "Terminal")) {
     const std::string terminal = TerminalPrefix();
-    if (terminal.empty()) Module2::MissingTerminal = true;
-    command = terminal + command;
+    command.terminalMissing = terminal.empty();
+    command.line = terminal + command.line;
   }
   return command;
 }

@@ -5,16 +5,6 @@
 
 namespace sealdoor::shell {
 
-std::string TemporaryFolder() {
-  std::string folder = "/tmp";
-  if (const char* t = std::getenv("TMPDIR"); t && *t) {
-    std::error_code ec;
-    if (std::filesystem::is_directory(t, ec)) folder = t;
-  }
-  if (folder.back() != '/') folder += '/';
-  return folder;
-}
-
 std::string SystemRootFolder() { return "/usr"; }
 
 std::string InitialDialogFolder() {

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cctype>
 
-#include "engine/failure.h"
+#include "engine/system_error.h"
 #include "engine/win32/wide.h"
 #include "engine/win32/windows_h.h"
 // After windows.h, which it needs.

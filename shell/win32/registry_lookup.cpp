@@ -52,10 +52,10 @@ std::string ClassForExtension(const std::string& extension) {
   return DefaultValue(win32::Widen(extension));
 }
 
-std::string CommandForClass(const std::string& fileClass) {
+ClassCommand CommandForClass(const std::string& fileClass) {
   // An empty class asks for "\shell\open\command" right below the root, as
   // the lookup always did.
-  return DefaultValue(win32::Widen(fileClass) + L"\\shell\\open\\command");
+  return {DefaultValue(win32::Widen(fileClass) + L"\\shell\\open\\command")};
 }
 
 }  // namespace sealdoor::shell

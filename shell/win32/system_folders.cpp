@@ -17,10 +17,6 @@ std::string Folder(Fetch fetch) {
 
 }  // namespace
 
-std::string TemporaryFolder() {
-  return Folder([](wchar_t* b, DWORD size) { return ::GetTempPathW(size, b); });
-}
-
 std::string SystemRootFolder() {
   return Folder([](wchar_t* b, DWORD size) { return static_cast<DWORD>(::GetWindowsDirectoryW(b, size)); });
 }

@@ -198,13 +198,13 @@ QByteArray Framed(const std::string& message) { return Framed(message, static_ca
 void HandoverTest::whatIsNotOurOwnWellFormedMessageIsDropped() {
   const QString a = File("a", 100);
   const std::string socket = sealdoor::app::HandoverSocket(lock_->Folder());
-  const std::string good = sealdoor::app::EncodeArrival({sealdoor::app::Action::None, {a.toStdString()}, 1});
+  const std::string good = sealdoor::app::EncodeArrival({std::nullopt, {a.toStdString()}, 1});
   const std::vector<std::pair<const char*, QByteArray>> bad = {
       {"not ours", QByteArray("GET / HTTP/1.0\r\n\r\n")},
       {"garbage framed", Framed(std::string("\x01\x02\x03 not a message"))},
       {"oversized", Framed(good, sealdoor::app::kMaxMessageBytes + 1)},
       {"more than it said", Framed(good + "extra", static_cast<std::uint32_t>(good.size()))},
-      {"a relative path", Framed(sealdoor::app::EncodeArrival({sealdoor::app::Action::Lock, {"a"}, 1}))},
+      {"a relative path", Framed(sealdoor::app::EncodeArrival({sealdoor::Action::Lock, {"a"}, 1}))},
   };
   for (const auto& [what, bytes] : bad) QVERIFY2(!SendRaw(socket, bytes), what);
   QTest::qWait(700);
@@ -222,7 +222,7 @@ void HandoverTest::aMessageFromAnotherUserIsDropped() {
   ::chmod(runtime_->path().toLocal8Bit().constData(), 0711);
   const std::string socket = sealdoor::app::HandoverSocket(lock_->Folder());
   ::chmod(socket.c_str(), 0777);
-  const std::string message = sealdoor::app::EncodeArrival({sealdoor::app::Action::None, {a.toStdString()}, 1});
+  const std::string message = sealdoor::app::EncodeArrival({std::nullopt, {a.toStdString()}, 1});
   const pid_t child = ::fork();
   if (child == 0) {
     if (::setgid(65534) != 0 || ::setuid(65534) != 0) ::_exit(3);

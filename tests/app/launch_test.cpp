@@ -19,26 +19,26 @@ using namespace std::string_literals;
 TEST(LaunchArgs, ActionsFilesAndErrors) {
   struct Case {
     std::vector<std::string> args;
-    Action action;
+    std::optional<Action> action;
     std::vector<std::string> files;
     std::string error;  // empty: accepted
   };
   const std::vector<Case> cases = {
-      {{}, Action::None, {}, ""},
-      {{"a", "b"}, Action::None, {"a", "b"}, ""},
+      {{}, std::nullopt, {}, ""},
+      {{"a", "b"}, std::nullopt, {"a", "b"}, ""},
       {{"--lock", "a", "b"}, Action::Lock, {"a", "b"}, ""},
       {{"a", "--unlock", "b"}, Action::Unlock, {"a", "b"}, ""},
-      {{"--unlock-and-open", "a"}, Action::Open, {"a"}, ""},
+      {{"--unlock-and-open", "a"}, Action::UnlockAndOpen, {"a"}, ""},
       {{"--lock", "--", "--unlock", "-"}, Action::Lock, {"--unlock", "-"}, ""},
       {{"--lock", "--lock", "a"}, Action::Lock, {"a"}, ""},
       {{"--lock"}, Action::Lock, {}, "no FILE given"},
-      {{"--unlock-and-open", "a", "b"}, Action::Open, {}, "--unlock-and-open takes exactly one FILE"},
+      {{"--unlock-and-open", "a", "b"}, Action::UnlockAndOpen, {}, "--unlock-and-open takes exactly one FILE"},
       {{"--lock", "--unlock", "a"}, Action::Lock, {}, "--lock, --unlock and --unlock-and-open exclude each other"},
-      {{"-platform", "offscreen"}, Action::None, {},
+      {{"-platform", "offscreen"}, std::nullopt, {},
        "unknown option '-platform' (a FILE whose name starts with \"-\" goes after \"--\")"},
-      {{"--x\x1b[2J"}, Action::None, {},
+      {{"--x\x1b[2J"}, std::nullopt, {},
        "unknown option '--x?[2J' (a FILE whose name starts with \"-\" goes after \"--\")"},
-      {{"--add-to-thunar", "a"}, Action::None, {}, "--add-to-thunar takes no FILE and no action"},
+      {{"--add-to-thunar", "a"}, std::nullopt, {}, "--add-to-thunar takes no FILE and no action"},
   };
   for (const auto& c : cases) {
     const auto parsed = ParseLaunchArgs(c.args);
@@ -69,7 +69,7 @@ TEST(HandoverMessage, RoundTrip) {
   EXPECT_EQ(got->action, sent.action);
   EXPECT_EQ(got->paths, sent.paths);
   EXPECT_EQ(got->stamp, sent.stamp);
-  const auto empty = DecodeArrival(EncodeArrival({Action::None, {}, 0}));
+  const auto empty = DecodeArrival(EncodeArrival({std::nullopt, {}, 0}));
   ASSERT_TRUE(empty);
   EXPECT_TRUE(empty->paths.empty());
 }
@@ -88,7 +88,7 @@ TEST(HandoverMessage, AnythingElseIsRefusedWhole) {
       {"stamp not a number", "sealdoor-files-1\0" "1\0" "12x\0"s},
       {"a relative path", "sealdoor-files-1\0" "1\0" "1\0" "a\0"s},
       {"an empty path", good + '\0'},
-      {"two files to open", EncodeArrival({Action::Open, {kRoot + "a", kRoot + "b"}, 1})},
+      {"two files to open", EncodeArrival({Action::UnlockAndOpen, {kRoot + "a", kRoot + "b"}, 1})},
       {"oversized", oversized},
       {"a path too long", EncodeArrival({Action::Lock, {kRoot + std::string(kMaxPathBytes, 'x')}, 1})},
   };

@@ -5,6 +5,7 @@
 #include "../engine/test_support.h"
 #include "cli_runner.h"
 #include "engine/file_head.h"
+#include "text/notices.h"
 
 namespace sealdoor {
 namespace {
@@ -42,7 +43,7 @@ TEST(Cli, OptionsExitStatusesAndMessages) {
       {{"status", "--quiet", "a", "b"}, "", 0, "", ""},
       {{"status", "--quiet", "a", "-h"}, "", 1, "", ""},  // options only before the first FILE
       {{"status", "a", "missing"}, "", 2, "a: locked\n",
-       "sealdoor-cli: 'missing': " + ReadFileHead(dir / "missing").error().Reason() + "\n"},
+       "sealdoor-cli: 'missing': " + text::Reason(ReadFileHead(dir / "missing").error()) + "\n"},
       {{"lock", "--password-stdin", "a"}, "Abc1\n", 1, "", "sealdoor-cli: 'a' is already locked !\n"},
       // Every message names its file.
       {{"unlock", "--password-stdin", "a", "b"}, "abc1\n", 1, "",

@@ -6,6 +6,8 @@
 #include <filesystem>
 
 #include "engine/folder_walk.h"
+#include "text/action_texts.h"
+#include "text/window_texts.h"
 #include "engine/path_text.h"
 #include "test_support.h"
 
@@ -33,7 +35,7 @@ TEST(FolderWalk, FilesInNameOrderDepthFirstWithoutOurWorkingFiles) {
   EXPECT_EQ(Relative(batch.files, dir.Path()),
             (std::vector<std::string>{"b/0", "b/a/y", "b/c/1", "b/c/2", "z",                   // the folder b
                                       ".hidden", "a/x", "b/0", "b/a/y", "b/c/1", "b/c/2", "z"}));  // then all
-  EXPECT_EQ(batch.LeftOutLine("already locked"), "");
+  EXPECT_EQ(text::LeftOut(batch, Action::Lock), "");
   EXPECT_TRUE(batch.unreadable.empty());
 }
 
@@ -50,24 +52,24 @@ TEST(FolderWalk, FilesAlreadyInTheWantedStateAreLeftOutAndCounted) {
   // A file named on its own is always taken: the engine says what it is.
   EXPECT_EQ(Relative(lock.files, dir.Path()), (std::vector<std::string>{"f/plain", "named"}));
   EXPECT_EQ(lock.alreadyDone, 1u);
-  EXPECT_EQ(lock.LeftOutLine("already locked"), "Left as they were: 1 file already locked.");
+  EXPECT_EQ(text::LeftOut(lock, Action::Lock), "Left as they were: 1 file already locked.");
   FolderBatch unlock = ExpandFolders(given, false);
   EXPECT_EQ(Relative(unlock.files, dir.Path()), (std::vector<std::string>{"f/locked", "named"}));
-  EXPECT_EQ(unlock.LeftOutLine("not locked"), "Left as they were: 1 file not locked.");
+  EXPECT_EQ(text::LeftOut(unlock, Action::Unlock), "Left as they were: 1 file not locked.");
   // Files alone: no folder, nothing looked at.
   EXPECT_FALSE(ExpandFolders(std::vector<std::string>{(dir / "named").string()}, true).hadFolder);
 }
 
 TEST(FolderWalk, CountsReadAsUsersWriteThem) {
-  EXPECT_EQ(CountOf(1, "file", "files"), "1 file");
-  EXPECT_EQ(CountOf(0, "file", "files"), "0 files");
-  EXPECT_EQ(CountOf(1234567, "file", "files"), "1,234,567 files");
+  EXPECT_EQ(text::Files(1), "1 file");
+  EXPECT_EQ(text::Files(0), "0 files");
+  EXPECT_EQ(text::Files(1234567), "1,234,567 files");
   FolderBatch b;
   b.alreadyDone = 2;
   b.links = 1;
   b.special = 3;
   b.inUse = 1;
-  EXPECT_EQ(b.LeftOutLine("already locked"),
+  EXPECT_EQ(text::LeftOut(b, Action::Lock),
             "Left as they were: 2 files already locked, 1 link, 3 special files and 1 file another run is working on.");
 }
 

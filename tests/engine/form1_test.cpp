@@ -19,12 +19,14 @@
 #include "engine/failure.h"
 #include "engine/io_faults.h"
 #include "engine/path_text.h"
+#include "engine/system_error.h"
 #include "test_support.h"
 
 namespace sealdoor {
 namespace {
 
 namespace fs = std::filesystem;
+using text::MessageStyle;
 using test::Lock;
 using test::Outcome;
 using test::ReadBytes;
@@ -234,9 +236,9 @@ TEST(Progress, EachFileShowsItsNameBeforeItsContentRuns) {
     bool result = false;
     Form1 engine(port, counters);
     if (lock)
-      engine.LockIt(dir / "small", "small", result);
+      result = engine.LockIt(dir / "small", "small");
     else
-      engine.UnlockIt(dir / "small", "small", result);
+      result = engine.UnlockIt(dir / "small", "small");
     ASSERT_TRUE(result);
     // The panel, with this file's name, gets painted before the content
     // moves the figures, and the window gets its turn after the file.
@@ -259,7 +261,7 @@ TEST(Progress, TheWindowGetsToRepaintDuringTheContent) {
   bool result = false;
   Form1 engine(port, counters);
   engine.SetYieldInterval(std::chrono::milliseconds(0));  // at every chunk
-  engine.LockIt(dir / "f", "f", result);
+  result = engine.LockIt(dir / "f", "f");
   ASSERT_TRUE(result);
   const auto first = std::find(port.calls.begin(), port.calls.end(), "Frame4 visible");
   const auto last = std::find(port.calls.begin(), port.calls.end(), "Label21 = 100%");
@@ -310,9 +312,9 @@ TEST(Stop, TheFileAtHandStaysAsItWasAndItsWorkingFileGoes) {
         engine.SetYieldInterval(fromSignal ? std::chrono::hours(1) : std::chrono::milliseconds(0));
         bool result = true;
         if (lock)
-          engine.LockIt(f, "f", result);
+          result = engine.LockIt(f, "f");
         else
-          engine.UnlockIt(f, "f", result);
+          result = engine.UnlockIt(f, "f");
         const std::string round = std::to_string(lock) + " " + std::to_string(at) + " " + std::to_string(fromSignal);
         ASSERT_TRUE(port.stop) << round;
         EXPECT_TRUE(engine.Stopped()) << round;
@@ -333,7 +335,7 @@ TEST(Stop, TheFileAtHandStaysAsItWasAndItsWorkingFileGoes) {
   port.atCaption = [&] { return counters.LinesDone >= kLines; };
   Form1 engine(port, counters);
   bool result = false;
-  engine.LockIt(dir / "plain", "plain", result);
+  result = engine.LockIt(dir / "plain", "plain");
   EXPECT_TRUE(result);
   EXPECT_FALSE(engine.Stopped());
   EXPECT_TRUE(format::IsLocked(ReadBytes(dir / "plain")));
@@ -425,9 +427,9 @@ TEST(Failures, EachReadWriteAndSyncFailingInTurnLeavesTheOriginal) {
 // or moves a bar.
 struct WatchingPort : RecordingPort {
   std::function<void()> onMessage, onBar;
-  void Message(std::string_view text, MessageStyle style) override {
+  void Report(const Notice& notice) override {
     if (onMessage) onMessage();
-    RecordingPort::Message(text, style);
+    RecordingPort::Report(notice);
   }
   void SetBarWidth(Bar which, int twips) override {
     if (onBar) onBar();
@@ -448,19 +450,18 @@ TEST(GroupCommit, NothingWaitsWhileTheUserReadsAMessageOrALargeFileIsWorkedOn) {
   WatchingPort port;
   BatchCounters counters{1e6, 0};
   CommitGroup group(port, CommitGroup::Limits{256, 1u << 20});
-  bool result = false;
   // The message about b finds a in place: it does not wait for the user.
   bool aLockedAtMessage = false;
   port.onMessage = [&] { aLockedAtMessage = format::IsLocked(ReadBytes(dir / "a")); };
-  Form1(port, counters, &group).LockIt(dir / "a", "a", result);
-  Form1(port, counters, &group).LockIt(dir / "b", "b", result);
+  EXPECT_TRUE(Form1(port, counters, &group).LockIt(dir / "a", "a"));
+  EXPECT_FALSE(Form1(port, counters, &group).LockIt(dir / "b", "b"));
   EXPECT_TRUE(aLockedAtMessage);
   ASSERT_EQ(port.messages.size(), 1u);
   EXPECT_EQ(port.messages[0].first, "'" + (dir / "b").string() + "' is already locked !");
 
   // c waits no longer than until a file that would overfill its group
   // starts: c is in place before the large file's first line.
-  Form1(port, counters, &group).LockIt(dir / "c", "c", result);
+  EXPECT_TRUE(Form1(port, counters, &group).LockIt(dir / "c", "c"));
   // Still the original, held as it waits (on Windows only readers that let
   // it be replaced may open it meanwhile).
   EXPECT_FALSE(format::IsLocked(*ReadFileHead(dir / "c")));
@@ -468,7 +469,7 @@ TEST(GroupCommit, NothingWaitsWhileTheUserReadsAMessageOrALargeFileIsWorkedOn) {
   port.onBar = [&] {
     if (!cLockedAtBar) cLockedAtBar = format::IsLocked(ReadBytes(dir / "c"));
   };
-  Form1(port, counters, &group).LockIt(dir / "large", "large", result);
+  EXPECT_TRUE(Form1(port, counters, &group).LockIt(dir / "large", "large"));
   EXPECT_EQ(cLockedAtBar, true);
   EXPECT_TRUE(group.Flush());
   EXPECT_TRUE(format::IsLocked(ReadBytes(dir / "large")));

@@ -1,8 +1,6 @@
 #include <gtest/gtest.h>
 
 #include "engine/base64.h"
-#include "engine/batch_counters.h"
-#include "engine/form1.h"
 #include "engine/format.h"
 #include "engine/key_header.h"
 #include "test_support.h"
@@ -54,26 +52,6 @@ TEST(KeyHeader, SlotsPast24HoldFiller) {
   EXPECT_EQ(text[674], 'q');
   EXPECT_EQ(text[700], 'q');
   EXPECT_EQ(text[25 + 26 * 24 - 1], 'x');
-}
-
-TEST(Mkh, WritesThirteenLinesOf72WithCrLf) {
-  test::ScratchDir dir;
-  test::RecordingPort port;
-  port.password = "Sealdoor1";
-  BatchCounters counters;
-  Form1 engine(port, counters);
-  ASSERT_TRUE(engine.MKH(dir / "key.tmp"));
-  const auto bytes = test::ReadBytes(dir / "key.tmp");
-  ASSERT_EQ(bytes.size(), 962u);
-  std::string joined;
-  for (std::size_t line = 0; line < 13; ++line) {
-    const auto* p = bytes.data() + line * 74;
-    EXPECT_EQ(p[72], '\r');
-    EXPECT_EQ(p[73], '\n');
-    joined.append(reinterpret_cast<const char*>(p), 72);
-  }
-  EXPECT_EQ(ReadStoredPassword(joined), "Sealdoor1");
-  EXPECT_FALSE(engine.MKH(dir / "no-such-folder" / "key.tmp"));
 }
 
 }  // namespace

@@ -3,8 +3,7 @@
 #include <regex>
 #include <set>
 
-#include "engine/batch_counters.h"
-#include "engine/form1.h"
+#include "engine/random_source.h"
 #include "engine/temp_names.h"
 #include "test_support.h"
 
@@ -12,13 +11,11 @@ namespace sealdoor {
 namespace {
 
 TEST(TempNames, SixSmallLettersAndTmpAndNoRepeats) {
-  test::RecordingPort port;
-  BatchCounters counters;
   const std::regex shape("[a-z]{6}\\.tmp");
   std::set<std::string> seen;
   for (int i = 0; i < 1000; ++i) {
-    Form1 engine(port, counters);  // a fresh object each time, as the dispatcher does
-    const std::string name = engine.GetTempFileName();
+    SystemRandom random;  // a fresh source each time, as each folder's journal has
+    const std::string name = DrawTempFileName(random);
     EXPECT_TRUE(std::regex_match(name, shape)) << name;
     seen.insert(name);
   }

@@ -5,6 +5,8 @@
 #include "engine/path_text.h"
 #include "engine/scramble.h"
 #include "engine/temp_names.h"
+#include "text/action_texts.h"
+#include "text/notices.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -18,6 +20,11 @@ namespace sealdoor::test {
 
 namespace fs = std::filesystem;
 
+void RecordingPort::ShowFile(Action action, std::string_view nopath) {
+  SetCaption(Caption::Label18, text::TextsOf(action).operation);
+  SetCaption(Caption::Label16, nopath);
+}
+
 void RecordingPort::SetCaption(Caption which, std::string_view text) {
   static constexpr const char* names[] = {"Label18", "Label16", "Label21", "Label22"};
   calls.push_back(std::string(names[static_cast<int>(which)]) + " = " + std::string(text));
@@ -28,18 +35,17 @@ void RecordingPort::SetBarWidth(Bar which, int twips) {
                   std::to_string(twips));
 }
 
-void RecordingPort::Message(std::string_view text, MessageStyle style) {
-  messages.emplace_back(std::string(text), style);
-  calls.push_back("message " + std::to_string(static_cast<int>(style)) + ": " + std::string(text));
+void RecordingPort::Report(const Notice& notice) {
+  notices.push_back(notice);
+  const text::Message m = text::Describe(notice).message;
+  messages.emplace_back(m.text, m.style);
+  calls.push_back("message " + std::to_string(static_cast<int>(m.style)) + ": " + m.text);
 }
 
 void RunEngine(Outcome& o, const fs::path& path, bool lock, const std::string& password) {
   o.port.password = password;
   Form1 engine(o.port, o.counters);
-  if (lock)
-    engine.LockIt(path, path.filename().string(), o.result);
-  else
-    engine.UnlockIt(path, path.filename().string(), o.result);
+  o.result = lock ? engine.LockIt(path, path.filename().string()) : engine.UnlockIt(path, path.filename().string());
 }
 
 bool Lock(const fs::path& p, const std::string& password) {

@@ -10,19 +10,25 @@
 #include "engine/batch_counters.h"
 #include "engine/random_source.h"
 #include "engine/window_port.h"
+#include "text/message.h"
 
 namespace sealdoor::test {
+
+using text::MessageStyle;
 
 struct RecordingPort : WindowPort {
   std::string password = "Abc123";
   std::vector<std::string> calls;  // one line per call, in order
+  std::vector<Notice> notices;
+  // The notices as the window words them.
   std::vector<std::pair<std::string, MessageStyle>> messages;
 
   std::string Password() const override { return password; }
+  void ShowFile(Action action, std::string_view nopath) override;
   void SetCaption(Caption which, std::string_view text) override;
   void SetBarWidth(Bar which, int twips) override;
   void ShowProgress() override { calls.push_back("Frame4 visible"); }
-  void Message(std::string_view text, MessageStyle style) override;
+  void Report(const Notice& notice) override;
   void Yield() override {}  // not recorded: how often it comes depends on timing
 };
 

@@ -46,12 +46,10 @@ TEST(SystemFolders, SystemRootOnlyAtTheHead) {
 
 TEST(WaitSeconds, ZeroReturnsAtOnceAndAPauseKeepsYielding) {
   int yields = 0;
-  const int zero = 0;
-  WaitSeconds(zero, [&] { ++yields; });
+  WaitSeconds(std::chrono::seconds(0), [&] { ++yields; });
   EXPECT_EQ(yields, 0);
   const auto start = std::chrono::steady_clock::now();
-  const int one = 1;
-  WaitSeconds(one, [&] { ++yields; });
+  WaitSeconds(std::chrono::seconds(1), [&] { ++yields; });
   EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
   EXPECT_GT(yields, 10);  // the window was served throughout
 }

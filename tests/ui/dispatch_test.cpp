@@ -17,7 +17,7 @@
 #include "ui/qt/qt_file_dialog.h"
 
 namespace fs = std::filesystem;
-using sealdoor::MessageStyle;
+using sealdoor::text::MessageStyle;
 using sealdoor::test::Child;
 using sealdoor::test::Harness;
 using sealdoor::test::IsLocked;

@@ -53,7 +53,7 @@ struct Harness {
   Harness() {
     window.Attach(form);
     form.Form_Load();
-    form.SetOpenPause(0);
+    form.SetOpenPause(std::chrono::seconds(0));
   }
 };
 

@@ -14,7 +14,6 @@
 #include "engine/format.h"
 #include "recording_view.h"
 #include "service_fakes.h"
-#include "shell/module2.h"
 #include "shell/program_starter.h"
 #ifndef _WIN32
 #include "support/xdg_fixture.h"
@@ -35,7 +34,7 @@ struct Behaviour {
   Behaviour() {
     view.form = &form;
     form.Form_Load();
-    form.SetOpenPause(0);
+    form.SetOpenPause(std::chrono::seconds(0));
   }
 };
 
@@ -217,16 +216,13 @@ TEST(Form4Behaviour, StopEscapeAndTheTitleBarsCloseStopTheBatchAndTheWindowStays
       b.form.Frame3_MouseMove();
       b.form.Command5_MouseMove();
       hoverChangedNothing = b.view.status.ends_with("Working...  Plese wait...") && !b.view.padlockOpen;
-      bool cancel = false;
       if (way == kStop) b.form.Command7_Click();
       if (way == kEscape) b.form.EscapePressed();
-      if (way == kTitleBar) b.form.Form_QueryUnload(cancel);
-      cancelled = cancel;
+      cancelled = way == kTitleBar && b.form.Form_QueryUnload();
     };
     // While the message is up nothing ends the program: Close is disabled.
     b.messages.onShow = [&](const std::string&) {
-      bool cancel = false;
-      b.form.Form_QueryUnload(cancel);
+      const bool cancel = b.form.Form_QueryUnload();
       b.form.Command7_Click();
       EXPECT_TRUE(cancel);
       EXPECT_FALSE(b.view.enabled || b.view.stopOffered);
@@ -251,9 +247,7 @@ TEST(Form4Behaviour, StopEscapeAndTheTitleBarsCloseStopTheBatchAndTheWindowStays
     // Ready again: Escape does nothing, the title bar's close ends it.
     b.form.EscapePressed();
     EXPECT_FALSE(b.view.ended);
-    bool cancel = true;
-    b.form.Form_QueryUnload(cancel);
-    EXPECT_FALSE(cancel);
+    EXPECT_FALSE(b.form.Form_QueryUnload());
     EXPECT_TRUE(b.view.ended);
   }
 }
@@ -355,7 +349,7 @@ TEST(Form4Behaviour, OpenItPausesWithTheBusyPointerWhileTheWindowWaits) {
   const bool direct = shell::StartsItself(file.extension().string());
   WriteBytes(file, RandomBytes(2000, 3));
   Behaviour b;
-  b.form.SetOpenPause(3);
+  b.form.SetOpenPause(std::chrono::seconds(3));
   b.view.Type("pw1");
   b.dialog.answers = {file.string(), file.string()};
   b.form.Command4_Click();
@@ -390,23 +384,23 @@ TEST(Form4Behaviour, DroppedFilesRunTheButtonsBatch) {
   WriteBytes(dir / "other" / "b", RandomBytes(3000, 5));
   const std::vector<std::string> both = {(dir / "a").string(), (dir / "other" / "b").string()};
   Behaviour b;
-  b.form.DropFiles(1, both);  // no password: as the button, nothing but the hint and the focus
+  b.form.DropFiles(Action::Lock, both);  // no password: as the button, nothing but the hint and the focus
   EXPECT_TRUE(b.view.hint);
   EXPECT_TRUE(b.view.focusOnText1);
   EXPECT_FALSE(IsLocked(dir / "a"));
 
   b.view.Type("pw1");
-  b.form.DropFiles(1, both);
+  b.form.DropFiles(Action::Lock, both);
   EXPECT_TRUE(IsLocked(dir / "a") && IsLocked(dir / "other" / "b"));
   EXPECT_EQ(b.messages.Texts(), std::vector<std::string>{"Files locked !"});
   EXPECT_TRUE(b.dialog.asked.empty());
 
-  b.form.DropFiles(3, both);  // "Unlock and Open" takes one
+  b.form.DropFiles(Action::UnlockAndOpen, both);  // "Unlock and Open" takes one
   EXPECT_EQ(b.messages.shown.back(),
             std::make_pair(std::string("\"Unlock and Open\" takes one file at a time."), MessageStyle::Exclamation));
   EXPECT_TRUE(IsLocked(dir / "a"));
 
-  b.form.DropFiles(2, {(dir / "a").string()});
+  b.form.DropFiles(Action::Unlock, {(dir / "a").string()});
   EXPECT_FALSE(IsLocked(dir / "a"));
   EXPECT_EQ(b.messages.shown.back().first, "File Unlocked !");
 }
@@ -457,7 +451,7 @@ TEST(Form4Behaviour, APasswordOneSlipFromTheFoldersIsAskedAboutOnceBeforeTheLock
   Behaviour b;
   b.view.Type("Abc124");
   WriteBytes(dir / "new", RandomBytes(2000, 31));
-  b.form.FilesFromOutside(0, {(dir / "new").string()});
+  b.form.FilesFromOutside(std::nullopt, {(dir / "new").string()});
   b.form.Command4_Click();
   EXPECT_EQ(b.messages.asked, std::vector<std::string>{oneCharacter});
   EXPECT_EQ(b.form.PendingFiles(), std::vector<std::string>{(dir / "new").string()});
@@ -467,7 +461,7 @@ TEST(Form4Behaviour, APasswordOneSlipFromTheFoldersIsAskedAboutOnceBeforeTheLock
   EXPECT_EQ(b.messages.Texts(), std::vector<std::string>{"'" + (dir / "new").string() + "' is not a locked file !"});
   // Sent to "Lock Files" from outside with the password typed: after a No
   // they wait for the button too.
-  b.form.FilesFromOutside(1, {(dir / "new").string()});
+  b.form.FilesFromOutside(Action::Lock, {(dir / "new").string()});
   EXPECT_EQ(b.messages.asked.size(), 2u);
   EXPECT_EQ(b.form.PendingFiles(), std::vector<std::string>{(dir / "new").string()});
   EXPECT_EQ(b.view.status, "1 file to lock: press Lock Files");
@@ -509,7 +503,7 @@ TEST(Form4Behaviour, FilesFromOutsideWithAPasswordRunAsADrop) {
   WriteBytes(dir / "b", RandomBytes(3000, 5));
   Behaviour b;
   b.view.Type("pw1");
-  b.form.FilesFromOutside(1, {(dir / "a").string(), (dir / "b").string()});
+  b.form.FilesFromOutside(Action::Lock, {(dir / "a").string(), (dir / "b").string()});
   EXPECT_TRUE(IsLocked(dir / "a") && IsLocked(dir / "b"));
   EXPECT_EQ(b.messages.Texts(), std::vector<std::string>{"Files locked !"});
   EXPECT_TRUE(b.dialog.asked.empty());
@@ -524,7 +518,7 @@ TEST(Form4Behaviour, FilesFromOutsideWaitForThePasswordAndTheirButton) {
   ASSERT_TRUE(Lock(dir / "c", "pw2"));
   WriteBytes(dir / "d", RandomBytes(100, 7));
   Behaviour b;
-  b.form.FilesFromOutside(2, {(dir / "c").string()});
+  b.form.FilesFromOutside(Action::Unlock, {(dir / "c").string()});
   EXPECT_EQ(b.view.status, "1 file to unlock: type the password, then press Unlock Files");
   EXPECT_TRUE(IsLocked(dir / "c"));
   b.form.Frame3_MouseMove();  // the line stays while the files wait
@@ -545,10 +539,10 @@ TEST(Form4Behaviour, FilesFromOutsideWaitForThePasswordAndTheirButton) {
 
   // Without an action they wait for whichever button; one file may also open.
   b.view.SetText1("");
-  b.form.FilesFromOutside(0, {(dir / "d").string()});
+  b.form.FilesFromOutside(std::nullopt, {(dir / "d").string()});
   EXPECT_EQ(b.view.status,
             "1 file waiting: type the password, then press Lock Files, Unlock Files or Unlock and Open");
-  b.form.FilesFromOutside(0, {(dir / "c").string(), dir.Path().string()});
+  b.form.FilesFromOutside(std::nullopt, {(dir / "c").string(), dir.Path().string()});
   EXPECT_EQ(b.view.status, "2 files and 1 folder waiting: type the password, then press Lock Files or Unlock Files");
   EXPECT_EQ(b.form.PendingFiles().size(), 3u);  // joined, in the order they came
   b.view.Type("pw3");
@@ -568,14 +562,19 @@ TEST(Form4Behaviour, FilesFromOutsideWaitWhileTheWindowIsBusy) {
   b.view.onYield = [&] {
     if (arrivals == 0 && !b.view.enabled) {
       ++arrivals;
-      b.form.FilesFromOutside(1, {(dir / "b").string()});
+      b.form.FilesFromOutside(Action::Lock, {(dir / "b").string()});
       EXPECT_FALSE(IsLocked(dir / "b"));
     }
   };
   b.dialog.answers.push_back((dir / "a").string());
   b.form.Command4_Click();
   EXPECT_TRUE(IsLocked(dir / "a"));
-  EXPECT_TRUE(IsLocked(dir / "b"));  // after the first batch had ended
+  // Taken from the event loop once the handler has returned, never from
+  // inside it.
+  EXPECT_FALSE(IsLocked(dir / "b"));
+  EXPECT_EQ(b.view.posted.size(), 1u);
+  b.view.RunPosted();
+  EXPECT_TRUE(IsLocked(dir / "b"));
   EXPECT_EQ(b.messages.Texts(), (std::vector<std::string>{"File locked !", "File locked !"}));
   EXPECT_EQ(arrivals, 1);
 }
@@ -586,7 +585,7 @@ TEST(Form4Behaviour, FilesFromOutsideThatCannotBeReadAreSaidAndLeftOut) {
   Behaviour b;
   b.view.Type("pw5");
   const std::string missing = (dir / "missing").string();
-  b.form.FilesFromOutside(1, {missing, (dir / "a").string()});
+  b.form.FilesFromOutside(Action::Lock, {missing, (dir / "a").string()});
   ASSERT_EQ(b.messages.shown.size(), 2u);
   EXPECT_EQ(b.messages.shown[0].first,
             "These could not be read, and are left out:\r\n'" + missing + "': No such file or directory");
@@ -605,7 +604,7 @@ TEST(Form4Behaviour, AFolderLocksAndUnlocksByteExactLeavingOutWhatIsAlreadyDone)
   b.view.onYield = [&] {
     if (!b.view.enabled && b.view.status.find("Working") != std::string::npos) working = b.view.status;
   };
-  b.form.DropFiles(1, {t.root.string()});
+  b.form.DropFiles(Action::Lock, {t.root.string()});
   EXPECT_TRUE(t.AllLocked());
   EXPECT_EQ(working, "5 files to lock\n\rWorking...  Plese wait...");
   EXPECT_EQ(b.messages.Texts(), std::vector<std::string>{"Files locked !"});
@@ -613,13 +612,13 @@ TEST(Form4Behaviour, AFolderLocksAndUnlocksByteExactLeavingOutWhatIsAlreadyDone)
   EXPECT_EQ(ReadBytes(t.root / "b" / ".sealdoor-abcdef.tmp"), RandomBytes(100, 1));
   EXPECT_TRUE(b.messages.asked.empty());
 
-  b.form.FilesFromOutside(2, {t.root.string()});
+  b.form.FilesFromOutside(Action::Unlock, {t.root.string()});
   EXPECT_TRUE(t.AllAsBefore());
   // The file of another password is refused with the engine's message.
   EXPECT_TRUE(IsLocked(t.root / "b" / "already"));
   EXPECT_EQ(b.messages.Texts().back(), "Files Unlocked !");
 
-  b.form.FilesFromOutside(2, {(t.root / "a").string()});  // nothing left to unlock
+  b.form.FilesFromOutside(Action::Unlock, {(t.root / "a").string()});  // nothing left to unlock
   EXPECT_EQ(b.view.status, "No file to unlock. Left as they were: 1 file not locked.");
 }
 
@@ -628,13 +627,13 @@ TEST(Form4Behaviour, AFolderOfMoreThanAThousandFilesIsConfirmedFirst) {
   for (int i = 0; i < 1001; ++i) WriteBytes(dir / ("f" + std::to_string(i)), {std::uint8_t(i)});
   Behaviour b;
   b.view.Type("pw7");
-  b.form.DropFiles(1, {dir.Path().string()});
+  b.form.DropFiles(Action::Lock, {dir.Path().string()});
   EXPECT_EQ(b.messages.asked, std::vector<std::string>{"There are 1,001 files to lock in the folder. Lock them all?"});
   EXPECT_FALSE(IsLocked(dir / "f0"));
   EXPECT_TRUE(b.messages.shown.empty());
   EXPECT_TRUE(b.view.enabled);
   b.messages.answers.push_back(true);
-  b.form.DropFiles(1, {dir.Path().string()});
+  b.form.DropFiles(Action::Lock, {dir.Path().string()});
   EXPECT_TRUE(IsLocked(dir / "f0") && IsLocked(dir / "f1000"));
   EXPECT_EQ(b.messages.Texts(), std::vector<std::string>{"Files locked !"});
 }
@@ -646,7 +645,7 @@ TEST(Form4Behaviour, AStopWhileTheFoldersAreReadRunsNoBatch) {
   b.view.onYield = [&] {
     if (b.view.status == "\n\rReading the folders..." && b.view.stopOffered) b.form.Command7_Click();
   };
-  b.form.DropFiles(1, {t.root.string()});
+  b.form.DropFiles(Action::Lock, {t.root.string()});
   EXPECT_EQ(b.messages.Texts(), std::vector<std::string>{"Stopped: 0 of 5 files locked. The other files were not changed."});
   EXPECT_TRUE(t.AllAsBefore());
   EXPECT_TRUE(b.view.enabled);

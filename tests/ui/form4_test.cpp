@@ -15,7 +15,7 @@
 #include "ui/contrast.h"
 #include "ui/qt/qt_message_boxes.h"
 
-using sealdoor::MessageStyle;
+using sealdoor::text::MessageStyle;
 using sealdoor::test::Child;
 using sealdoor::test::Harness;
 using sealdoor::test::Texts;

@@ -15,7 +15,7 @@
 namespace {
 
 struct PrintedMessages final : sealdoor::ui::MessageBoxes {
-  void Show(std::string_view text, sealdoor::MessageStyle style) override {
+  void Show(std::string_view text, sealdoor::text::MessageStyle style) override {
     std::printf("message %d: %.*s\n", static_cast<int>(style), static_cast<int>(text.size()), text.data());
   }
 };
@@ -31,16 +31,15 @@ struct NoDialog final : sealdoor::ui::FileDialog {
 
 int main(int argc, char** argv) {
   if (argc != 2) return 2;
-  sealdoor::shell::GetSystemFolders();
+  const sealdoor::shell::SystemFolders folders = sealdoor::shell::GetSystemFolders();
   PrintedMessages messages;
   NoPointer pointer;
   NoDialog dialog;
   sealdoor::shell::SpawnStarter starter;
   sealdoor::test::RecordingView view;
-  sealdoor::ui::Form4 form(view, {messages, pointer, dialog, starter});
-  form.SetOpenPause(0);
-  bool result = true;
-  form.OpenIt(argv[1], result);
+  sealdoor::ui::Form4 form(view, {messages, pointer, dialog, starter}, folders.windowsFolder);
+  form.SetOpenPause(std::chrono::seconds(0));
+  form.OpenIt(argv[1]);
   std::fflush(stdout);
   return 0;
 }

@@ -2,6 +2,7 @@
 // The window without a toolkit: a view that keeps the state Form4 gives its
 // controls, so the behaviour can be tested alone.
 
+#include <deque>
 #include <functional>
 #include <map>
 #include <string>
@@ -55,6 +56,17 @@ struct RecordingView final : ui::Form4View {
   void Yield() override {
     ++yields;
     if (onYield) onYield();
+  }
+  // What the window would run from its event loop; RunPosted runs it.
+  std::deque<std::function<void()>> posted;
+  void Post(std::function<void()> work) override { posted.push_back(std::move(work)); }
+  // The event loop's turn: runs what was posted, and what that posts.
+  void RunPosted() {
+    while (!posted.empty()) {
+      auto work = std::move(posted.front());
+      posted.pop_front();
+      work();
+    }
   }
   void EndProgram() override { ended = true; }
 };

@@ -9,13 +9,14 @@
 #include <string>
 #include <vector>
 
-#include "engine/window_port.h"
 #include "shell/program_starter.h"
 #include "ui/file_dialog.h"
 #include "ui/message_boxes.h"
 #include "ui/pointer.h"
 
 namespace sealdoor::test {
+
+using text::MessageStyle;
 
 struct FakeMessages final : ui::MessageBoxes {
   std::vector<std::pair<std::string, MessageStyle>> shown;

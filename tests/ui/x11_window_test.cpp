@@ -37,7 +37,7 @@ struct RealHarness {
     window.Attach(form);
     messages.SetParent(&window);
     form.Form_Load();
-    form.SetOpenPause(0);
+    form.SetOpenPause(std::chrono::seconds(0));
     window.show();
     window.activateWindow();
   }

@@ -377,6 +377,8 @@ void QtForm4::SetBatchControls(BatchControls state) {
 
 void QtForm4::Yield() { QCoreApplication::processEvents(); }
 
+void QtForm4::Post(std::function<void()> work) { QTimer::singleShot(0, this, std::move(work)); }
+
 void QtForm4::EndProgram() { QCoreApplication::exit(0); }
 
 namespace {
@@ -409,7 +411,10 @@ std::vector<std::string> DroppedFiles(const QMimeData* data) {
 }  // namespace
 
 bool QtForm4::eventFilter(QObject* watched, QEvent* event) {
-  const int fromwhere = watched == Command4 ? 1 : watched == Command5 ? 2 : watched == Command6 ? 3 : 0;
+  const std::optional<Action> fromwhere = watched == Command4   ? std::optional(Action::Lock)
+                                          : watched == Command5 ? std::optional(Action::Unlock)
+                                          : watched == Command6 ? std::optional(Action::UnlockAndOpen)
+                                                                : std::nullopt;
   if (fromwhere && (event->type() == QEvent::DragEnter || event->type() == QEvent::DragMove)) {
     auto* drag = static_cast<QDropEvent*>(event);
     if (DroppedFiles(drag->mimeData()).empty() || !TakeAsCopy(drag)) drag->ignore();
@@ -423,7 +428,7 @@ bool QtForm4::eventFilter(QObject* watched, QEvent* event) {
       return true;
     }
     // After the drop has finished: the batch shows message boxes of its own.
-    QTimer::singleShot(0, this, [this, fromwhere, paths] { form_->DropFiles(fromwhere, paths); });
+    Post([this, action = *fromwhere, paths] { form_->DropFiles(action, paths); });
     return true;
   }
   if (watched == Text1_) {
@@ -489,9 +494,7 @@ void QtForm4::UpdateCapsLockWarning() {
 }
 
 void QtForm4::closeEvent(QCloseEvent* event) {
-  bool cancel = false;
-  if (form_) form_->Form_QueryUnload(cancel);
-  if (cancel)
+  if (form_ && form_->Form_QueryUnload())
     event->ignore();
   else
     event->accept();

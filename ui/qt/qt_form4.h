@@ -41,6 +41,7 @@ class QtForm4 final : public QWidget, public Form4View {
   void SetBarWidth(Bar which, int twips) override;
   void SetBatchControls(BatchControls state) override;
   void Yield() override;
+  void Post(std::function<void()> work) override;
   void EndProgram() override;
 
  protected:

@@ -79,10 +79,12 @@ constexpr DWORD kFormExStyle = WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT;
 // The password box and the action buttons: what a batch disables.
 constexpr int kInputs[] = {kText1, kCommand4, kCommand5, kCommand6};
 
-// Files dropped onto a button, to be taken once the drag is over.
-constexpr UINT kDropped = WM_APP + 1;
+// Work posted to run from the message loop.
+constexpr UINT kPosted = WM_APP + 1;
 
-int ActionOf(int button) { return button == kCommand4 ? 1 : button == kCommand5 ? 2 : 3; }
+Action ActionOf(int button) {
+  return button == kCommand4 ? Action::Lock : button == kCommand5 ? Action::Unlock : Action::UnlockAndOpen;
+}
 
 }  // namespace
 
@@ -246,8 +248,10 @@ void Win32Form4::RegisterDropTargets() {
   // alone, which tells the source nothing of the effect.
   for (const int id : {kCommand4, kCommand5, kCommand6}) {
     auto* target = new CopyDropTarget(Control(id), [this, id](std::vector<std::string> paths) {
-      drops_.emplace_back(ActionOf(id), std::move(paths));
-      ::PostMessageW(window_, kDropped, 0, 0);
+      // Taken once the drag is over: the batch shows message boxes of its own.
+      Post([this, id, paths = std::move(paths)] {
+        if (form_) form_->DropFiles(ActionOf(id), paths);
+      });
     });
     if (::RegisterDragDrop(Control(id), target) == S_OK)
       dropTargets_[id] = target;
@@ -392,6 +396,11 @@ void Win32Form4::Yield() {
       return;
     }
   }
+}
+
+void Win32Form4::Post(std::function<void()> work) {
+  posted_.push_back(std::move(work));
+  ::PostMessageW(window_, kPosted, 0, 0);
 }
 
 void Win32Form4::EndProgram() {
@@ -614,20 +623,19 @@ LRESULT Win32Form4::OnMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
       }
       break;
     case WM_CLOSE: {
-      bool cancel = false;
-      if (form_) form_->Form_QueryUnload(cancel);
-      if (!cancel && !ended_) ::DestroyWindow(hwnd);
+      const bool stay = form_ && form_->Form_QueryUnload();
+      if (!stay && !ended_) ::DestroyWindow(hwnd);
       return 0;
     }
     case WM_COMMAND:
       // Escape, as IsDialogMessage tells it.
       if (LOWORD(wp) == IDCANCEL && form_) form_->EscapePressed();
       return 0;
-    case kDropped:
-      while (form_ && !drops_.empty()) {
-        auto [fromwhere, paths] = std::move(drops_.front());
-        drops_.pop_front();
-        form_->DropFiles(fromwhere, paths);
+    case kPosted:
+      while (!posted_.empty()) {
+        auto work = std::move(posted_.front());
+        posted_.pop_front();
+        work();
       }
       return 0;
     case WM_DESTROY:

@@ -5,6 +5,7 @@
 
 #include <array>
 #include <deque>
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
@@ -70,6 +71,7 @@ class Win32Form4 final : public Form4View {
   void SetBarWidth(Bar which, int twips) override;
   void SetBatchControls(BatchControls state) override;
   void Yield() override;
+  void Post(std::function<void()> work) override;
   void EndProgram() override;
 
   // Pixels for twips at the window's DPI (15 twips a pixel at 96 dpi).
@@ -131,8 +133,8 @@ class Win32Form4 final : public Form4View {
   HICON closedIcon_ = nullptr;
   HICON openIcon_ = nullptr;
   std::map<int, CopyDropTarget*> dropTargets_;  // by button
-  // Drops taken while their source waited, run once the drag is over.
-  std::deque<std::pair<int, std::vector<std::string>>> drops_;
+  // Work waiting to run from the message loop.
+  std::deque<std::function<void()>> posted_;
 };
 
 }  // namespace sealdoor::ui

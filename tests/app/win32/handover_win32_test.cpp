@@ -54,7 +54,7 @@ struct First {
   ui::Win32Form4 view{::GetModuleHandleW(nullptr)};
   ui::Form4 form{view, {messages, pointer, dialog, starter}};
   HandoverWindow handover{::GetModuleHandleW(nullptr), [this] { BringForward(view.Handle()); },
-                          [this](const Arrival& a) { form.FilesFromOutside(static_cast<int>(a.action), a.paths); }};
+                          [this](const Arrival& a) { form.FilesFromOutside(a.action, a.paths); }};
   First() {
     view.Attach(form);
     form.Form_Load();
@@ -95,7 +95,7 @@ TEST(Handover, WhatIsNotAWellFormedMessageOfOurOwnIsRefused) {
   First first;
   HWND sender = ::CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
   const std::wstring good = [&] {
-    const std::string utf8 = EncodeArrival({Action::None, {(dir / "a").string()}, 1});
+    const std::string utf8 = EncodeArrival({std::nullopt, {(dir / "a").string()}, 1});
     std::wstring w(utf8.size(), L'\0');
     w.resize(static_cast<std::size_t>(::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()),
                                                             w.data(), static_cast<int>(w.size()))));

@@ -7,7 +7,9 @@
 namespace sealdoor::test {
 
 pid_t StartCli(const std::string& op, const std::filesystem::path& folder, const std::vector<std::string>& names,
-               const std::string& password) {
+               const std::string& password, std::size_t filesPerGroup) {
+  const std::string groups = std::to_string(filesPerGroup);
+  const char* program = filesPerGroup ? SEALDOOR_SMALL_GROUPS_CLI : SEALDOOR_CLI;
   int in[2];
   if (::pipe(in) != 0) return -1;
   const pid_t pid = ::fork();
@@ -18,11 +20,13 @@ pid_t StartCli(const std::string& op, const std::filesystem::path& folder, const
     ::dup2(null, 2);
     for (int fd = 3; fd < 1024; ++fd) ::close(fd);
     if (::chdir(folder.c_str()) != 0) ::_exit(126);
-    std::vector<char*> argv{const_cast<char*>(SEALDOOR_CLI), const_cast<char*>(op.c_str()),
-                            const_cast<char*>("--password-stdin")};
+    std::vector<char*> argv{const_cast<char*>(program)};
+    if (filesPerGroup) argv.push_back(const_cast<char*>(groups.c_str()));
+    argv.push_back(const_cast<char*>(op.c_str()));
+    argv.push_back(const_cast<char*>("--password-stdin"));
     for (const auto& n : names) argv.push_back(const_cast<char*>(n.c_str()));
     argv.push_back(nullptr);
-    ::execv(SEALDOOR_CLI, argv.data());
+    ::execv(program, argv.data());
     ::_exit(127);
   }
   ::close(in[0]);

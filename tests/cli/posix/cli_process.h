@@ -12,8 +12,10 @@
 namespace sealdoor::test {
 
 // `op` on `names` (relative to `folder`, the process's working folder).
+// With `filesPerGroup`, the tool commits its new versions in groups of
+// that many files.
 pid_t StartCli(const std::string& op, const std::filesystem::path& folder, const std::vector<std::string>& names,
-               const std::string& password);
+               const std::string& password, std::size_t filesPerGroup = 0);
 pid_t StartCli(const std::string& op, const std::filesystem::path& file, const std::string& password);
 
 // Its exit status, 128 + the signal that ended it.

@@ -60,9 +60,7 @@ TEST(OtherDisks, KilledRunsLeaveEveryFileWholeAndALaterRunNothing) {
     int locked = 0, leftovers = 0;
     for (int r = 0; r < rounds; ++r) {
       reset();
-      if (r % 2 == 1) ::setenv("SEALDOOR_GROUP_FILES", "5", 1);
-      const pid_t pid = test::StartCli("lock", dir, names, kPassword);
-      ::unsetenv("SEALDOOR_GROUP_FILES");
+      const pid_t pid = test::StartCli("lock", dir, names, kPassword, r % 2 == 1 ? 5 : 0);
       std::this_thread::sleep_for(
           std::chrono::microseconds(std::uniform_int_distribution<std::int64_t>(0, span.count())(gen)));
       ::kill(pid, SIGKILL);

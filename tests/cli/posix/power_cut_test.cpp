@@ -124,9 +124,7 @@ TEST(PowerCut, KilledAtAnyMomentThenCutEveryFileIsWhole) {
       // Groups of a few files in every other round, so that kills fall
       // between commits and inside them, not only before the one commit of
       // a small batch.
-      if (r % 2 == 1) ::setenv("SEALDOOR_GROUP_FILES", "7", 1);
-      const pid_t pid = test::StartCli("lock", disk.Mount() / "batch", batch.names, kPassword);
-      ::unsetenv("SEALDOOR_GROUP_FILES");
+      const pid_t pid = test::StartCli("lock", disk.Mount() / "batch", batch.names, kPassword, r % 2 == 1 ? 7 : 0);
       std::this_thread::sleep_for(
           std::chrono::microseconds(std::uniform_int_distribution<std::int64_t>(0, span.count())(gen)));
       ::kill(pid, SIGKILL);

@@ -18,6 +18,8 @@
 
 #include "../test_support.h"
 #include "engine/folder_walk.h"
+#include "text/action_texts.h"
+#include "text/window_texts.h"
 #include "engine/in_use.h"
 
 namespace sealdoor {
@@ -43,7 +45,7 @@ TEST(FolderWalkPosix, LinksAndSpecialFilesAreLeftOutAndCounted) {
   EXPECT_EQ(batch.files, std::vector<std::string>{(dir / "f" / "real").string()});
   EXPECT_EQ(batch.links, 3u);
   EXPECT_EQ(batch.special, 2u);
-  EXPECT_EQ(batch.LeftOutLine("already locked"), "Left as they were: 3 links and 2 special files.");
+  EXPECT_EQ(text::LeftOut(batch, Action::Lock), "Left as they were: 3 links and 2 special files.");
 }
 
 TEST(FolderWalkPosix, AFolderThatCannotBeReadIsSaid) {

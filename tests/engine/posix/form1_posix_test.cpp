@@ -33,6 +33,7 @@
 namespace sealdoor {
 namespace {
 
+using text::MessageStyle;
 namespace fs = std::filesystem;
 using test::Lock;
 using test::Outcome;
@@ -261,7 +262,7 @@ TEST(OtherPrograms, AFileChangedReplacedOrDeletedMeanwhileKeepsBothVersions) {
       port.meddle = c.meddle;
       BatchCounters counters{100, 0};
       bool result = true;
-      Form1(port, counters).LockIt(f, "f", result);
+      result = Form1(port, counters).LockIt(f, "f");
       EXPECT_FALSE(result) << what;
       ASSERT_EQ(port.messages.size(), 1u) << what;
       EXPECT_EQ(port.messages[0].first, "'" + f.string() + "' could not be locked: " + c.reason) << what;
@@ -354,9 +355,9 @@ TEST(OtherPrograms, AWriterThatComesDuringTheWorkStopsItAndKeepsWhatItWrites) {
       Form1 engine(port, counters);
       engine.SetYieldInterval(std::chrono::milliseconds(0));
       if (lock)
-        engine.LockIt(f, "log", result);
+        result = engine.LockIt(f, "log");
       else
-        engine.UnlockIt(f, "log", result);
+        result = engine.UnlockIt(f, "log");
     }
     writer->Wait();
     EXPECT_FALSE(result);
@@ -403,11 +404,11 @@ TEST(OtherPrograms, AWriterHeldUpBeforeTheExchangeGetsItsFileBack) {
   io::SetFaultHook(&ActAtRename);
   RecordingPort port;
   BatchCounters counters{1e6, 0};
-  bool result = true;
   {
     CommitGroup group(port);
-    Form1(port, counters, &group).LockIt(dir / "first", "first", result);
-    Form1(port, counters, &group).LockIt(dir / "second", "second", result);
+    // Both complete and waiting in the group; its commit is what fails.
+    EXPECT_TRUE(Form1(port, counters, &group).LockIt(dir / "first", "first"));
+    EXPECT_TRUE(Form1(port, counters, &group).LockIt(dir / "second", "second"));
     EXPECT_FALSE(group.Flush());
   }
   io::SetFaultHook(nullptr);
@@ -610,7 +611,7 @@ TEST(GroupCommit, AFileOfAGroupThatCannotBeCommittedLeavesItAndTheOthersGoIn) {
   CommitGroup group(port);
   for (int i = 0; i < 4; ++i) {
     bool result = false;
-    Form1(port, counters, &group).LockIt(dir / ("f" + std::to_string(i)), "f", result);
+    result = Form1(port, counters, &group).LockIt(dir / ("f" + std::to_string(i)), "f");
     EXPECT_TRUE(result);  // waits in the group
     EXPECT_EQ(ReadBytes(dir / ("f" + std::to_string(i))), plain[static_cast<std::size_t>(i)]);
   }
@@ -679,11 +680,9 @@ TEST(Interrupts, AnInterruptRemovesTheWorkingFileAndEndsWithTheSignal) {
         InterruptingPort port;
         port.signal = sig;
         BatchCounters counters{1e9, 0};
-        bool result = false;
         Form1 engine(port, counters);
         engine.SetYieldInterval(std::chrono::milliseconds(0));
-        engine.LockIt(dir / "big", "big", result);
-        ::_exit(0);
+        ::_exit(engine.LockIt(dir / "big", "big") ? 0 : 1);
       }
       int status = 0;
       ::waitpid(pid, &status, 0);

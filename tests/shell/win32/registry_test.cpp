@@ -6,7 +6,6 @@
 
 #include "engine/win32/wide.h"
 #include "engine/win32/windows_h.h"
-#include "shell/module2.h"
 #include "shell/open_command.h"
 #include "shell/system_folders.h"
 #include "shell/win32/create_process_starter.h"
@@ -18,10 +17,8 @@ namespace {
 using test::RegisteredClass;
 
 std::string Lookup(const std::string& extension) {
-  Module2::FileExtension = extension;
-  Module2::OpenCommand.clear();
-  GetOpenCommand();
-  return Module2::OpenCommand;
+  const auto command = GetOpenCommand(extension);
+  return command ? command->prefix : std::string();
 }
 
 TEST(Registry, TheClassesOpenCommandCutToAPrefix) {
@@ -67,9 +64,6 @@ TEST(Registry, ThePathArrivesAsOneArgument) {
 }
 
 TEST(SystemFolders, TheSystemsOwnFolders) {
-  const std::string temp = TemporaryFolder();
-  ASSERT_FALSE(temp.empty());
-  EXPECT_EQ(temp.back(), '\\');
   wchar_t windows[MAX_PATH] = {};
   ::GetWindowsDirectoryW(windows, MAX_PATH);
   EXPECT_EQ(SystemRootFolder(), win32::Narrow(windows));

@@ -47,15 +47,9 @@ struct Opener {
   test::FakePointer pointer;
   test::FakeDialog dialog;
   shell::CreateProcessStarter starter;
-  Form4 form{view, {messages, pointer, dialog, starter}};
-  Opener() {
-    shell::GetSystemFolders();
-    form.SetOpenPause(0);
-  }
-  void Open(const fs::path& p) {
-    bool result = true;
-    form.OpenIt(PathText(p), result);
-  }
+  Form4 form{view, {messages, pointer, dialog, starter}, shell::GetSystemFolders().windowsFolder};
+  Opener() { form.SetOpenPause(std::chrono::seconds(0)); }
+  void Open(const fs::path& p) { form.OpenIt(PathText(p)); }
 };
 
 TEST(OpenIt, TheRegisteredProgramGetsThePathAsOneArgument) {

@@ -319,7 +319,7 @@ TEST(Win32Desktop, TheOpenedProgramKeepsTheFront) {
   const fs::path program = dir / "tool.exe";
   sealdoor::test::WriteBytes(program, std::vector<std::uint8_t>(100, 'x'));
   Window w;
-  w.form.SetOpenPause(0);
+  w.form.SetOpenPause(std::chrono::seconds(0));
   w.view.Show();
   // The program "Unlock and Open" starts comes to the front.
   HWND opened = ::CreateWindowExW(0, L"STATIC", L"the opened program", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 50, 50,

@@ -1,0 +1,142 @@
+#include "window_texts.h"
+
+#include "action_texts.h"
+#include "tr.h"
+
+namespace sealdoor::text {
+namespace {
+
+// A message lists at most this many names, then how many more.
+constexpr std::size_t kListed = 10;
+
+// "a, b and c" in the user's language.
+std::string Joined(const std::vector<std::string>& parts) {
+  std::string line;
+  for (std::size_t i = 0; i < parts.size(); ++i) {
+    if (i) line += i + 1 == parts.size() ? Tr(" and ") : Tr(", ");
+    line += parts[i];
+  }
+  return line;
+}
+
+}  // namespace
+
+std::string LeftOutUnreadable(const std::vector<std::string>& lines) {
+  std::string text = Tr("These could not be read, and are left out:");
+  for (std::size_t i = 0; i < lines.size() && i < kListed; ++i) text += "\r\n" + lines[i];
+  if (lines.size() > kListed)
+    text += "\r\n" + Fill(TrN("... and {n} other", "... and {n} others", lines.size() - kListed),
+                          {{"n", Number(lines.size() - kListed)}});
+  return text;
+}
+
+std::string UnreadableLine(std::string_view path, std::string_view reason) {
+  return Fill(Tr("'{path}': {reason}"), {{"path", path}, {"reason", reason}});
+}
+
+std::string Stopped(Action action, std::size_t done, std::size_t files) {
+  const bool lock = Locks(action);
+  if (files == 1)
+    return Fill(lock ? Tr("Stopped: {done} of 1 file locked. The file was not changed.")
+                     : Tr("Stopped: {done} of 1 file unlocked. The file was not changed."),
+                {{"done", Number(done)}});
+  return Fill(lock ? Tr("Stopped: {done} of {files} locked. The other files were not changed.")
+                   : Tr("Stopped: {done} of {files} unlocked. The other files were not changed."),
+              {{"done", Number(done)}, {"files", Files(files)}});
+}
+
+std::string Waiting(std::optional<Action> action, std::size_t files, std::size_t folders, bool passwordTyped) {
+  std::string what;
+  if (files && folders)
+    what = Fill(Tr("{files} and {folders}"), {{"files", Files(files)}, {"folders", Folders(folders)}});
+  else
+    what = files ? Files(files) : Folders(folders);
+  if (!action) {
+    // Any button: "Unlock and Open" only for a single file.
+    const bool one = files == 1 && folders == 0;
+    if (passwordTyped)
+      return Fill(one ? Tr("{what} waiting: press Lock Files, Unlock Files or Unlock and Open")
+                      : Tr("{what} waiting: press Lock Files or Unlock Files"),
+                  {{"what", what}});
+    return Fill(one ? Tr("{what} waiting: type the password, then press Lock Files, Unlock Files or Unlock and Open")
+                    : Tr("{what} waiting: type the password, then press Lock Files or Unlock Files"),
+                {{"what", what}});
+  }
+  std::string pattern;
+  switch (*action) {
+    case Action::Lock:
+      pattern = passwordTyped ? Tr("{what} to lock: press Lock Files")
+                              : Tr("{what} to lock: type the password, then press Lock Files");
+      break;
+    case Action::Unlock:
+      pattern = passwordTyped ? Tr("{what} to unlock: press Unlock Files")
+                              : Tr("{what} to unlock: type the password, then press Unlock Files");
+      break;
+    case Action::UnlockAndOpen:
+      pattern = passwordTyped ? Tr("{what} to unlock and open: press Unlock and Open")
+                              : Tr("{what} to unlock and open: type the password, then press Unlock and Open");
+      break;
+  }
+  return Fill(pattern, {{"what", what}});
+}
+
+std::string ToDo(Action action, std::size_t files) {
+  return Fill(Locks(action) ? Tr("{files} to lock") : Tr("{files} to unlock"), {{"files", Files(files)}});
+}
+
+std::string NothingToDo(Action action, std::string_view leftOut) {
+  std::string line = Locks(action) ? Tr("No file to lock.") : Tr("No file to unlock.");
+  if (!leftOut.empty()) line += " " + std::string(leftOut);
+  return line;
+}
+
+std::string ConfirmMany(Action action, std::size_t files, std::size_t folders) {
+  const bool lock = Locks(action);
+  const std::string count = ToDo(action, files);
+  if (folders == 1)
+    return Fill(lock ? Tr("There are {count} in the folder. Lock them all?")
+                     : Tr("There are {count} in the folder. Unlock them all?"),
+                {{"count", count}});
+  return Fill(lock ? Tr("There are {count} in these folders. Lock them all?")
+                   : Tr("There are {count} in these folders. Unlock them all?"),
+              {{"count", count}});
+}
+
+std::string LeftOut(const FolderBatch& batch, Action action) {
+  std::vector<std::string> parts;
+  if (batch.alreadyDone)
+    parts.push_back(Fill(Locks(action) ? Tr("{files} already locked") : Tr("{files} not locked"),
+                         {{"files", Files(batch.alreadyDone)}}));
+  if (batch.links)
+    parts.push_back(Fill(TrN("{n} link", "{n} links", batch.links), {{"n", Number(batch.links)}}));
+  if (batch.special)
+    parts.push_back(
+        Fill(TrN("{n} special file", "{n} special files", batch.special), {{"n", Number(batch.special)}}));
+  if (batch.inUse)
+    parts.push_back(Fill(Tr("{files} another run is working on"), {{"files", Files(batch.inUse)}}));
+  if (parts.empty()) return {};
+  return Fill(Tr("Left as they were: {list}."), {{"list", Joined(parts)}});
+}
+
+std::string NearPassword(bool caseOnly, std::size_t folders) {
+  if (caseOnly)
+    return folders == 1 ? Tr("The password differs only in the case of its letters from the password of other locked "
+                             "files in this folder. Lock with this password anyway?")
+                        : Tr("The password differs only in the case of its letters from the password of other locked "
+                             "files in these folders. Lock with this password anyway?");
+  return folders == 1 ? Tr("The password differs by one character from the password of other locked files in this "
+                           "folder. Lock with this password anyway?")
+                      : Tr("The password differs by one character from the password of other locked files in these "
+                           "folders. Lock with this password anyway?");
+}
+
+std::string CouldNotStart(std::string_view path, std::string_view reason) {
+  return Fill(Tr("'{path}' could not be started: {reason}"), {{"path", path}, {"reason", reason}});
+}
+
+std::string NotRegistered(std::string_view path) {
+  return Fill(Tr("'{path}' is not a registered type.\r\n\r\nThe file was unlocked, but could not be open !"),
+              {{"path", path}});
+}
+
+}  // namespace sealdoor::text

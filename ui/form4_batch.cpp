@@ -1,0 +1,167 @@
+// The batch itself: the files of a selection, a drop or files from
+// outside, one after the other, with the progress panel and the closing
+// message; folders first read and counted; a likely typo asked about.
+
+#include <algorithm>
+#include <filesystem>
+#include <set>
+
+#include "engine/commit_group.h"
+#include "engine/folder_walk.h"
+#include "engine/form1.h"
+#include "engine/secure_wipe.h"
+#include "form4.h"
+#include "message_boxes.h"
+#include "pointer.h"
+#include "text/action_texts.h"
+#include "text/tr.h"
+#include "text/window_texts.h"
+#include "typo_guard.h"
+
+namespace sealdoor::ui {
+namespace {
+
+// A folder of more files than this is confirmed before its batch.
+constexpr std::size_t kConfirmAbove = 1000;
+// Folders whose locked files a lock batch's password is held against.
+constexpr std::size_t kFoldersLookedAt = 64;
+
+}  // namespace
+
+Form4::BatchEnd Form4::RunOnPaths(Action fromwhere, const std::vector<std::string>& paths) {
+  if (fromwhere == Action::UnlockAndOpen) {
+    if (auto refusal = OpenRefusal(paths)) {
+      services_.messages.Show(*refusal, MessageStyle::Exclamation);
+      return BatchEnd::Ran;
+    }
+    return RunBatch(fromwhere, paths.front());
+  }
+  if (std::none_of(paths.begin(), paths.end(), IsFolder)) return RunBatch(fromwhere, SelectionFromPaths(paths));
+  return RunFolderBatch(fromwhere, paths);
+}
+
+Form4::BatchEnd Form4::RunFolderBatch(Action fromwhere, const std::vector<std::string>& paths) {
+  SetControls(BatchControls::Running);
+  services_.pointer.SetBusy();
+  view_.SetStatus(text::Tr(text::kReadingFolders), kBlack);
+  view_.Yield();
+  const FolderBatch batch = ExpandFolders(paths, Locks(fromwhere), [this] { view_.Yield(); });
+  // A stop while the folders are read is heard once they are: no batch then.
+  const bool stopped = port_.StopRequested();
+  services_.pointer.SetNormal();
+  view_.SetStatus("", kBlack);
+  SetControls(BatchControls::Idle);
+  if (!batch.unreadable.empty()) {
+    std::vector<std::string> lines;
+    for (const auto& u : batch.unreadable) lines.push_back(text::UnreadableLine(u.path, u.error.message()));
+    services_.messages.Show(text::LeftOutUnreadable(lines), MessageStyle::Exclamation);
+  }
+  const std::string leftOut = text::LeftOut(batch, fromwhere);
+  if (batch.files.empty()) {
+    view_.SetStatus(text::NothingToDo(fromwhere, leftOut), kBlack);
+    return BatchEnd::Ran;
+  }
+  if (stopped) {
+    services_.messages.Show(text::Stopped(fromwhere, 0, batch.files.size()), MessageStyle::Information);
+    return BatchEnd::Ran;
+  }
+  if (batch.files.size() > kConfirmAbove &&
+      !services_.messages.Ask(text::ConfirmMany(fromwhere, batch.files.size(), paths.size())))
+    return BatchEnd::Ran;
+  if (RunBatch(fromwhere, SelectionFromPaths(batch.files), text::ToDo(fromwhere, batch.files.size())) ==
+      BatchEnd::BackToPassword)
+    return BatchEnd::BackToPassword;
+  if (!leftOut.empty()) view_.SetStatus(leftOut, kBlack);
+  return BatchEnd::Ran;
+}
+
+bool Form4::PasswordLooksIntended(const Selection& files) {
+  // The batch's folders in the order met; no more than the guard can read.
+  std::vector<std::filesystem::path> folders;
+  std::set<std::filesystem::path> seen;
+  for (std::size_t i = 0; i < files.size() && folders.size() < kFoldersLookedAt; ++i) {
+    auto folder = files.Path(i).parent_path();
+    if (seen.insert(folder).second) folders.push_back(std::move(folder));
+  }
+  const WipedString typed(view_.Text1());
+  const Nearness nearness = NearestStoredPassword(folders, typed.Get());
+  if (nearness != Nearness::CaseOnly && nearness != Nearness::OneCharacter) return true;
+  // Never the stored password itself, nor where it differs.
+  if (services_.messages.Ask(text::NearPassword(nearness == Nearness::CaseOnly, folders.size()))) return true;
+  view_.SelectText1();
+  return false;
+}
+
+Form4::BatchEnd Form4::RunBatch(Action fromwhere, const std::string& selection, std::string_view note) {
+  const BusyScope busy(*this);
+  const Selection files = SplitSelection(selection);
+  if (fromwhere == Action::Lock && !PasswordLooksIntended(files)) return BatchEnd::BackToPassword;
+  // Batch start.
+  view_.Yield();
+  SetControls(BatchControls::Running);
+  services_.pointer.SetBusy();
+  view_.SetStatus(std::string(note) + text::Tr(text::kWorking), kRed);
+  view_.Yield();
+  view_.SetBarWidth(Bar::File, 0);
+  view_.SetBarWidth(Bar::Overall, 0);
+  view_.SetCaption(Caption::Label21, "");
+  view_.SetCaption(Caption::Label22, "");
+
+  counters_ = BatchCountersFor(files.paths);
+
+  // Dispatch: a fresh engine object for every call, gone after it. The new
+  // versions are committed in groups, each made durable at once. A stop
+  // leaves the file at hand as it was; what is complete and waits in the
+  // group is finished work, and is committed with the rest.
+  bool result = false;
+  bool stopped = false;
+  CommitGroup group(port_);
+  port_.Restart();
+  for (std::size_t i = 0; i < files.size(); ++i) {
+    if (files.several) port_.Yield();
+    if ((stopped = port_.StopRequested())) break;
+    {
+      Form1 engine(port_, counters_, &group);
+      result = Locks(fromwhere) ? engine.LockIt(files.Path(i), files.Name(i))
+                                : engine.UnlockIt(files.Path(i), files.Name(i));
+      stopped = engine.Stopped();
+    }
+    if (stopped) break;
+    if (files.several) port_.Yield();
+  }
+  if (!group.Flush()) result = false;
+  SetControls(BatchControls::Closing);
+
+  if (stopped) {
+    services_.pointer.SetNormal();
+    view_.SetStatus("", kBlack);
+    view_.SetProgressVisible(false);
+    services_.messages.Show(text::Stopped(fromwhere, group.Placed(), files.size()), MessageStyle::Information);
+    SetControls(BatchControls::Idle);
+    return BatchEnd::Ran;
+  }
+
+  if (fromwhere == Action::UnlockAndOpen) {
+    services_.pointer.SetNormal();
+    view_.SetStatus("", kBlack);
+    view_.Yield();
+    view_.SetProgressVisible(false);
+    if (result) OpenIt(selection);
+    SetControls(BatchControls::Idle);
+    return BatchEnd::Ran;
+  }
+
+  // Closing.
+  view_.SetCaption(Caption::Label22, "100%");
+  view_.SetBarWidth(Bar::Overall, kFullBarTwips);
+  services_.pointer.SetNormal();
+  view_.SetStatus("", kBlack);
+  const text::ActionTexts& words = text::TextsOf(fromwhere);
+  view_.SetProgressVisible(false);
+  if (result) services_.messages.Show(text::Tr(files.several ? words.closingMany : words.closingOne),
+                                      MessageStyle::Information);
+  SetControls(BatchControls::Idle);
+  return BatchEnd::Ran;
+}
+
+}  // namespace sealdoor::ui
