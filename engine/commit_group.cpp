@@ -13,7 +13,9 @@ namespace {
 // replaced or deleted meanwhile, our version is kept beside theirs.
 Notice Describe(PendingReplacement& p, Failure f) {
   Notice n{Notice::What::Failed, p.action, p.path, std::move(f), {}};
-  if (n.failure.ByAnotherProgram()) {
+  if (n.failure.Placed()) {
+    n.what = Notice::What::Untidy;
+  } else if (n.failure.ByAnotherProgram()) {
     if (auto kept = p.replacement.KeepBeside(std::string(TraitsOf(p.action).keptBesideSuffix))) {
       n.what = Notice::What::KeptBeside;
       n.kept = p.source.Folder() / *kept;
@@ -33,15 +35,19 @@ CommitGroup::Limits CommitGroup::DefaultLimits() {
   return limits;
 }
 
-CommitGroup::CommitGroup(WindowPort& window, Limits limits) : window_(window), limits_(limits) { records_.emplace(); }
+CommitGroup::CommitGroup(WindowPort& window, Limits limits) : window_(window), limits_(limits) { scope_.emplace(); }
 
-CommitGroup::~CommitGroup() = default;
+CommitGroup::~CommitGroup() {
+  pending_.clear();
+  (void)ReplacementFile::SyncWaitingFolders();  // nobody left to tell: the batch was abandoned
+}
 
 void CommitGroup::MakeRoomFor(std::uint64_t bytes) {
   if (!pending_.empty() && bytes_ + bytes > limits_.bytes) Commit();
 }
 
 void CommitGroup::Add(PendingReplacement pending) {
+  action_ = pending.action;
   bytes_ += pending.bytes;
   pending_.push_back(std::move(pending));
   if (pending_.size() >= limits_.files || bytes_ >= limits_.bytes) Commit();
@@ -49,8 +55,14 @@ void CommitGroup::Add(PendingReplacement pending) {
 
 bool CommitGroup::Flush() {
   Commit();
-  records_.reset();
-  records_.emplace();
+  // The batch says it is done only once every folder's new names are on
+  // the disk.
+  for (const auto& f : ReplacementFile::SyncWaitingFolders()) {
+    window_.Report({Notice::What::FolderNotSynced, action_, f.folder, f.failure, {}});
+    failed_ = true;
+  }
+  scope_.reset();
+  scope_.emplace();
   return !std::exchange(failed_, false);
 }
 
@@ -87,20 +99,19 @@ void CommitGroup::Commit() {
     }
     auto folder = std::find_if(folders.begin(), folders.end(), [&](const Folder& f) { return f.path == p.source.Folder(); });
     if (folder == folders.end()) folder = folders.insert(folders.end(), {p.source.Folder(), &p.replacement});
-    if (failed[i]) {
-      notices.push_back(Describe(p, *failed[i]));
-    } else {
+    if (p.replacement.Placed()) {
       folder->placed = true;
       ++placed_;
     }
+    if (failed[i]) notices.push_back(Describe(p, *failed[i]));
   }
   // Whatever is not in its place goes, and the journals that listed it:
   // then one sync of each folder puts all of that on the disk together
   // with the new names.
   for (auto& p : pending_) p.replacement.Close();
   for (const Folder& f : folders) {
-    auto r = f.by->SyncFolder();
-    if (!r && f.placed)
+    if (!f.placed) continue;  // nothing new to make durable
+    if (auto r = f.by->SyncFolder(/*canWait=*/true); !r)
       notices.push_back({Notice::What::FolderNotSynced, pending_.front().action, f.path, r.error(), {}});
   }
   pending_.clear();  // every file let go before anyone is told anything

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "action.h"
+#include "batch_scope.h"
 #include "replacement_file.h"
 #include "source_file.h"
 #include "window_port.h"
@@ -39,7 +40,9 @@ class CommitGroup {
   [[nodiscard]] static Limits DefaultLimits();
 
   explicit CommitGroup(WindowPort& window, Limits limits = DefaultLimits());
-  ~CommitGroup();  // what waits and was never committed is dropped: the originals stay
+  // What waits and was never committed is dropped: the originals stay.
+  // What was committed is made durable, as Flush does.
+  ~CommitGroup();
   CommitGroup(const CommitGroup&) = delete;
   CommitGroup& operator=(const CommitGroup&) = delete;
 
@@ -68,12 +71,13 @@ class CommitGroup {
  private:
 
   WindowPort& window_;
-  // The folders' journals, kept from one group to the next until Flush.
-  std::optional<FolderRecords> records_;
+  // What is learned of the folders, kept from one group to the next until Flush.
+  std::optional<BatchScope> scope_;
   Limits limits_;
   std::vector<PendingReplacement> pending_;
   std::uint64_t bytes_ = 0;
   std::size_t placed_ = 0;
+  Action action_ = Action::Lock;  // of the files it takes
   bool failed_ = false;
 };
 

@@ -29,8 +29,15 @@ struct Failure {
     HardLinks,              // `count` other names
     BadPassword,            // not 1 to 24 letters and digits
     NoWorkingFile,          // no working file can be made in its folder (`code`)
+    NoFreeName,             // every name for a working file in its folder is taken
     NotKept,                // `property` (and `name`) could not be kept (`code`)
     AnotherRun,             // another run of Sealdoor is working on it
+    // The new version is in place, but something of the old had to stay:
+    NotTidied,              // the former version would not go (`code`); it waits hidden as `name`
+    LateWriterKept,         // a writer came as it was replaced; the version it writes is kept as `name`
+    LateWriterHidden,       // the same, and that version waits hidden as `name` (`code`)
+    OtherVersionKept,       // another program put a file there meanwhile; it is kept as `name`
+    OtherVersionHidden,     // the same, and that file waits hidden as `name` (`code`)
   };
   // What a new version could not take over from the original.
   enum class Property : std::uint8_t {
@@ -55,6 +62,12 @@ struct Failure {
   [[nodiscard]] static Failure Of(Kind kind, int code = 0) { return {kind, code, Property::None, 0, {}}; }
   [[nodiscard]] static Failure NotKept(Property what, int code, std::string name = {}) {
     return {Kind::NotKept, code, what, 0, std::move(name)};
+  }
+
+  // The new version is in the file's place all the same.
+  [[nodiscard]] bool Placed() const noexcept {
+    return kind == Kind::NotTidied || kind == Kind::LateWriterKept || kind == Kind::LateWriterHidden ||
+           kind == Kind::OtherVersionKept || kind == Kind::OtherVersionHidden;
   }
 
   // Another program got in the way (changed, replaced, deleted or took the

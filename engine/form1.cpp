@@ -1,6 +1,7 @@
 #include "form1.h"
 
 #include <algorithm>
+#include <utility>
 #include <array>
 #include <chrono>
 #include <cstring>
@@ -158,10 +159,11 @@ bool Form1::Process(const fs::path& filesseps, const std::string& nopath, Action
   stopped_ = false;
   if (!Locks(action)) window_.Yield();
   const auto done = Work(filesseps, nopath, action);
+  // The files that wait for their commit are let go before a message
+  // waits for the user.
+  if ((!done || !later_.empty()) && group_) group_->Commit();
+  for (const Notice& n : std::exchange(later_, {})) window_.Report(n);
   if (!done) {
-    // The files that wait for their commit are let go before the message
-    // waits for the user.
-    if (group_) group_->Commit();
     window_.Report(done.error().notice);
     counters_.TotalLines -= done.error().lowerTotalBy;
   }
@@ -190,8 +192,9 @@ std::expected<bool, Form1::Refusal> Form1::Work(const fs::path& filesseps, const
 
   auto src = SourceFile::Open(filesseps, action);
   if (!src) return failed(src.error());
-  // Working files a killed run left in this folder go first, whatever follows.
-  RemoveLeftoverWorkingFiles(*src);
+  // Working files a killed run left in this folder go first, whatever
+  // follows; what had to be kept is told of once this file is let go.
+  later_ = RemoveLeftoverWorkingFiles(*src);
   const std::uint64_t size = src->Size();
 
   // Recognition: a locked file carries the signature at bytes 649..702.

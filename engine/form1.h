@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "action.h"
 #include "batch_counters.h"
@@ -66,6 +67,7 @@ class Form1 {
   SystemRandom random_;
   std::chrono::milliseconds yieldEvery_{50};
   bool stopped_ = false;
+  std::vector<Notice> later_;  // told of once the file at hand is let go
 };
 
 }  // namespace sealdoor

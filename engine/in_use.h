@@ -16,6 +16,8 @@ class FilesInUse {
 
   // True when another run of Sealdoor has `file` open for its work.
   [[nodiscard]] bool Holds(const std::filesystem::path& file) const;
+  // The same for a file known by its device and number (Linux).
+  [[nodiscard]] bool HoldsFile(std::uint64_t device, std::uint64_t file) const;
 
  private:
   // Linux: the (device, file number) pairs other runs hold locks or leases

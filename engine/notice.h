@@ -19,7 +19,9 @@ struct Notice {
     DamagedHead,      // locked, but its head names no password that could ever match
     Failed,           // could not be processed: `failure` says why; the file is as it was
     KeptBeside,       // as Failed, and the version made is kept beside it as `kept`
+    Untidy,           // done, but `failure` says what of the former state had to stay
     FolderNotSynced,  // `path` is a folder whose new names the disk did not confirm (`failure`)
+    LeftByEarlierRun, // an interrupted run's version of `path` is kept beside it as `kept`
   };
 
   What what = What::Failed;
@@ -27,6 +29,14 @@ struct Notice {
   std::filesystem::path path;
   Failure failure;
   std::filesystem::path kept;  // KeptBeside: where our version is
+
+  [[nodiscard]] static Notice LeftByEarlierRunAt(std::filesystem::path file, std::filesystem::path keptAs) {
+    Notice n;
+    n.what = What::LeftByEarlierRun;
+    n.path = std::move(file);
+    n.kept = std::move(keptAs);
+    return n;
+  }
 };
 
 }  // namespace sealdoor

@@ -14,10 +14,16 @@
 #include <vector>
 
 #include "failure.h"
+#include "notice.h"
 #include "random_source.h"
 #include "source_file.h"
 
 namespace sealdoor {
+
+struct FolderSyncFailure {
+  std::filesystem::path folder;
+  Failure failure;
+};
 
 class ReplacementFile {
  public:
@@ -50,13 +56,21 @@ class ReplacementFile {
 
   // Checks that the original is still the version read and that nobody
   // writes it, then puts this one in its place at once. Prepare and sync
-  // first.
+  // first. A failure may leave the new version in place all the same
+  // (Placed), the failure saying what had to stay besides.
   [[nodiscard]] std::expected<void, Failure> Commit();
+
+  // Whether the new version is in the file's place.
+  [[nodiscard]] bool Placed() const noexcept;
 
   // The folder's own record of the new name on the disk (once for many
   // files of one folder). A failure cannot undo the new version, whole in
   // its place either way, but after a power cut it may be the original.
-  [[nodiscard]] std::expected<void, Failure> SyncFolder() noexcept;
+  // With `canWait`, where a later sync of the whole file system carries it
+  // (the next group's, or the batch's last), it waits for that.
+  [[nodiscard]] std::expected<void, Failure> SyncFolder(bool canWait = false) noexcept;
+  // The folder syncs that waited, done now; the folders whose sync failed.
+  [[nodiscard]] static std::vector<FolderSyncFailure> SyncWaitingFolders() noexcept;
 
   // After the commit, the last look at the original before it goes for
   // good: a program that came to write it in the meantime gets it back, in
@@ -79,27 +93,10 @@ class ReplacementFile {
   std::unique_ptr<Impl> impl_;
 };
 
-// For as long as one lives, the record of working files that each folder
-// keeps (its journal, see journal.h) stays from one group of files to the
-// next rather than being made and removed for each; when the last one goes,
-// so do the records (not synced: a record a power cut brings back lists
-// nothing that is still there, and the next run removes it). A batch holds
-// one.
-class FolderRecords {
- public:
-  FolderRecords() noexcept;
-  ~FolderRecords();
-  FolderRecords(const FolderRecords&) = delete;
-  FolderRecords& operator=(const FolderRecords&) = delete;
-
-  // A folder's record, kept while any FolderRecords lives (else it goes
-  // with its last working file). Any type: only its lifetime matters here.
-  static void Keep(std::shared_ptr<void> record);
-};
-
-// Removes working files that an earlier run left in the folder of `source`
-// when it was killed: only those it can prove it made, and only those no
-// running process holds. Each folder is looked at once per process.
-void RemoveLeftoverWorkingFiles(SourceFile& source) noexcept;
+// Puts back or removes what a killed run left in the folder of `source`
+// (only what it can prove that run made, and only what no running process
+// holds); each folder is looked at once per batch. Returns the versions it
+// could not put back and kept beside their files, for the user to be told.
+[[nodiscard]] std::vector<Notice> RemoveLeftoverWorkingFiles(SourceFile& source) noexcept;
 
 }  // namespace sealdoor

@@ -9,7 +9,7 @@ namespace sealdoor {
 // strerror, FormatMessage: in the system's language.
 [[nodiscard]] std::string SystemErrorText(int code);
 
-enum class ErrorClass { NoSpace, NoPermission, NotFound, ReadOnly, Other };
+enum class ErrorClass { NoSpace, NoPermission, NotFound, Exists, ReadOnly, Other };
 [[nodiscard]] ErrorClass ClassOf(int code) noexcept;
 
 }  // namespace sealdoor

@@ -62,10 +62,32 @@ std::string Reason(const Failure& f, const QuotePath& quote) {
     case K::BadPassword: return Tr("the password must be 1 to 24 letters or digits");
     case K::NoWorkingFile:
       return Fill(Tr("no working file can be made in its folder ({reason})"), {{"reason", SystemErrorText(f.code)}});
+    case K::NoFreeName: return Tr("every name for a working file in its folder is taken");
     case K::NotKept:
       return Fill(Tr("{what} could not be kept ({reason})"),
                   {{"what", Property(f)}, {"reason", SystemErrorText(f.code)}});
     case K::AnotherRun: return Tr("another Sealdoor run is working on it");
+    case K::NotTidied:
+      return Fill(Tr("its former version could not be removed ({reason}); it stays hidden as {name} until the next "
+                     "run in its folder removes it"),
+                  {{"reason", SystemErrorText(f.code)}, {"name", quote(PathFromText(f.name))}});
+    case K::LateWriterKept:
+      return Fill(Tr("another program opened it for writing just as it was replaced; the version that program "
+                     "writes to is kept as {name}"),
+                  {{"name", quote(PathFromText(f.name))}});
+    case K::LateWriterHidden:
+      return Fill(Tr("another program opened it for writing just as it was replaced; the version that program "
+                     "writes to stays hidden as {name} ({reason}) until the next run in its folder puts it beside "
+                     "the file"),
+                  {{"name", quote(PathFromText(f.name))}, {"reason", SystemErrorText(f.code)}});
+    case K::OtherVersionKept:
+      return Fill(Tr("another program put a file in its place while it was being processed; that file is kept as "
+                     "{name}"),
+                  {{"name", quote(PathFromText(f.name))}});
+    case K::OtherVersionHidden:
+      return Fill(Tr("another program put a file in its place while it was being processed; that file stays hidden "
+                     "as {name} ({reason}) until the next run in its folder puts it beside the file"),
+                  {{"name", quote(PathFromText(f.name))}, {"reason", SystemErrorText(f.code)}});
   }
   return SystemErrorText(f.code);
 }
@@ -94,6 +116,14 @@ NoticeText Describe(const Notice& n, const QuotePath& quote) {
                     {{"path", path}, {"reason", reason}}),
                MessageStyle::Critical}};
     }
+    case W::Untidy:
+      return {{Fill(lock ? Tr("{path} was locked, but {reason}") : Tr("{path} was unlocked, but {reason}"),
+                    {{"path", path}, {"reason", Reason(n.failure, quote)}}),
+               MessageStyle::Exclamation}};
+    case W::LeftByEarlierRun:
+      return {{Fill(Tr("A run that was interrupted left a version of {path}; it is kept as {kept}"),
+                    {{"path", path}, {"kept", quote(n.kept)}}),
+               MessageStyle::Exclamation}};
     case W::FolderNotSynced:
       return {{Fill(Tr("{path}: the disk did not confirm that the new versions of files in this folder were written "
                        "({reason}); should the power fail now, they may turn out as they were before"),

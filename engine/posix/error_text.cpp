@@ -15,6 +15,7 @@ ErrorClass ClassOf(int code) noexcept {
     case EPERM: return ErrorClass::NoPermission;
     case ENOENT:
     case ENOTDIR: return ErrorClass::NotFound;
+    case EEXIST: return ErrorClass::Exists;
     case EROFS: return ErrorClass::ReadOnly;
     default: return ErrorClass::Other;
   }

@@ -11,13 +11,14 @@
 #include <string>
 #include <vector>
 
+#include "folder.h"
 #include "posix_io.h"
 
 namespace sealdoor {
 namespace {
 
 // The names of a file's extended attributes.
-std::expected<std::vector<std::string>, int> AttributeNames(int fd) {
+std::expected<std::vector<std::string>, Failure> AttributeNames(int fd) {
   std::vector<char> buf(1024);
   for (;;) {
     const ssize_t n = ::flistxattr(fd, buf.data(), buf.size());
@@ -30,12 +31,12 @@ std::expected<std::vector<std::string>, int> AttributeNames(int fd) {
       return names;
     }
     if (errno == ENOTSUP) return std::vector<std::string>{};
-    if (errno != ERANGE) return std::unexpected(errno);
+    if (errno != ERANGE) return std::unexpected(Failure::System(errno));
     buf.resize(buf.size() * 4);
   }
 }
 
-std::expected<std::vector<char>, int> AttributeValue(int fd, const std::string& name) {
+std::expected<std::vector<char>, Failure> AttributeValue(int fd, const std::string& name) {
   std::vector<char> value(256);
   for (;;) {
     const ssize_t n = ::fgetxattr(fd, name.c_str(), value.data(), value.size());
@@ -43,10 +44,13 @@ std::expected<std::vector<char>, int> AttributeValue(int fd, const std::string& 
       value.resize(static_cast<std::size_t>(n));
       return value;
     }
-    if (errno != ERANGE) return std::unexpected(errno);
+    if (errno != ERANGE) return std::unexpected(Failure::System(errno));
     value.resize(value.size() * 4);
   }
 }
+
+// Errors that mean "this file system has no such thing", not trouble.
+bool NotSupported(int err) { return err == ENOTTY || err == EOPNOTSUPP || err == EINVAL || err == ENOSYS; }
 
 std::unexpected<Failure> CannotKeep(Failure::Property what, int err, std::string name = {}) {
   return std::unexpected(Failure::NotKept(what, err, std::move(name)));
@@ -97,14 +101,20 @@ std::expected<void, Failure> CopyProject(const InodeFlags& flags, int to) {
 
 }  // namespace
 
-InodeFlags InodeFlags::Of(int file, int folder) noexcept {
+std::expected<InodeFlags, Failure> InodeFlags::Of(int file, const Folder& folder) {
   InodeFlags f;
-  // A file system without them has none to keep.
-  if (::ioctl(file, FS_IOC_GETFLAGS, &f.file) != 0) f.file = 0;
-  if (::ioctl(folder, FS_IOC_GETFLAGS, &f.folder) != 0) f.folder = 0;
+  f.folder = folder.flags;
+  f.folderProject = folder.project;
+  if (::ioctl(file, FS_IOC_GETFLAGS, &f.file) != 0) {
+    if (!NotSupported(errno)) return CannotKeep(Failure::Property::ChattrFlags, errno);
+    f.file = 0;
+    return f;  // no flags, no projects either
+  }
   fsxattr x{};
-  if (::ioctl(file, FS_IOC_FSGETXATTR, &x) == 0) f.project = x.fsx_projid;
-  if ((f.folder & FS_PROJINHERIT_FL) && ::ioctl(folder, FS_IOC_FSGETXATTR, &x) == 0) f.folderProject = x.fsx_projid;
+  if (::ioctl(file, FS_IOC_FSGETXATTR, &x) == 0)
+    f.project = x.fsx_projid;
+  else if (!NotSupported(errno))
+    return CannotKeep(Failure::Property::Project, errno);
   return f;
 }
 
@@ -113,24 +123,26 @@ std::expected<void, Failure> CopyEarlyInodeFlags(const InodeFlags& flags, int to
 }
 
 std::expected<void, Failure> CopyFileMetadata(int from, const struct stat& original, const InodeFlags& flags,
-                                              int to) {
+                                              const Folder& folder, int to) {
   // Owner first: a change of owner clears set-id bits and capabilities,
-  // which the mode and the attributes below put back.
-  auto now = io::Fstat(to);
-  if (!now) return std::unexpected(Failure::System(now.error()));
-  if ((now->st_uid != original.st_uid || now->st_gid != original.st_gid) &&
+  // which the mode and the attributes below put back. A new file is ours,
+  // in our group or, in a set-group-ID folder, in the folder's.
+  const gid_t newGroup = (folder.st.st_mode & S_ISGID) ? folder.st.st_gid : ::getegid();
+  if ((::geteuid() != original.st_uid || newGroup != original.st_gid) &&
       ::fchown(to, original.st_uid, original.st_gid) != 0) {
     if (errno == EPERM) return std::unexpected(Failure::Of(Failure::Kind::OtherUsersFile));
     return std::unexpected(Failure::System(errno));
   }
 
   auto theirs = AttributeNames(from);
-  if (!theirs) return std::unexpected(Failure::System(theirs.error()));
+  if (!theirs) return std::unexpected(theirs.error());
   std::erase(*theirs, std::string(kWorkingFileMark));
   // What the new file picked up on its own (a folder's default access list,
-  // our mark) goes, unless the original has it too.
-  auto ours = AttributeNames(to);
-  if (!ours) return std::unexpected(Failure::System(ours.error()));
+  // a security label) goes, unless the original has it too; a new file in
+  // a folder without a default list picks up nothing but labels, which stay.
+  auto ours = folder.defaultAccessList ? AttributeNames(to)
+                                       : std::expected<std::vector<std::string>, Failure>(std::in_place);
+  if (!ours) return std::unexpected(ours.error());
   for (const auto& name : *ours) {
     if (std::find(theirs->begin(), theirs->end(), name) != theirs->end()) continue;
     if (::fremovexattr(to, name.c_str()) != 0 && errno != ENODATA && !name.starts_with("security."))
@@ -142,15 +154,15 @@ std::expected<void, Failure> CopyFileMetadata(int from, const struct stat& origi
     // File systems that keep no modes (FAT through FUSE) refuse the call;
     // that is fine when the mode they give every file is the original's.
     const auto given = io::Fstat(to);
-    const bool unsupported = r.error() == ENOSYS || r.error() == EOPNOTSUPP || r.error() == EPERM;
+    const bool unsupported = r.error().code == ENOSYS || r.error().code == EOPNOTSUPP || r.error().code == EPERM;
     if (!unsupported || !given || (given->st_mode & 07777) != (original.st_mode & 07777))
-      return std::unexpected(Failure::System(r.error()));
+      return std::unexpected(r.error());
   }
   for (const auto& name : *theirs) {
     auto value = AttributeValue(from, name);
     if (!value) {
-      if (value.error() == ENODATA) continue;  // gone meanwhile; the final check will tell
-      return CannotKeepAttribute(name, value.error());
+      if (value.error().code == ENODATA) continue;  // gone meanwhile; the final check will tell
+      return CannotKeepAttribute(name, value.error().code);
     }
     if (::fsetxattr(to, name.c_str(), value->data(), value->size(), 0) == 0) continue;
     const int err = errno;

@@ -14,26 +14,30 @@
 
 namespace sealdoor {
 
-// The extended attribute that marks a named working file as ours, so a
-// later run can tell a leftover of a killed run from a user's own file.
+// The extended attribute that marked named working files of earlier
+// versions as theirs; never copied to a new version.
 inline constexpr const char* kWorkingFileMark = "user.sealdoor.working";
 
-// The inode flags (chattr) and the project number of a file and of its
-// folder, which a new file in it may inherit; read once, as it is opened.
+struct Folder;
+
+// The inode flags (chattr) and the project number of a file, with those of
+// its folder, which a new file in it inherits; read once, as it is opened.
 struct InodeFlags {
   int file = 0;
   int folder = 0;
   std::uint32_t project = 0;
-  std::uint32_t folderProject = 0;  // read only where new files inherit it
+  std::uint32_t folderProject = 0;  // where new files inherit it
 
-  [[nodiscard]] static InodeFlags Of(int file, int folder) noexcept;
+  // A file system without them has none; one that fails to tell refuses
+  // the file (they would be lost).
+  [[nodiscard]] static std::expected<InodeFlags, Failure> Of(int file, const Folder& folder);
 };
 
 // `from` is the original (with `original` its status and `flags` its inode
-// flags), `to` the new version. Fails rather than let anyone gain access or
-// anything be lost.
+// flags), `to` the new version, made in `folder`. Fails rather than let
+// anyone gain access or anything be lost.
 [[nodiscard]] std::expected<void, Failure> CopyFileMetadata(int from, const struct stat& original,
-                                                            const InodeFlags& flags, int to);
+                                                            const InodeFlags& flags, const Folder& folder, int to);
 
 // The inode flags that a file takes only while it is empty, such as no
 // copy-on-write on Btrfs; before anything is written to `to`.

@@ -1,5 +1,7 @@
 #include "engine/in_use.h"
 
+#include "open_writers.h"
+
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <unistd.h>
@@ -53,12 +55,18 @@ bool FilesInUse::Holds(const std::filesystem::path& file) const {
   if (held_.empty()) return false;
   struct stat st {};
   if (::lstat(file.c_str(), &st) != 0) return false;
-  if (held_.contains({static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)})) return true;
+  return HoldsFile(st.st_dev, st.st_ino);
+}
+
+bool HeldByAnotherRun(dev_t device, ino_t inode) { return FilesInUse::Now().HoldsFile(device, inode); }
+
+bool FilesInUse::HoldsFile(std::uint64_t device, std::uint64_t inode) const {
+  if (held_.contains({device, inode})) return true;
   // Btrfs subvolumes and overlays show stat() a device number of their own
   // (major 0) where /proc/locks gives the file system's: the number decides.
-  if (major(st.st_dev) != 0) return false;
+  if (major(static_cast<dev_t>(device)) != 0) return false;
   for (const auto& [dev, ino] : held_)
-    if (ino == static_cast<std::uint64_t>(st.st_ino)) return true;
+    if (ino == inode) return true;
   return false;
 }
 

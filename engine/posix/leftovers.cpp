@@ -2,30 +2,21 @@
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
-#include <sys/xattr.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cerrno>
-#include <mutex>
-#include <set>
 #include <string>
-#include <tuple>
-#include <type_traits>
 #include <vector>
 
+#include "engine/folder_journal.h"
 #include "engine/journal.h"
 #include "engine/replacement_file.h"
 #include "engine/temp_names.h"
-#include "file_metadata.h"
 #include "posix_io.h"
 #include "source_impl.h"
 
 namespace sealdoor {
 namespace {
-
-// Journals are small; anything larger is not one of ours.
-constexpr off_t kMaxJournal = 4 << 20;
 
 // The file we opened is still the one under that name.
 bool StillUnderName(int dir, const char* name, int fd) {
@@ -64,90 +55,104 @@ class PosixFolder final : public journal::Folder {
   }
   bool Rename(const std::string& from, const std::string& to) override {
     if (!IsWorkingFileName(from) || !TakeOurs(dir_, from)) return false;
-    return io::RenameNoReplace(dir_, from, to) == 0;
+    return static_cast<bool>(io::RenameNoReplace(dir_, from, to));
   }
 
  private:
   int dir_;
 };
 
-// A journal of a run that is no longer running: replayed, then removed.
-void ReplayDeadJournal(int dir, const std::string& name) {
+// Every name the journal lists.
+std::vector<std::string> Listed(const journal::Contents& c) {
+  std::vector<std::string> names = c.working;
+  for (const auto& b : c.backups) names.push_back(b.backup);
+  for (const auto& k : c.keep) names.push_back(k.name);
+  return names;
+}
+
+// A journal of a run that is no longer running: replayed, then removed
+// once nothing it lists is left. Only a journal that is the user's own and
+// has no other name (no second name of another file, written to through
+// that one) is read at all; and only its records signed for this folder
+// and this journal count.
+std::vector<journal::KeptBeside> ReplayDeadJournal(Folder& folder, const std::string& name) {
+  const int dir = folder.dir.Get();
   auto fd = TakeOurs(dir, name);
-  if (!fd) return;
+  if (!fd) return {};
   const auto st = io::Fstat(fd->Get());
-  if (!st || st->st_size > kMaxJournal) return;
+  if (!st || st->st_nlink != 1 || st->st_size > static_cast<off_t>(journal::kMaxBytes))
+    return {};
   // Killed between making its journal and writing the first line: it
   // lists nothing, and it holds nothing that could be lost.
   if (st->st_size == 0) {
     ::unlinkat(dir, name.c_str(), 0);
-    return;
+    return {};
   }
   std::vector<std::uint8_t> bytes(static_cast<std::size_t>(st->st_size));
   auto got = io::PreadFull(fd->Get(), bytes, 0);
-  if (!got) return;
-  const auto contents = journal::Parse(std::string_view(reinterpret_cast<const char*>(bytes.data()), *got));
-  if (!contents) return;  // a user's file that merely has such a name
-  PosixFolder folder(dir);
-  journal::Replay(*contents, folder);
-  (void)io::Fsync(dir);
-  ::unlinkat(dir, name.c_str(), 0);
+  if (!got) return {};
+  const journal::Signer signer{JournalKey(), folder.Id(), name};
+  const auto contents =
+      journal::Parse(std::string_view(reinterpret_cast<const char*>(bytes.data()), *got), signer);
+  if (!contents) return {};  // a user's file that merely has such a name
+  const std::vector<std::string> listed = Listed(*contents);
+  // Nothing in it proves it ours: a file that merely looks like a journal.
+  if (listed.empty()) return {};
+  PosixFolder ops(dir);
+  auto kept = journal::Replay(*contents, ops);
+  for (const auto& each : listed)
+    if (ops.Exists(each)) return kept;  // held, or would not go: the next run tries again
+  // Gone only once what it did is on the disk: a power cut must not bring
+  // back the journal's files without the journal.
+  if (io::Fsync(dir)) ::unlinkat(dir, name.c_str(), 0);
+  return kept;
 }
 
-// Left by earlier versions, which had no journal: a working file marked by
-// an extended attribute, and an original exchanged out of its place under
-// a name that gives its own file number.
+// Left by earlier versions, which had no journal: an original exchanged out
+// of its place under a name that gives its own file number (which no copy
+// of it has).
 bool IsEarlierLeftover(int dir, const std::string& name) {
-  if (const auto replaced = ReplacedInode(name)) {
-    if (name.substr(kWorkingPrefix.size() + 1).starts_with('0')) return false;
-    const auto fd = TakeOurs(dir, name);
-    const auto st = fd ? io::Fstat(fd->Get()) : std::unexpected(EBADF);
-    return st && st->st_ino == *replaced;
-  }
-  if (!IsWorkingFileName(name)) return false;
+  const auto replaced = ReplacedInode(name);
+  if (!replaced || name.substr(kWorkingPrefix.size() + 1).starts_with('0')) return false;
   const auto fd = TakeOurs(dir, name);
-  char mark[64] = {};
-  return fd && ::fgetxattr(fd->Get(), kWorkingFileMark, mark, sizeof mark - 1) > 0;
+  if (!fd) return false;
+  const auto st = io::Fstat(fd->Get());
+  return st && st->st_ino == *replaced && st->st_nlink == 1;
 }
 
 }  // namespace
 
-void RemoveLeftoverWorkingFiles(SourceFile& source) noexcept {
-  const int dir = source.Internals().dir.Get();
-  const std::filesystem::path& folder = source.Folder();
-  // Once per folder and process: a batch of many files in one folder must
+std::vector<Notice> RemoveLeftoverWorkingFiles(SourceFile& source) noexcept {
+  Folder& folder = *source.Internals().folder;
+  // Once per folder and batch: a batch of many files in one folder must
   // not read the folder again for every file.
-  // A folder is known by its device, inode and birth time: the inode of a
-  // deleted folder may come back for a new one.
-  struct statx sx {};
-  if (::statx(dir, "", AT_EMPTY_PATH, STATX_INO | STATX_BTIME, &sx) != 0) return;
-  const auto key = std::make_tuple(sx.stx_dev_major, sx.stx_dev_minor, sx.stx_ino, sx.stx_btime.tv_sec,
-                                   sx.stx_btime.tv_nsec, folder.string());
-  static std::mutex mutex;
-  static std::set<std::remove_const_t<decltype(key)>> seen;
-  {
-    const std::lock_guard lock(mutex);
-    if (!seen.insert(key).second) return;
-  }
-  const int dfd = ::dup(dir);
-  if (dfd < 0) return;
-  DIR* d = ::fdopendir(dfd);
-  if (!d) {
-    ::close(dfd);
-    return;
-  }
-  std::vector<std::string> ours;
-  while (const dirent* e = ::readdir(d))
-    if (std::string_view(e->d_name).starts_with(kWorkingPrefix)) ours.emplace_back(e->d_name);
-  ::closedir(d);
+  if (folder.leftoversLookedAt) return {};
+  folder.leftoversLookedAt = true;
+  std::vector<Notice> notices;
   try {
-    for (const auto& name : ours)
-      if (IsJournalName(name)) ReplayDeadJournal(dir, name);
+    const int dir = folder.dir.Get();
+    const int dfd = ::fcntl(dir, F_DUPFD_CLOEXEC, 0);
+    if (dfd < 0) return {};
+    DIR* d = ::fdopendir(dfd);
+    if (!d) {
+      ::close(dfd);
+      return {};
+    }
+    std::vector<std::string> ours;
+    while (const dirent* e = ::readdir(d))
+      if (std::string_view(e->d_name).starts_with(kWorkingPrefix)) ours.emplace_back(e->d_name);
+    ::closedir(d);
+    for (const auto& name : ours) {
+      if (!IsJournalName(name)) continue;
+      for (const auto& kept : ReplayDeadJournal(folder, name))
+        notices.push_back(Notice::LeftByEarlierRunAt(source.Folder() / kept.target, source.Folder() / kept.kept));
+    }
     for (const auto& name : ours)
       if (IsEarlierLeftover(dir, name)) ::unlinkat(dir, name.c_str(), 0);
   } catch (...) {
     // Cleaning up after others must never stop our own work.
   }
+  return notices;
 }
 
 }  // namespace sealdoor

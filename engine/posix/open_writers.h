@@ -16,4 +16,7 @@ enum class WriterSearch {
 
 [[nodiscard]] WriterSearch FindWritersElsewhere(dev_t device, ino_t inode) noexcept;
 
+// Whether another run of Sealdoor holds the file (its lock or its lease).
+[[nodiscard]] bool HeldByAnotherRun(dev_t device, ino_t inode);
+
 }  // namespace sealdoor

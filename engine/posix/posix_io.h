@@ -11,6 +11,7 @@
 #include <span>
 #include <string>
 
+#include "engine/failure.h"
 #include "engine/io_faults.h"
 
 namespace sealdoor::io {
@@ -33,16 +34,16 @@ class UniqueFd {
   int fd_ = -1;
 };
 
-// errno values on failure.
-using Result = std::expected<void, int>;
+// Failures carry the errno.
+using Result = std::expected<void, Failure>;
 
-[[nodiscard]] std::expected<UniqueFd, int> Open(const std::filesystem::path& p, int flags,
+[[nodiscard]] std::expected<UniqueFd, Failure> Open(const std::filesystem::path& p, int flags,
                                                 mode_t mode = 0);
-[[nodiscard]] std::expected<UniqueFd, int> OpenAt(int dirfd, const std::string& name, int flags,
+[[nodiscard]] std::expected<UniqueFd, Failure> OpenAt(int dirfd, const std::string& name, int flags,
                                                   mode_t mode = 0);
 // Reads until `buf` is full or the file ends; returns the bytes read.
-[[nodiscard]] std::expected<std::size_t, int> ReadFull(int fd, std::span<std::uint8_t> buf);
-[[nodiscard]] std::expected<std::size_t, int> PreadFull(int fd, std::span<std::uint8_t> buf,
+[[nodiscard]] std::expected<std::size_t, Failure> ReadFull(int fd, std::span<std::uint8_t> buf);
+[[nodiscard]] std::expected<std::size_t, Failure> PreadFull(int fd, std::span<std::uint8_t> buf,
                                                         off_t offset);
 [[nodiscard]] Result WriteAll(int fd, std::span<const std::uint8_t> buf);
 [[nodiscard]] Result PwriteAll(int fd, std::span<const std::uint8_t> buf, off_t offset);
@@ -53,12 +54,12 @@ using Result = std::expected<void, int>;
 [[nodiscard]] Result RenameAt(int dirfd, const std::string& from, const std::string& to,
                               unsigned flags = 0);
 // Renames `from` to `to` in the folder `dirfd`, never over an existing
-// file; 0, EEXIST if `to` exists, or another errno.
-[[nodiscard]] int RenameNoReplace(int dirfd, const std::string& from, const std::string& to);
+// file (EEXIST if `to` exists).
+[[nodiscard]] Result RenameNoReplace(int dirfd, const std::string& from, const std::string& to);
 // Reserves [offset, offset + length); a file system without support is not an error.
 [[nodiscard]] Result Allocate(int fd, off_t offset, off_t length);
-[[nodiscard]] std::expected<struct stat, int> Fstat(int fd);
+[[nodiscard]] std::expected<struct stat, Failure> Fstat(int fd);
 // The path under which the kernel knows the open file `fd`.
-[[nodiscard]] std::expected<std::filesystem::path, int> FdPath(int fd);
+[[nodiscard]] std::expected<std::filesystem::path, Failure> FdPath(int fd);
 
 }  // namespace sealdoor::io

@@ -1,9 +1,7 @@
 #include "engine/replacement_file.h"
 
 #include <fcntl.h>
-#include <linux/magic.h>
 #include <sys/file.h>
-#include <sys/statfs.h>
 #include <sys/xattr.h>
 #include <unistd.h>
 
@@ -12,8 +10,11 @@
 #include <string>
 #include <utility>
 
+#include "engine/batch_scope.h"
+#include "engine/beside_name.h"
+#include "engine/folder_journal.h"
 #include "file_metadata.h"
-#include "folder_journal.h"
+#include "journal_store.h"
 #include "source_impl.h"
 #include "working_file_registry.h"
 
@@ -23,26 +24,19 @@ namespace {
 // Start writing back every this many bytes, so the disk works while we go
 // on and the final sync has little left to wait for.
 constexpr std::uint64_t kWriteBackEvery = 8u << 20;
+// Removing the former version again after a failure: a passing fault (a
+// disk busy for a moment) gets another chance, a lasting one is told of.
+constexpr int kRemoveTries = 3;
 
 std::unexpected<Failure> SystemFailure(int err) { return std::unexpected(Failure::System(err)); }
 
-// File systems whose syncfs is known to put everything written on the disk:
-// the local block file systems (and tmpfs, which has no disk). On any other
-// (FUSE, network file systems, overlays, anything unknown) a sync of the
-// whole file system may never reach where the data is kept, so every file
-// is synced on its own.
-bool SyncFsIsTrusted(long type) {
-  switch (type) {
-    case EXT4_SUPER_MAGIC:  // ext2, ext3 and ext4
-    case XFS_SUPER_MAGIC:
-    case BTRFS_SUPER_MAGIC:
-    case F2FS_SUPER_MAGIC:
-    case TMPFS_MAGIC:
-      return true;
-    default:
-      return false;
-  }
+bool Unsupported(const Failure& f) {
+  return f.code == EINVAL || f.code == ENOSYS || f.code == EOPNOTSUPP;
 }
+
+// Folders whose sync waits for the end of the batch: a later sync of
+// their file system carries their new names (BatchScope keeps them).
+std::vector<std::shared_ptr<Folder>> gWaitingFolders;
 
 }  // namespace
 
@@ -58,40 +52,43 @@ struct ReplacementFile::Impl {
   // The name a nameless working file takes for its exchange.
   std::string reserved;
   int ticket = -1;  // in the interrupt registry while it has a name
-  bool done = false;
   // Exchanged with the original, which waits under `name` until Finish.
   bool exchanged = false;
+  // The new version is in the file's place.
+  bool placed = false;
+  // Nothing of it is left to tidy (placed, kept beside or removed).
+  bool done = false;
   std::uint64_t writtenTo = 0;
   std::uint64_t writeBackFrom = 0;
   std::uint64_t length = 0;  // the file's length so far: what was written or reserved
 
-  int Dir() const noexcept { return source.dir.Get(); }
+  int Dir() const noexcept { return source.Dir(); }
+  const std::string Target() const { return source.name.string(); }
 
   void Name(std::string n) {
     name = std::move(n);
     ticket = RegisterWorkingFile(Dir(), name);
   }
   void Unname() {
-    UnregisterWorkingFile(ticket);
-    ticket = -1;
+    UnregisterWorkingFile(std::exchange(ticket, -1));
     name.clear();
   }
 
   std::expected<void, Failure> UseJournal() {
     if (journal) return {};
-    auto j = FolderJournal::For(Dir());
-    if (!j) return SystemFailure(j.error());
+    auto j = FolderJournal::For(MakeJournalStore(source.folder));
+    if (!j) return std::unexpected(j.error());
     journal = std::move(*j);
     return {};
   }
 
-  // Gives a nameless working file the name `candidate`; never over an
-  // existing file (EEXIST).
-  int LinkAs(const std::string& candidate) {
+  // Gives a nameless working file the name `candidate`, never over an
+  // existing file.
+  io::Result LinkAs(const std::string& candidate) {
     const std::string self = "/proc/self/fd/" + std::to_string(file.Get());
-    int r = ::linkat(AT_FDCWD, self.c_str(), Dir(), candidate.c_str(), AT_SYMLINK_FOLLOW);
-    if (r != 0 && errno == ENOENT) r = ::linkat(file.Get(), "", Dir(), candidate.c_str(), AT_EMPTY_PATH);
-    return r == 0 ? 0 : errno;
+    if (::linkat(AT_FDCWD, self.c_str(), Dir(), candidate.c_str(), AT_SYMLINK_FOLLOW) == 0) return {};
+    if (errno == ENOENT && ::linkat(file.Get(), "", Dir(), candidate.c_str(), AT_EMPTY_PATH) == 0) return {};
+    return SystemFailure(errno);
   }
 
   // A nameless working file gets its listed name just before it changes
@@ -100,23 +97,50 @@ struct ReplacementFile::Impl {
   std::expected<void, Failure> Link() {
     if (!name.empty()) return {};
     if (reserved.empty()) return SystemFailure(EINVAL);  // synced first, which lists the name
-    int err = LinkAs(reserved);
+    auto linked = LinkAs(reserved);
     // Taken meanwhile (a name drawn by chance twice): another, on the disk first.
-    for (int attempt = 0; err == EEXIST && attempt < 100; ++attempt) {
+    for (int attempt = 0; !linked && linked.error().code == EEXIST && attempt < 100; ++attempt) {
       auto another = journal->Reserve();
-      if (!another) return SystemFailure(another.error());
+      if (!another) return std::unexpected(another.error());
       reserved = std::move(*another);
-      err = LinkAs(reserved);
+      linked = LinkAs(reserved);
     }
-    if (err != 0) return SystemFailure(err);
+    if (!linked) return linked;
     Name(std::exchange(reserved, {}));
     return {};
   }
 
+  // Moves what stands under the working name beside the file, as the
+  // first free of `base`, "base (2)"...: listed first, so that if the move
+  // fails a later run makes it, and never removes it.
+  std::expected<std::string, Failure> MoveBeside(const std::string& base) {
+    if (auto r = journal->Note(journal::KeepRecord(name, Target(), base)); !r) return std::unexpected(r.error());
+    for (int n = 1; n <= kMostBeside; ++n) {
+      const std::string beside = BesideName(base, n);
+      auto moved = io::RenameNoReplace(Dir(), name, beside);
+      if (moved) {
+        Unname();
+        return beside;
+      }
+      if (moved.error().code != EEXIST) return std::unexpected(moved.error());
+    }
+    return SystemFailure(EEXIST);
+  }
+
+  // What stands under the working name must stay for the user and could
+  // not be moved beside: it stays hidden, and the journal stays with it so
+  // that the next run in the folder moves it (never removes it).
+  void LeaveHidden() {
+    journal->LeaveForLaterRun();
+    UnregisterWorkingFile(std::exchange(ticket, -1));
+    done = true;
+  }
+
   // A copy kept beside a file that changed is never more open than the
   // file is now, nor than it was: the narrower of the two modes, and no
-  // access list (whose group entries could reach further).
-  void Narrow() {
+  // access list (whose group entries could reach further). Where it cannot
+  // be narrowed it is not kept.
+  std::expected<void, Failure> Narrow() {
     struct stat now {};
     mode_t mode = source.st.st_mode & 0777;
     const bool exists = ::fstatat(Dir(), source.name.c_str(), &now, AT_SYMLINK_NOFOLLOW) == 0;
@@ -128,10 +152,29 @@ struct ReplacementFile::Impl {
       if (!current || ::fgetxattr(current->Get(), "system.posix_acl_access", nullptr, 0) >= 0) lists = true;
     }
     if (lists) {
-      (void)::fremovexattr(file.Get(), "system.posix_acl_access");
+      if (::fremovexattr(file.Get(), "system.posix_acl_access") != 0 && errno != ENODATA && errno != EOPNOTSUPP)
+        return SystemFailure(errno);
       mode &= 0700;
     }
-    (void)io::Fchmod(file.Get(), mode);
+    return io::Fchmod(file.Get(), mode);
+  }
+
+  // Removes the former version, which waits under the working name, now
+  // that the new one is in place. Where it will not go, the journal keeps
+  // naming it, so the next run in the folder removes it.
+  std::expected<void, Failure> RemoveFormer() {
+    int err = 0;
+    for (int attempt = 0; attempt < kRemoveTries; ++attempt) {
+      if (::unlinkat(Dir(), name.c_str(), 0) == 0 || errno == ENOENT) {
+        Unname();
+        done = true;
+        return {};
+      }
+      err = errno;
+    }
+    const std::string hidden = name;
+    LeaveHidden();
+    return std::unexpected(Failure{Failure::Kind::NotTidied, err, {}, 0, hidden});
   }
 };
 
@@ -140,12 +183,21 @@ ReplacementFile::ReplacementFile(ReplacementFile&&) noexcept = default;
 
 ReplacementFile::~ReplacementFile() { Close(); }
 
+bool ReplacementFile::Placed() const noexcept { return impl_->placed; }
+
 void ReplacementFile::Close() noexcept {
   if (!impl_) return;
   Impl& w = *impl_;
-  // An exchange not yet finished is finished here: the original that waits
-  // under our name has its new version in its place.
-  if (!w.done && !w.name.empty()) ::unlinkat(w.Dir(), w.name.c_str(), 0);
+  if (!w.done && !w.name.empty()) {
+    // The former version of a finished exchange, or a new version that
+    // never took its place: either goes. One that will not is left to the
+    // journal, which a later run replays.
+    if (w.exchanged) {
+      (void)w.RemoveFormer();
+    } else if (::unlinkat(w.Dir(), w.name.c_str(), 0) != 0 && errno != ENOENT) {
+      w.LeaveHidden();
+    }
+  }
   w.Unname();
   w.done = true;
   w.file = io::UniqueFd();
@@ -153,56 +205,57 @@ void ReplacementFile::Close() noexcept {
 }
 
 std::expected<ReplacementFile, Failure> ReplacementFile::Create(SourceFile& source) {
-  auto impl = std::make_unique<Impl>(Impl{source.Internals(), {}, {}, {}, {}, -1, false, false, 0, 0, 0});
-  // No name at all: a run that dies leaves nothing behind.
-  std::expected<io::UniqueFd, int> fd = std::unexpected(io::Injected(io::Op::NamelessFile));
-  if (fd.error() == 0) fd = io::OpenAt(impl->Dir(), ".", O_TMPFILE | O_WRONLY, 0600);
-  if (fd) {
-    impl->file = std::move(*fd);
-    // Held while we live: a cleanup by another run leaves alone what a
-    // running process holds, also in the instant the file has a name.
-    (void)::flock(impl->file.Get(), LOCK_SH | LOCK_NB);
-  } else {
-    if (fd.error() != EOPNOTSUPP && fd.error() != EISDIR && fd.error() != EINVAL) return SystemFailure(fd.error());
-    // A file system without nameless files: a name of ours, listed in the
-    // journal and on the disk before the file exists, never over an
-    // existing file or through a link.
-    if (auto r = impl->UseJournal(); !r) return std::unexpected(r.error());
-    for (int attempt = 0;; ++attempt) {
-      auto name = impl->journal->Reserve();
-      if (!name) return SystemFailure(name.error());
-      auto named = io::OpenAt(impl->Dir(), *name, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW, 0600);
-      if (!named) {
-        if (named.error() == EEXIST && attempt < 100) continue;
-        return SystemFailure(named.error());
-      }
-      impl->file = std::move(*named);
-      impl->Name(std::move(*name));
-      // Held for as long as we live: another run's cleanup removes only
-      // files whose lock it can take.
-      (void)::flock(impl->file.Get(), LOCK_EX);
-      break;
+  auto impl = std::make_unique<Impl>(Impl{source.Internals(), {}, {}, {}, {}});
+  FileSystemFacts& facts = *impl->source.folder->facts;
+  // No name at all: a run that dies leaves nothing behind. A file system
+  // that has no such files is asked once.
+  if (facts.namelessFiles != false) {
+    std::expected<io::UniqueFd, Failure> fd = std::unexpected(Failure::System(io::Injected(io::Op::NamelessFile)));
+    if (fd.error().code == 0) fd = io::OpenAt(impl->Dir(), ".", O_TMPFILE | O_WRONLY, 0600);
+    if (fd) {
+      facts.namelessFiles = true;
+      impl->file = std::move(*fd);
+    } else if (fd.error().code == EOPNOTSUPP || fd.error().code == EISDIR || fd.error().code == EINVAL) {
+      facts.namelessFiles = false;
+    } else {
+      return std::unexpected(fd.error());
     }
   }
+  if (!impl->file.Valid()) {
+    // A name of ours, listed in the journal and on the disk before the
+    // file exists, never over an existing file or through a link.
+    if (auto r = impl->UseJournal(); !r) return std::unexpected(r.error());
+    auto made = impl->journal->MakeNamed([&](const std::string& name) -> std::expected<void, Failure> {
+      auto named = io::OpenAt(impl->Dir(), name, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW, 0600);
+      if (!named) return std::unexpected(named.error());
+      impl->file = std::move(*named);
+      return {};
+    });
+    if (!made) return std::unexpected(made.error());
+    impl->Name(std::move(*made));
+  }
+  // Held for as long as we live: another run's cleanup removes only files
+  // whose lock it can take. A fresh file's lock is ours to take; a system
+  // that refuses it could not keep that cleanup away.
+  if (::flock(impl->file.Get(), LOCK_EX | LOCK_NB) != 0) return SystemFailure(errno);
   // Flags that only an empty file takes (no copy-on-write on Btrfs).
   if (auto r = CopyEarlyInodeFlags(impl->source.flags, impl->file.Get()); !r) return std::unexpected(r.error());
   return ReplacementFile(std::move(impl));
 }
 
 std::expected<void, Failure> ReplacementFile::Reserve(std::uint64_t offset, std::uint64_t length) {
-  if (auto r = io::Allocate(impl_->file.Get(), static_cast<off_t>(offset), static_cast<off_t>(length)); !r)
-    return SystemFailure(r.error());
+  if (auto r = io::Allocate(impl_->file.Get(), static_cast<off_t>(offset), static_cast<off_t>(length)); !r) return r;
   impl_->length = std::max(impl_->length, offset + length);
   return {};
 }
 
 std::expected<void, Failure> ReplacementFile::WriteAt(std::uint64_t offset, std::span<const std::uint8_t> bytes) {
   const int fd = impl_->file.Get();
-  if (auto r = io::PwriteAll(fd, bytes, static_cast<off_t>(offset)); !r) return SystemFailure(r.error());
+  if (auto r = io::PwriteAll(fd, bytes, static_cast<off_t>(offset)); !r) return r;
   impl_->writtenTo = std::max(impl_->writtenTo, offset + bytes.size());
   impl_->length = std::max(impl_->length, impl_->writtenTo);
   if (impl_->writtenTo - impl_->writeBackFrom >= kWriteBackEvery) {
-    // Errors show in the final sync.
+    // Only a head start for the disk: errors show in the final sync.
     (void)::sync_file_range(fd, static_cast<off_t>(impl_->writeBackFrom),
                             static_cast<off_t>(impl_->writtenTo - impl_->writeBackFrom), SYNC_FILE_RANGE_WRITE);
     impl_->writeBackFrom = impl_->writtenTo;
@@ -220,7 +273,7 @@ std::expected<void, Failure> ReplacementFile::SetSize(std::uint64_t size) {
 
 std::expected<void, Failure> ReplacementFile::Prepare() {
   const auto& src = impl_->source;
-  return CopyFileMetadata(src.file.Get(), src.st, src.flags, impl_->file.Get());
+  return CopyFileMetadata(src.file.Get(), src.st, src.flags, *src.folder, impl_->file.Get());
 }
 
 std::vector<std::optional<Failure>> ReplacementFile::SyncAll(std::span<ReplacementFile* const> files) {
@@ -247,13 +300,9 @@ std::vector<std::optional<Failure>> ReplacementFile::SyncAll(std::span<Replaceme
       if (names)
         files[same[k]]->impl_->reserved = std::move((*names)[k]);
       else
-        result[same[k]] = Failure::System(names.error());
+        result[same[k]] = names.error();
     }
   }
-  auto syncEach = [&](std::size_t i) {
-    if (result[i]) return;
-    if (auto r = io::Fsync(files[i]->impl_->file.Get()); !r) result[i] = Failure::System(r.error());
-  };
   std::vector<bool> done(files.size(), false);
   for (std::size_t i = 0; i < files.size(); ++i) {
     if (done[i]) continue;
@@ -263,27 +312,24 @@ std::vector<std::optional<Failure>> ReplacementFile::SyncAll(std::span<Replaceme
     for (std::size_t j = i; j < files.size(); ++j)
       if (!done[j] && files[j]->impl_->source.st.st_dev == device) same.push_back(j);
     // One sync of the whole file system, where it is known to reach the
-    // disk: a journaling file system commits once for all.
-    bool whole = false;
-    if (same.size() > 1 && SyncFsIsTrusted(first.source.fsType)) {
-      whole = static_cast<bool>(io::SyncFs(first.file.Get()));
-    }
+    // disk: a journaling file system commits once for all (a file alone
+    // syncs itself for less). A failing one is told of by each file's own
+    // sync after it.
+    const bool whole = same.size() > 1 && first.source.folder->syncFsTrusted && io::SyncFs(first.file.Get());
     for (const std::size_t j : same) {
       done[j] = true;
       Impl& w = *files[j]->impl_;
       if (whole) {
         if (w.journal) w.journal->MarkSynced();
-        continue;
+      } else if (!result[j]) {
+        if (auto r = io::Fsync(w.file.Get()); !r) result[j] = r.error();
       }
-      // Each file on its own; a failing sync of the whole file system is
-      // told of by the file whose own sync fails.
-      syncEach(j);
     }
     if (whole) continue;
     for (const std::size_t j : same) {
       Impl& w = *files[j]->impl_;
       if (result[j] || !w.journal || w.journal->Synced()) continue;
-      if (auto r = w.journal->Sync(); !r) result[j] = Failure::System(r.error());
+      if (auto r = w.journal->Sync(); !r) result[j] = r.error();
     }
     // A file whose journal could not be synced, for another file of it.
     for (const std::size_t j : same) {
@@ -297,33 +343,48 @@ std::vector<std::optional<Failure>> ReplacementFile::SyncAll(std::span<Replaceme
 std::expected<void, Failure> ReplacementFile::Commit() {
   Impl& w = *impl_;
   SourceFile::Impl& src = w.source;
+  FileSystemFacts& facts = *src.folder->facts;
   // Nothing slow from here on: the check and the exchange follow each other.
   if (auto r = CheckUnchanged(src); !r) return r;
   if (auto r = w.Link(); !r) return r;
 
-  const std::string target = src.name.string();
-  if (src.leased) {
+  const std::string target = w.Target();
+  if (src.leased && facts.exchange != false) {
     // Exchanged rather than renamed, so that what it replaced can be looked
     // at before it goes: it must be the very file we read, else the
     // exchange is undone and their file is back. Whether somebody opened it
     // for writing in the last moment is looked at once the whole group is
     // in place (Finish).
     if (auto r = io::RenameAt(w.Dir(), w.name, target, RENAME_EXCHANGE); r) {
+      facts.exchange = true;
       struct stat replaced {};
-      if (::fstatat(w.Dir(), w.name.c_str(), &replaced, AT_SYMLINK_NOFOLLOW) != 0 ||
-          replaced.st_dev != src.st.st_dev || replaced.st_ino != src.st.st_ino) {
-        (void)io::RenameAt(w.Dir(), w.name, target, RENAME_EXCHANGE);
-        return std::unexpected(Failure::Of(Failure::Kind::Changed));
+      if (::fstatat(w.Dir(), w.name.c_str(), &replaced, AT_SYMLINK_NOFOLLOW) == 0 &&
+          replaced.st_dev == src.st.st_dev && replaced.st_ino == src.st.st_ino) {
+        // The original waits under our name, still held, until Finish.
+        w.exchanged = true;
+        w.placed = true;
+        return {};
       }
-      // The original waits under our name, still held, until Finish.
-      w.exchanged = true;
-      return {};
-    } else if (r.error() != EINVAL && r.error() != ENOSYS && r.error() != EOPNOTSUPP) {
-      return SystemFailure(r.error());
+      if (io::RenameAt(w.Dir(), w.name, target, RENAME_EXCHANGE)) return std::unexpected(Failure::Of(Failure::Kind::Changed));
+      // Another program's file came in that instant and could not be given
+      // its place back: ours is in it, theirs goes beside, never away.
+      w.placed = true;
+      auto kept = w.MoveBeside(target + std::string(kOtherSuffix));
+      if (kept) {
+        w.done = true;
+        return std::unexpected(Failure{Failure::Kind::OtherVersionKept, 0, {}, 0, *kept});
+      }
+      const std::string hidden = w.name;
+      w.LeaveHidden();
+      return std::unexpected(Failure{Failure::Kind::OtherVersionHidden, kept.error().code, {}, 0, hidden});
+    } else if (!Unsupported(r.error())) {
+      return r;
     }
+    facts.exchange = false;
   }
-  if (auto r = io::RenameAt(w.Dir(), w.name, target); !r) return SystemFailure(r.error());
+  if (auto r = io::RenameAt(w.Dir(), w.name, target); !r) return r;
   w.Unname();
+  w.placed = true;
   w.done = true;
   return {};
 }
@@ -337,38 +398,63 @@ std::expected<void, Failure> ReplacementFile::Finish() {
   // its open by our lease until we let go, and would then write into the
   // original after it left its place. It has its file back instead.
   if (!w.source.NoWriter()) {
-    if (io::RenameAt(w.Dir(), w.name, w.source.name.string(), RENAME_EXCHANGE)) {
+    if (io::RenameAt(w.Dir(), w.name, w.Target(), RENAME_EXCHANGE)) {
+      w.placed = false;
+      // The original is in its place again either way; only a power cut
+      // could still bring back our version, which goes with this object.
       (void)io::Fsync(w.Dir());
       return std::unexpected(Failure::Of(Failure::Kind::OpenForWriting));
     }
+    // Not given back: the version the writer has open must not go. Ours
+    // stays in place, theirs beside it.
+    auto kept = w.MoveBeside(w.Target() + std::string(kOriginalSuffix));
+    if (kept) {
+      w.done = true;
+      return std::unexpected(Failure{Failure::Kind::LateWriterKept, 0, {}, 0, *kept});
+    }
+    const std::string hidden = w.name;
+    w.LeaveHidden();
+    return std::unexpected(Failure{Failure::Kind::LateWriterHidden, kept.error().code, {}, 0, hidden});
   }
-  ::unlinkat(w.Dir(), w.name.c_str(), 0);  // the former version
-  w.Unname();
-  w.done = true;
-  return {};
+  return w.RemoveFormer();
 }
 
-std::expected<void, Failure> ReplacementFile::SyncFolder() noexcept {
-  if (auto r = io::Fsync(impl_->Dir()); !r) return SystemFailure(r.error());
-  return {};
+std::expected<void, Failure> ReplacementFile::SyncFolder(bool canWait) noexcept {
+  const std::shared_ptr<Folder>& folder = impl_->source.folder;
+  // The next sync of the whole file system carries the new names too, and
+  // the batch ends with one: a folder of many groups is synced once.
+  if (canWait && folder->syncFsTrusted && BatchScope::Active()) {
+    if (std::find(gWaitingFolders.begin(), gWaitingFolders.end(), folder) == gWaitingFolders.end())
+      gWaitingFolders.push_back(folder);
+    return {};
+  }
+  return io::Fsync(folder->dir.Get());
+}
+
+std::vector<FolderSyncFailure> ReplacementFile::SyncWaitingFolders() noexcept {
+  std::vector<FolderSyncFailure> failed;
+  for (const auto& folder : std::exchange(gWaitingFolders, {}))
+    if (auto r = io::Fsync(folder->dir.Get()); !r) failed.push_back({folder->path, r.error()});
+  return failed;
 }
 
 std::expected<std::string, Failure> ReplacementFile::KeepBeside(const std::string& suffix) {
   Impl& w = *impl_;
-  w.Narrow();
-  const std::string base = w.source.name.string() + suffix;
-  for (int n = 1; n < 100; ++n) {
-    const std::string name = n == 1 ? base : base + " (" + std::to_string(n) + ")";
+  if (auto r = w.Narrow(); !r) return std::unexpected(r.error());
+  const std::string base = w.Target() + suffix;
+  for (int n = 1; n <= kMostBeside; ++n) {
+    const std::string name = BesideName(base, n);
     // Never over an existing file: that could be the very version we keep
     // this one beside. A nameless file gets the name at once.
-    const int err = w.name.empty() ? w.LinkAs(name) : io::RenameNoReplace(w.Dir(), w.name, name);
-    if (err == 0) {
+    auto kept = w.name.empty() ? w.LinkAs(name) : io::RenameNoReplace(w.Dir(), w.name, name);
+    if (kept) {
       w.Unname();
       w.done = true;
+      // The copy is whole either way; only a power cut could lose its name.
       (void)io::Fsync(w.Dir());
       return name;
     }
-    if (err != EEXIST) return SystemFailure(err);
+    if (kept.error().code != EEXIST) return std::unexpected(kept.error());
   }
   return SystemFailure(EEXIST);
 }

@@ -1,10 +1,7 @@
 #include <fcntl.h>
 #include <linux/fs.h>
-#include <linux/magic.h>
-#include <sys/ioctl.h>
 #include <signal.h>
 #include <sys/file.h>
-#include <sys/statfs.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -21,15 +18,13 @@ namespace sealdoor {
 namespace fs = std::filesystem;
 namespace {
 
-
 // A lease break is announced with SIGIO, whose default action ends the
 // process. We only ever ask the lease whether it still holds, so the signal
 // itself needs to do nothing.
 void QuietLeaseSignal() noexcept {
   static const bool done = [] {
     struct sigaction old {};
-    if (::sigaction(SIGIO, nullptr, &old) == 0 && !(old.sa_flags & SA_SIGINFO) &&
-        old.sa_handler == SIG_DFL) {
+    if (::sigaction(SIGIO, nullptr, &old) == 0 && !(old.sa_flags & SA_SIGINFO) && old.sa_handler == SIG_DFL) {
       struct sigaction quiet {};
       quiet.sa_handler = [](int) {};
       quiet.sa_flags = SA_RESTART;
@@ -50,36 +45,26 @@ bool InGroup(gid_t gid) {
   return got > 0 && std::find(groups.begin(), groups.begin() + got, gid) != groups.begin() + got;
 }
 
+std::unexpected<Failure> Refused(Failure::Kind kind) { return std::unexpected(Failure::Of(kind)); }
+
 // The new version is made by us and must end up with the file's owner and
 // group; only root may give a file away.
 std::expected<void, Failure> OwnerCanBeKept(const struct stat& st) {
   if (::geteuid() == 0) return {};
-  if (st.st_uid != ::geteuid()) return std::unexpected(Failure::Of(Failure::Kind::OtherUsersFile));
-  if (!InGroup(st.st_gid))
-    return std::unexpected(
-        Failure::Of(Failure::Kind::ForeignGroup));
+  if (st.st_uid != ::geteuid()) return Refused(Failure::Kind::OtherUsersFile);
+  if (!InGroup(st.st_gid)) return Refused(Failure::Kind::ForeignGroup);
   return {};
 }
 
 // Immutable and append-only files (chattr +i, +a) cannot be replaced, nor
 // can any file in a folder marked so.
 std::expected<void, Failure> Replaceable(const InodeFlags& flags) {
-  if (flags.file & FS_IMMUTABLE_FL)
-    return std::unexpected(Failure::Of(Failure::Kind::Immutable));
-  if (flags.file & FS_APPEND_FL)
-    return std::unexpected(Failure::Of(Failure::Kind::AppendOnly));
-  if (flags.folder & FS_IMMUTABLE_FL)
-    return std::unexpected(
-        Failure::Of(Failure::Kind::FolderImmutable));
-  if (flags.folder & FS_APPEND_FL)
-    return std::unexpected(
-        Failure::Of(Failure::Kind::FolderAppendOnly));
+  if (flags.file & FS_IMMUTABLE_FL) return Refused(Failure::Kind::Immutable);
+  if (flags.file & FS_APPEND_FL) return Refused(Failure::Kind::AppendOnly);
+  if (flags.folder & FS_IMMUTABLE_FL) return Refused(Failure::Kind::FolderImmutable);
+  if (flags.folder & FS_APPEND_FL) return Refused(Failure::Kind::FolderAppendOnly);
   return {};
 }
-
-}  // namespace
-
-namespace {
 
 // Same file, same size, same times: nobody changed it.
 bool SameVersion(const struct stat& a, const struct stat& b) noexcept {
@@ -88,21 +73,43 @@ bool SameVersion(const struct stat& a, const struct stat& b) noexcept {
          a.st_ctim.tv_sec == b.st_ctim.tv_sec && a.st_ctim.tv_nsec == b.st_ctim.tv_nsec;
 }
 
+// The folder a path's file is in, and its name there. The working folder
+// is "." and is never asked for its path: a batch of files given by bare
+// names costs no getcwd each.
+std::pair<std::string, fs::path> Split(const fs::path& path) {
+  fs::path folder = path.parent_path();
+  if (folder.empty()) folder = ".";
+  return {folder.string(), path.filename()};
+}
+
+// Another run of ours holds the file: the second run leaves it alone.
+// Anything else that locks it (no program we know of does) is no reason
+// to refuse: the lease guards what matters.
+std::expected<void, Failure> TakeFromOtherRuns(int fd, const struct stat& st) {
+  if (::flock(fd, LOCK_EX | LOCK_NB) == 0) return {};
+  if (errno != EWOULDBLOCK) return std::unexpected(Failure::System(errno));
+  if (HeldByAnotherRun(st.st_dev, st.st_ino)) return Refused(Failure::Kind::AnotherRun);
+  return {};
+}
+
 }  // namespace
 
 std::expected<void, Failure> CheckUnchanged(const SourceFile::Impl& source) {
-  if (!source.NoWriter()) return std::unexpected(Failure::Of(Failure::Kind::OpenForWriting));
+  if (!source.NoWriter()) return Refused(Failure::Kind::OpenForWriting);
   struct stat named {};
-  if (::fstatat(source.dir.Get(), source.name.c_str(), &named, AT_SYMLINK_NOFOLLOW) != 0) {
-    if (errno == ENOENT) return std::unexpected(Failure::Of(Failure::Kind::Deleted));
+  if (::fstatat(source.Dir(), source.name.c_str(), &named, AT_SYMLINK_NOFOLLOW) != 0) {
+    if (errno == ENOENT) return Refused(Failure::Kind::Deleted);
     return std::unexpected(Failure::System(errno));
   }
-  if (!SameVersion(named, source.st)) return std::unexpected(Failure::Of(Failure::Kind::Changed));
+  if (!SameVersion(named, source.st)) return Refused(Failure::Kind::Changed);
+  // Under a lease nobody can have changed the file itself without opening
+  // it for writing (truncate breaks leases too); without one, look.
+  if (source.leased) return {};
   auto now = io::Fstat(source.file.Get());
   // Some network and FUSE file systems cannot even tell about a file that
   // lost its name: it was replaced.
-  if (!now) return std::unexpected(now.error() == ESTALE ? Failure::Of(Failure::Kind::Changed) : Failure::System(now.error()));
-  if (!SameVersion(*now, source.st)) return std::unexpected(Failure::Of(Failure::Kind::Changed));
+  if (!now) return std::unexpected(now.error().code == ESTALE ? Failure::Of(Failure::Kind::Changed) : now.error());
+  if (!SameVersion(*now, source.st)) return Refused(Failure::Kind::Changed);
   return {};
 }
 
@@ -114,59 +121,64 @@ bool SourceFile::Impl::NoWriter() const noexcept {
 SourceFile::SourceFile(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
 SourceFile::SourceFile(SourceFile&&) noexcept = default;
 SourceFile& SourceFile::operator=(SourceFile&&) noexcept = default;
-SourceFile::~SourceFile() = default;  // closing the file lets go of the lease
+SourceFile::~SourceFile() = default;  // closing the file lets go of the lease and the lock
 
 std::expected<SourceFile, Failure> SourceFile::Open(const fs::path& path, Action action) {
   if (path.empty()) return std::unexpected(Failure::System(ENOENT));
   auto impl = std::make_unique<Impl>();
+  auto [folderName, name] = Split(path);
+  auto folder = Folder::Get(folderName);
+  if (!folder) return std::unexpected(folder.error());
   // What the name is, looked at without opening it: opening a FIFO or a
-  // device can block or act. Links among the folders are followed by the
-  // kernel, by its own rules.
-  std::expected<struct stat, int> st = std::unexpected(0);
-  struct stat named {};
-  if (::lstat(path.c_str(), &named) != 0) return std::unexpected(Failure::System(errno));
-  st = named;
-  fs::path real = path;
-  if (S_ISLNK(named.st_mode)) {
-    // A link is followed by the kernel too (so one that another user
-    // planted in a shared folder such as /tmp leads nowhere where
+  // device can block or act.
+  struct stat found {};
+  if (::fstatat((*folder)->dir.Get(), name.c_str(), &found, AT_SYMLINK_NOFOLLOW) != 0)
+    return std::unexpected(Failure::System(errno));
+  if (S_ISLNK(found.st_mode)) {
+    // A link is followed by the kernel (so one that another user planted
+    // in a shared folder such as /tmp leads nowhere where
     // fs.protected_symlinks forbids it), and the file it leads to is
     // rewritten in its own folder.
-    auto found = io::Open(path, O_PATH);
-    if (!found) return std::unexpected(Failure::System(found.error()));
-    st = io::Fstat(found->Get());
-    if (!st) return std::unexpected(Failure::System(st.error()));
-    auto resolved = io::FdPath(found->Get());
-    if (!resolved) return std::unexpected(Failure::System(resolved.error()));
-    real = *resolved;
+    auto through = io::OpenAt((*folder)->dir.Get(), name.string(), O_PATH);
+    if (!through) return std::unexpected(through.error());
+    auto st = io::Fstat(through->Get());
+    if (!st) return std::unexpected(st.error());
+    if (auto r = CheckFileOnDisk(*st, 0); !r) return std::unexpected(r.error());
+    auto real = io::FdPath(through->Get());
+    if (!real) return std::unexpected(real.error());
+    std::tie(folderName, name) = Split(*real);
+    folder = Folder::Get(folderName);
+    if (!folder) return std::unexpected(folder.error());
+    if (::fstatat((*folder)->dir.Get(), name.c_str(), &found, AT_SYMLINK_NOFOLLOW) != 0)
+      return std::unexpected(Failure::System(errno));
+    if (found.st_ino != st->st_ino || found.st_dev != st->st_dev) return Refused(Failure::Kind::Changed);
   }
-  std::error_code ec;
-  real = fs::absolute(real, ec);
-  if (ec) return std::unexpected(Failure::System(ec.value()));
-  impl->folder = real.parent_path();
-  impl->name = real.filename();
-  auto dir = io::Open(impl->folder, O_RDONLY | O_DIRECTORY);
-  if (!dir) return std::unexpected(Failure::System(dir.error()));
-  impl->dir = std::move(*dir);
-  struct statfs fsInfo {};
-  if (::fstatfs(impl->dir.Get(), &fsInfo) == 0) impl->fsType = static_cast<long>(fsInfo.f_type);
-  if (auto r = CheckFileOnDisk(*st, impl->fsType); !r) return std::unexpected(r.error());
-  if (auto owner = OwnerCanBeKept(*st); !owner) return std::unexpected(owner.error());
+  impl->folder = std::move(*folder);
+  impl->folderPath = folderName;
+  impl->name = name;
+  if (auto r = CheckFileOnDisk(found, impl->folder->fsType); !r) return std::unexpected(r.error());
+  if (auto owner = OwnerCanBeKept(found); !owner) return std::unexpected(owner.error());
 
-  auto fd = io::OpenAt(impl->dir.Get(), impl->name.string(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW);
-  if (!fd) return std::unexpected(Failure::System(fd.error()));
+  auto fd = io::OpenAt(impl->Dir(), impl->name.string(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_NOCTTY);
+  if (!fd) return std::unexpected(fd.error());
   impl->file = std::move(*fd);
   auto now = io::Fstat(impl->file.Get());
-  if (!now) return std::unexpected(Failure::System(now.error()));
-  if (!S_ISREG(now->st_mode) || now->st_ino != st->st_ino || now->st_dev != st->st_dev)
-    return std::unexpected(Failure::Of(Failure::Kind::Changed));
+  if (!now) return std::unexpected(now.error());
+  if (!S_ISREG(now->st_mode) || now->st_ino != found.st_ino || now->st_dev != found.st_dev)
+    return Refused(Failure::Kind::Changed);
   impl->st = *now;
   if (Locks(action) && impl->st.st_nlink > 1)
     return std::unexpected(Failure{Failure::Kind::HardLinks, 0, {}, impl->st.st_nlink - 1, {}});
   // Refused before any work: such a file, or any file in such a folder,
   // cannot be replaced, and what we wrote could not even be removed.
-  impl->flags = InodeFlags::Of(impl->file.Get(), impl->dir.Get());
+  auto flags = InodeFlags::Of(impl->file.Get(), *impl->folder);
+  if (!flags) return std::unexpected(flags.error());
+  impl->flags = *flags;
   if (auto r = Replaceable(impl->flags); !r) return std::unexpected(r.error());
+  // Held until the new version is in place: another run of ours that comes
+  // for the same file meanwhile is told so and leaves it, and one cleaning
+  // up after a dead run sees it is in use.
+  if (auto r = TakeFromOtherRuns(impl->file.Get(), impl->st); !r) return std::unexpected(r.error());
 
   // Taken before the first byte is read and held until the new version is
   // in place: no one can have the file open for writing while we hold it,
@@ -175,38 +187,33 @@ std::expected<SourceFile, Failure> SourceFile::Open(const fs::path& path, Action
   if (::fcntl(impl->file.Get(), F_SETLEASE, F_RDLCK) == 0) {
     impl->leased = true;
   } else if (errno == EAGAIN || errno == EBUSY) {
-    return std::unexpected(Failure::Of(Failure::Kind::OpenForWriting));
+    return Refused(Failure::Kind::OpenForWriting);
   } else {
     switch (FindWritersElsewhere(impl->st.st_dev, impl->st.st_ino)) {
       case WriterSearch::Found:
-        return std::unexpected(Failure::Of(Failure::Kind::OpenForWriting));
+        return Refused(Failure::Kind::OpenForWriting);
       case WriterSearch::Incomplete:
         // The processes we may not look at are other users'. Without a
         // lease, we cannot know whether one of them writes another user's
         // file, and would lose what it writes.
-        if (impl->st.st_uid != ::geteuid())
-          return std::unexpected(Failure::Of(Failure::Kind::WritersUnknown));
+        if (impl->st.st_uid != ::geteuid()) return Refused(Failure::Kind::WritersUnknown);
         break;
       case WriterSearch::None:
         break;
     }
   }
-  // Shared, and only for our own kind: for the instant the file is under a
-  // working name of ours, another run's cleanup sees it is in use.
-  (void)::flock(impl->file.Get(), LOCK_SH | LOCK_NB);
   impl->sparse = impl->st.st_blocks * 512 < impl->st.st_size;
-  if (impl->st.st_size >= (1 << 20)) ::posix_fadvise(impl->file.Get(), 0, 0, POSIX_FADV_SEQUENTIAL);
+  // Only a hint for the read-ahead: a system that ignores it reads as well.
+  if (impl->st.st_size >= (1 << 20)) (void)::posix_fadvise(impl->file.Get(), 0, 0, POSIX_FADV_SEQUENTIAL);
   return SourceFile(std::move(impl));
 }
 
 std::uint64_t SourceFile::Size() const noexcept { return static_cast<std::uint64_t>(impl_->st.st_size); }
-const fs::path& SourceFile::Folder() const noexcept { return impl_->folder; }
+const fs::path& SourceFile::Folder() const noexcept { return impl_->folderPath; }
 const fs::path& SourceFile::Name() const noexcept { return impl_->name; }
 
 std::expected<std::size_t, Failure> SourceFile::ReadAt(std::uint64_t offset, std::span<std::uint8_t> buffer) {
-  auto got = io::PreadFull(impl_->file.Get(), buffer, static_cast<off_t>(offset));
-  if (!got) return std::unexpected(Failure::System(got.error()));
-  return *got;
+  return io::PreadFull(impl_->file.Get(), buffer, static_cast<off_t>(offset));
 }
 
 std::expected<Extent, Failure> SourceFile::NextData(std::uint64_t offset) {
@@ -220,11 +227,10 @@ std::expected<Extent, Failure> SourceFile::NextData(std::uint64_t offset) {
       // Only a hole is left, or the file was cut short under us: what
       // follows must not be taken for zeros.
       auto now = io::Fstat(fd);
-      if (now && static_cast<std::uint64_t>(now->st_size) < size)
-        return std::unexpected(Failure::Of(Failure::Kind::Changed));
+      if (now && static_cast<std::uint64_t>(now->st_size) < size) return Refused(Failure::Kind::Changed);
       return Extent{size, size};
     }
-    return Extent{offset, size};                    // the system cannot tell: all data
+    return Extent{offset, size};  // the system cannot tell: all data
   }
   if (static_cast<std::uint64_t>(data) >= size) return Extent{size, size};
   const off_t hole = ::lseek(fd, data, SEEK_HOLE);
@@ -233,8 +239,7 @@ std::expected<Extent, Failure> SourceFile::NextData(std::uint64_t offset) {
 }
 
 std::expected<void, Failure> SourceFile::CheckNoWriter() {
-  if (impl_->leased && !impl_->NoWriter())
-    return std::unexpected(Failure::Of(Failure::Kind::OpenForWriting));
+  if (impl_->leased && !impl_->NoWriter()) return Refused(Failure::Kind::OpenForWriting);
   return {};
 }
 

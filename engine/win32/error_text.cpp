@@ -27,6 +27,8 @@ ErrorClass ClassOf(int code) noexcept {
     case ERROR_PRIVILEGE_NOT_HELD: return ErrorClass::NoPermission;
     case ERROR_FILE_NOT_FOUND:
     case ERROR_PATH_NOT_FOUND: return ErrorClass::NotFound;
+    case ERROR_FILE_EXISTS:
+    case ERROR_ALREADY_EXISTS: return ErrorClass::Exists;
     case ERROR_WRITE_PROTECT: return ErrorClass::ReadOnly;
     default: return ErrorClass::Other;
   }

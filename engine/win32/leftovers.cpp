@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/folder_journal.h"
 #include "engine/journal.h"
 #include "engine/replacement_file.h"
 #include "engine/temp_names.h"
@@ -14,9 +15,6 @@
 
 namespace sealdoor {
 namespace {
-
-// Journals are small; anything larger is not one of ours.
-constexpr LONGLONG kMaxJournal = 4 << 20;
 
 // Opens `path` for its removal without sharing: fails while any process
 // (a running run among them) has it open.
@@ -54,30 +52,46 @@ class Win32Folder final : public journal::Folder {
   std::wstring folder_;
 };
 
-void ReplayDeadJournal(const std::wstring& folder, const std::wstring& path) {
-  const win32::UniqueHandle file = TakeAlone(path, GENERIC_READ);
-  if (!file.Valid()) return;  // a running run holds it
+// A journal of a run that is no longer running: replayed, then removed once
+// nothing it lists is left. Only its records signed for this folder and this
+// journal count.
+std::vector<journal::KeptBeside> ReplayDeadJournal(const std::wstring& folder, const std::wstring& name) {
+  const win32::UniqueHandle file = TakeAlone(folder + L"\\" + name, GENERIC_READ);
+  if (!file.Valid()) return {};  // a running run holds it
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (!::GetFileInformationByHandle(file.Get(), &info) || info.nNumberOfLinks != 1) return {};
   LARGE_INTEGER size{};
-  if (!::GetFileSizeEx(file.Get(), &size) || size.QuadPart > kMaxJournal) return;
+  if (!::GetFileSizeEx(file.Get(), &size) || size.QuadPart > static_cast<LONGLONG>(journal::kMaxBytes)) return {};
   std::string text(static_cast<std::size_t>(size.QuadPart), '\0');
   DWORD got = 0;
   if (!text.empty() && (!::ReadFile(file.Get(), text.data(), static_cast<DWORD>(text.size()), &got, nullptr) ||
                         got != text.size()))
-    return;
+    return {};
   // Killed between making its journal and writing the first line: it lists
   // nothing, and it holds nothing that could be lost.
-  if (!text.empty()) {
-    const auto contents = journal::Parse(text);
-    if (!contents) return;  // a user's file that merely has such a name
-    Win32Folder ops(folder);
-    journal::Replay(*contents, ops);
+  if (text.empty()) {
+    RemoveTaken(file.Get());
+    return {};
   }
+  const journal::Signer signer{JournalKey(), win32::Narrow(folder), win32::Narrow(name)};
+  const auto contents = journal::Parse(text, signer);
+  if (!contents) return {};  // a user's file that merely has such a name
+  std::vector<std::string> listed = contents->working;
+  for (const auto& b : contents->backups) listed.push_back(b.backup);
+  for (const auto& k : contents->keep) listed.push_back(k.name);
+  if (listed.empty()) return {};  // nothing in it proves it ours
+  Win32Folder ops(folder);
+  auto kept = journal::Replay(*contents, ops);
+  for (const auto& each : listed)
+    if (ops.Exists(each)) return kept;  // held, or would not go: the next run tries again
   RemoveTaken(file.Get());
+  return kept;
 }
 
 }  // namespace
 
-void RemoveLeftoverWorkingFiles(SourceFile& source) noexcept {
+std::vector<Notice> RemoveLeftoverWorkingFiles(SourceFile& source) noexcept {
+  std::vector<Notice> notices;
   try {
     const std::wstring& folder = source.Internals().folderPath;
     // Once per folder and process: a batch of many files in one folder must
@@ -86,29 +100,25 @@ void RemoveLeftoverWorkingFiles(SourceFile& source) noexcept {
     static std::set<std::wstring> seen;
     {
       const std::lock_guard lock(mutex);
-      if (!seen.insert(folder).second) return;
+      if (!seen.insert(folder).second) return {};
     }
     std::vector<std::wstring> journals, marked;
     WIN32_FIND_DATAW found{};
     HANDLE find = ::FindFirstFileW((folder + L"\\.sealdoor-*").c_str(), &found);
-    if (find == INVALID_HANDLE_VALUE) return;
+    if (find == INVALID_HANDLE_VALUE) return {};
     do {
       const std::string name = win32::Narrow(found.cFileName);
-      if (IsJournalName(name)) journals.push_back(folder + L"\\" + found.cFileName);
-      else if (IsWorkingFileName(name)) marked.push_back(folder + L"\\" + found.cFileName);
+      if (IsJournalName(name)) journals.push_back(found.cFileName);
     } while (::FindNextFileW(find, &found));
     ::FindClose(find);
-    for (const auto& j : journals) ReplayDeadJournal(folder, j);
-    // Left by earlier versions, which had no journal: a working file marked
-    // by a named stream, where the volume has streams.
-    for (const auto& path : marked) {
-      if (::GetFileAttributesW((path + L":sealdoor.working").c_str()) == INVALID_FILE_ATTRIBUTES) continue;
-      const win32::UniqueHandle file = TakeAlone(path, 0);
-      if (file.Valid()) RemoveTaken(file.Get());
-    }
+    for (const auto& j : journals)
+      for (const auto& kept : ReplayDeadJournal(folder, j))
+        notices.push_back(Notice::LeftByEarlierRunAt(source.Folder() / win32::Widen(kept.target),
+                                                     source.Folder() / win32::Widen(kept.kept)));
   } catch (...) {
     // Cleaning up after others must never stop our own work.
   }
+  return notices;
 }
 
 }  // namespace sealdoor

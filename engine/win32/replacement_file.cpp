@@ -7,9 +7,11 @@
 #include <cstring>
 #include <string>
 
+#include "engine/beside_name.h"
+#include "engine/folder_journal.h"
 #include "engine/io_faults.h"
 #include "engine/journal.h"
-#include "folder_journal.h"
+#include "journal_store.h"
 #include "long_path.h"
 #include "source_impl.h"
 #include "wide.h"
@@ -135,23 +137,23 @@ struct ReplacementFile::Impl {
   win32::UniqueHandle file;
   std::wstring path;          // the working file's extended path
   bool deleteOnClose = true;  // the system removes it if we die, until Commit
+  bool placed = false;        // the new version is in the file's place
   bool done = false;
 
-  std::wstring Beside(const std::wstring& suffix, int n) const {
-    const std::wstring base = source.folderPath + L"\\" + source.name.wstring() + suffix;
-    return n == 1 ? base : base + L" (" + std::to_wstring(n) + L")";
+  // The n-th name beside the file for `suffix`, as a full path.
+  std::wstring Beside(const std::string& suffix, int n) const {
+    return source.folderPath + L"\\" + win32::Widen(BesideName(win32::Narrow(source.name.wstring()) + suffix, n));
   }
 
-  // Gives the working file a free name beside the file; false and the
-  // error when none could be had.
-  std::expected<std::wstring, DWORD> NameBeside(const std::wstring& suffix) {
-    for (int n = 1; n < 100; ++n) {
+  // Gives the working file a free name beside the file.
+  std::expected<std::wstring, Failure> NameBeside(const std::string& suffix) {
+    for (int n = 1; n <= kMostBeside; ++n) {
       const std::wstring name = Beside(suffix, n);
       if (RenameByHandle(file.Get(), name, false)) return name;
       const DWORD err = ::GetLastError();
-      if (err != ERROR_ALREADY_EXISTS && err != ERROR_FILE_EXISTS) return std::unexpected(err);
+      if (err != ERROR_ALREADY_EXISTS && err != ERROR_FILE_EXISTS) return SystemFailure(err);
     }
-    return std::unexpected(DWORD{ERROR_FILE_EXISTS});
+    return SystemFailure(ERROR_FILE_EXISTS);
   }
 
   // The file's attributes on the new version, now in its place or beside.
@@ -170,13 +172,13 @@ struct ReplacementFile::Impl {
   std::expected<void, Failure> ReplaceInTwoSteps() {
     const std::wstring target = source.path;
     auto backupName = journal->Reserve();
-    if (!backupName) return SystemFailure(backupName.error());
-    const std::wstring backup = source.folderPath + L"\\" + *backupName;
+    if (!backupName) return std::unexpected(backupName.error());
+    const std::wstring backup = source.folderPath + L"\\" + win32::Widen(*backupName);
     const std::wstring workingName = path.substr(path.find_last_of(L'\\') + 1);
-    if (auto r = journal->Note(journal::BackupRecord(win32::Narrow(*backupName), win32::Narrow(source.name.wstring()),
-                                                     win32::Narrow(workingName)));
+    if (auto r = journal->Note(
+            journal::BackupRecord(*backupName, win32::Narrow(source.name.wstring()), win32::Narrow(workingName)));
         !r)
-      return SystemFailure(r.error());
+      return r;
     // By our own handle where we may: exactly the file we read moves aside,
     // and the two renames follow each other with nothing in between.
     const bool byHandle = RenameByHandle(source.file.Get(), backup, false);
@@ -191,16 +193,27 @@ struct ReplacementFile::Impl {
       return std::unexpected(Failure::Of(Failure::Kind::Changed));
     }
     if (RenameByHandle(file.Get(), target, false)) {
-      ::FlushFileBuffers(file.Get());
-      ::DeleteFileW(backup.c_str());  // gone once we let go of the original
+      placed = true;
+      // The rename is on the disk with the file's data; the record that it
+      // happened need not be: without it a later run keeps the original
+      // beside rather than removing it.
+      (void)::FlushFileBuffers(file.Get());
+      (void)journal->NoteUnsynced(journal::DoneRecord(*backupName));
+      // Gone once we let go of the original; where it will not go, the
+      // journal stays and the next run removes it.
+      if (!::DeleteFileW(backup.c_str())) {
+        const DWORD err = ::GetLastError();
+        journal->LeaveForLaterRun();
+        return std::unexpected(Failure{Failure::Kind::NotTidied, static_cast<int>(err), {}, 0, *backupName});
+      }
       return {};
     }
     const DWORD err = ::GetLastError();
     if (::MoveFileExW(backup.c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH)) return SystemFailure(err);
     // Another program made a new file under the name in that instant: it
     // stays, and so does the original, beside it.
-    for (int n = 1; n < 100; ++n) {
-      const std::wstring kept = Beside(L".sealdoor-original", n);
+    for (int n = 1; n <= kMostBeside; ++n) {
+      const std::wstring kept = Beside(std::string(kOriginalSuffix), n);
       if (::MoveFileExW(backup.c_str(), kept.c_str(), MOVEFILE_WRITE_THROUGH))
         return std::unexpected(
             Failure{Failure::Kind::NameTaken, 0, {}, 0, win32::Narrow(win32::DisplayPath(kept))});
@@ -229,30 +242,30 @@ void ReplacementFile::Close() noexcept {
 }
 
 std::expected<ReplacementFile, Failure> ReplacementFile::Create(SourceFile& source) {
-  auto impl = std::make_unique<Impl>(Impl{source.Internals(), {}, {}, {}, true, false});
+  auto impl = std::make_unique<Impl>(Impl{source.Internals(), {}, {}, {}, true, false, false});
   if (const int e = io::Injected(io::Op::Open)) return std::unexpected(Failure::System(e));
-  auto journal = FolderJournal::For(impl->source.folderPath);
-  if (!journal) return SystemFailure(journal.error());
+  auto journal = FolderJournal::For(MakeJournalStore(impl->source.folderPath));
+  if (!journal) return std::unexpected(journal.error());
   impl->journal = std::move(*journal);
-  for (int attempt = 0;; ++attempt) {
-    auto name = impl->journal->Reserve();
-    if (!name) return SystemFailure(name.error());
-    const std::wstring path = impl->source.folderPath + L"\\" + *name;
+  auto made = impl->journal->MakeNamed([&](const std::string& name) -> std::expected<void, Failure> {
+    const std::wstring path = impl->source.folderPath + L"\\" + win32::Widen(name);
     win32::UniqueHandle file(::CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE | DELETE | WRITE_DAC, 0,
                                            nullptr, CREATE_NEW,
                                            FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED, nullptr));
-    if (!file.Valid()) {
+    if (!file.Valid()) return LastError();
+    // Marked for deletion while we write it: if the process dies, the system
+    // removes it (and if it dies before this, the journal names it). Where
+    // the mark does not take, the file is not used: nothing would remove it.
+    if (!SetDeleteOnClose(file.Get(), true)) {
       const DWORD err = ::GetLastError();
-      if ((err == ERROR_FILE_EXISTS || err == ERROR_ALREADY_EXISTS) && attempt < 100) continue;
+      ::DeleteFileW(path.c_str());
       return SystemFailure(err);
     }
-    // Marked for deletion while we write it: if the process dies, the system
-    // removes it (and if it dies before this, the journal names it).
-    SetDeleteOnClose(file.Get(), true);
     impl->file = std::move(file);
     impl->path = path;
-    break;
-  }
+    return {};
+  });
+  if (!made) return std::unexpected(made.error());
   if (impl->source.sparse) {
     DWORD ignored = 0;
     ::DeviceIoControl(impl->file.Get(), FSCTL_SET_SPARSE, nullptr, 0, nullptr, 0, &ignored, nullptr);
@@ -321,7 +334,11 @@ std::vector<std::optional<Failure>> ReplacementFile::SyncAll(std::span<Replaceme
 }
 
 // The renames are written through, or flushed with the file they name.
-std::expected<void, Failure> ReplacementFile::SyncFolder() noexcept { return {}; }
+std::expected<void, Failure> ReplacementFile::SyncFolder(bool) noexcept { return {}; }
+
+std::vector<FolderSyncFailure> ReplacementFile::SyncWaitingFolders() noexcept { return {}; }
+
+bool ReplacementFile::Placed() const noexcept { return impl_->placed; }
 
 std::expected<void, Failure> ReplacementFile::Commit() {
   Impl& w = *impl_;
@@ -336,19 +353,21 @@ std::expected<void, Failure> ReplacementFile::Commit() {
   const DWORD attributes = src.info.dwFileAttributes;
   if (attributes & FILE_ATTRIBUTE_READONLY)
     ::SetFileAttributesW(src.path.c_str(), (attributes & ~DWORD{FILE_ATTRIBUTE_READONLY}) | FILE_ATTRIBUTE_NORMAL);
-  std::expected<void, Failure> placed;
+  std::expected<void, Failure> replaced;
   if (RenameByHandle(w.file.Get(), src.path, true)) {
-    ::FlushFileBuffers(w.file.Get());
+    w.placed = true;
+    // The data was flushed before; this puts the rename on the disk with it.
+    (void)::FlushFileBuffers(w.file.Get());
   } else {
-    placed = w.ReplaceInTwoSteps();
+    replaced = w.ReplaceInTwoSteps();
   }
-  if (!placed) {
+  if (!w.placed) {
     if (attributes & FILE_ATTRIBUTE_READONLY) ::SetFileAttributesW(src.path.c_str(), attributes);
-    return placed;
+    return replaced;
   }
   w.KeepAttributes();
   w.done = true;
-  return {};
+  return replaced;
 }
 
 std::expected<void, Failure> ReplacementFile::Finish() { return {}; }
@@ -359,8 +378,8 @@ std::expected<std::string, Failure> ReplacementFile::KeepBeside(const std::strin
     if (!SetDeleteOnClose(w.file.Get(), false)) return LastError();
     w.deleteOnClose = false;
   }
-  auto name = w.NameBeside(win32::Widen(suffix));
-  if (!name) return SystemFailure(name.error());
+  auto name = w.NameBeside(suffix);
+  if (!name) return std::unexpected(name.error());
   w.KeepAttributes();
   w.done = true;
   return win32::Narrow(fs::path(*name).filename().wstring());

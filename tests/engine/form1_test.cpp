@@ -364,7 +364,7 @@ TEST(Failures, AFailingWriteSyncOrRenameLeavesTheOriginal) {
       io::SetFaultHook(nullptr);
       EXPECT_FALSE(o.result);
       EXPECT_EQ(ReadBytes(dir / "f"), before) << static_cast<int>(op);
-      ASSERT_EQ(o.port.messages.size(), 1u);
+      ASSERT_EQ(o.port.messages.size(), 1u) << o.port.messages[1].first;
       EXPECT_EQ(o.port.messages[0].first, "'" + (dir / "f").string() +
                                               (lock ? "' could not be locked: " : "' could not be unlocked: ") +
                                               SystemErrorText(EIO));

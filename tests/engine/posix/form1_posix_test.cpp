@@ -26,6 +26,7 @@
 #include "engine/form1.h"
 #include "engine/format.h"
 #include "engine/io_faults.h"
+#include "engine/folder_journal.h"
 #include "engine/journal.h"
 #include "engine/process_guard.h"
 #include "engine/scramble.h"
@@ -444,10 +445,15 @@ struct Held {
   int fd;
 };
 
-void WriteJournal(const fs::path& p, const std::vector<std::string>& names) {
+// A journal as a run of this user writes it in the folder `p` is in,
+// unless `signer` says otherwise.
+void WriteJournal(const fs::path& p, const std::vector<std::string>& names,
+                  std::optional<journal::Signer> signer = std::nullopt) {
+  if (!signer) signer = journal::Signer{JournalKey(), fs::canonical(p.parent_path()).string(), p.filename().string()};
   std::string text(journal::kHeader);
-  for (const auto& n : names) text += journal::WorkingRecord(n);
+  for (const auto& n : names) text += signer->Sign(journal::WorkingRecord(n));
   WriteBytes(p, std::vector<std::uint8_t>(text.begin(), text.end()));
+  ::chmod(p.c_str(), 0600);
 }
 
 TEST(WorkingFiles, OnlyWhatAJournalOfADeadRunListsIsRemoved) {
@@ -468,9 +474,22 @@ TEST(WorkingFiles, OnlyWhatAJournalOfADeadRunListsIsRemoved) {
   WriteBytes(dir / "other", {7});
   const std::string byNumber = ".sealdoor-r" + std::to_string(Inode(dir / "other")) + "-abcdef.tmp";
   WriteBytes(dir / byNumber, {8});
-  // Left by earlier versions: a marked working file, and an original
-  // exchanged out under a name giving its own number (not with a zero in
-  // front).
+  // Journals no run of this user wrote in this folder list files that
+  // stay: one unpacked from an archive made elsewhere, one signed with
+  // another key, one of the earlier unsigned kind, one that is a second
+  // name of another file (written to through that one).
+  WriteBytes(dir / ".sealdoor-mynote.tmp", {12});
+  WriteJournal(dir / ".sealdoor-archiv.journal", {".sealdoor-mynote.tmp"},
+               journal::Signer{JournalKey(), "/home/someone/elsewhere", ".sealdoor-archiv.journal"});
+  WriteJournal(dir / ".sealdoor-otherk.journal", {".sealdoor-mynote.tmp"},
+               journal::Signer{SipKey{}, fs::canonical(dir.Path()).string(), ".sealdoor-otherk.journal"});
+  const std::string unsigned1 = "sealdoor working files 1\nw .sealdoor-mynote.tmp\n";
+  WriteBytes(dir / ".sealdoor-oldver.journal", {unsigned1.begin(), unsigned1.end()});
+  WriteJournal(dir / ".sealdoor-linked.journal", {".sealdoor-mynote.tmp"});
+  fs::create_hard_link(dir / ".sealdoor-linked.journal", dir / "journal-link");
+  // Left by earlier versions: an original exchanged out under a name giving
+  // its own number (not with a zero in front); a working file marked by an
+  // attribute, which proves nothing (archives keep attributes), stays.
   WriteBytes(dir / ".sealdoor-marked.tmp", {9});
   Mark(dir / ".sealdoor-marked.tmp");
   WriteBytes(dir / "moved", {10});
@@ -484,12 +503,17 @@ TEST(WorkingFiles, OnlyWhatAJournalOfADeadRunListsIsRemoved) {
     const Held used(dir / ".sealdoor-usedxx.tmp", LOCK_SH);
     ASSERT_TRUE(Lock(dir / "f"));
   }
-  std::vector<std::string> stay{".sealdoor-fakeaa.journal", ".sealdoor-liveaa.journal", ".sealdoor-notesx.tmp",
-                                zero, byNumber, ".sealdoor-runnin.tmp", ".sealdoor-usedxx.tmp", "f", "notes.txt",
-                                "other"};
+  std::vector<std::string> stay{".sealdoor-archiv.journal", ".sealdoor-fakeaa.journal", ".sealdoor-linked.journal",
+                                ".sealdoor-liveaa.journal", ".sealdoor-marked.tmp", ".sealdoor-mynote.tmp",
+                                ".sealdoor-notesx.tmp", ".sealdoor-oldver.journal", ".sealdoor-otherk.journal",
+                                ".sealdoor-runnin.tmp", ".sealdoor-usedxx.tmp",
+                                // The dead run's journal stays while a file it lists is still there.
+                                ".sealdoor-deadaa.journal", "f", "journal-link", "notes.txt", "other", zero,
+                                byNumber};
   std::sort(stay.begin(), stay.end());
   EXPECT_EQ(dir.Names(), stay);
   EXPECT_EQ(ReadBytes(dir / ".sealdoor-notesx.tmp"), std::vector<std::uint8_t>{5});
+  EXPECT_EQ(ReadBytes(dir / ".sealdoor-mynote.tmp"), std::vector<std::uint8_t>{12});
 }
 
 // Bytes the disk holds for a file.

@@ -1,0 +1,25 @@
+#pragma once
+// For as long as one lives, what the engine learns of each folder (its
+// handle, its file system, its journal) is kept from one file to the next
+// rather than found again for each; when the last one goes, so does all of
+// it. A batch holds one; a file worked on alone keeps nothing.
+
+#include <memory>
+
+namespace sealdoor {
+
+class BatchScope {
+ public:
+  BatchScope() noexcept;
+  ~BatchScope();
+  BatchScope(const BatchScope&) = delete;
+  BatchScope& operator=(const BatchScope&) = delete;
+
+  // Whether a batch is running: what is learned is worth keeping.
+  [[nodiscard]] static bool Active() noexcept;
+  // Keeps `item` until the last BatchScope goes (nothing while none lives).
+  // Any type: only its lifetime matters here.
+  static void Keep(std::shared_ptr<void> item);
+};
+
+}  // namespace sealdoor
