@@ -15,10 +15,18 @@ constexpr std::size_t kConfirmAbove = 1000;
 }  // namespace
 
 std::expected<FolderFiles, int> ExpandForCommand(const std::vector<std::string>& args, std::optional<Action> action,
-                                                 bool quiet, bool yes) {
-  std::optional<bool> wanted;
-  if (action) wanted = Locks(*action);
-  const FolderBatch batch = ExpandFolders(args, wanted);
+                                                 bool quiet, bool yes, bool oneFileSystem) {
+  WalkOptions walk;
+  if (action) walk.wantLocked = Locks(*action);
+  walk.oneFileSystem = oneFileSystem;
+  walk.goOn = [] { return !Interrupted(); };
+  StopOnInterrupt(true);
+  const FolderBatch batch = ExpandFolders(args, walk);
+  StopOnInterrupt(false);
+  if (batch.stopped) {
+    if (!quiet) Write(Stream::Err, "sealdoor-cli: stopped while reading the folders; no file was changed\n");
+    return std::unexpected(130);
+  }
   FolderFiles out{batch.files, {}, !batch.unreadable.empty()};
   for (const auto& u : batch.unreadable)
     Write(Stream::Err, "sealdoor-cli: " + QuoteAlways(u.path) + " could not be read: " + u.error.message() + "\n");

@@ -21,7 +21,10 @@ struct FolderFiles {
 // said (unless quiet), and more than a thousand files are confirmed on the
 // terminal unless `yes`. When there is to be no run: the exit status to end
 // with, after saying why.
+// With `oneFileSystem`, folders on other file systems are not entered. Ctrl-C
+// ends the walk (exit status 130).
 [[nodiscard]] std::expected<FolderFiles, int> ExpandForCommand(const std::vector<std::string>& args,
-                                                               std::optional<Action> action, bool quiet, bool yes);
+                                                               std::optional<Action> action, bool quiet, bool yes,
+                                                               bool oneFileSystem);
 
 }  // namespace sealdoor::cli

@@ -51,6 +51,9 @@ constexpr const char* kUsage =
     "                    (links and special files left out); files already\n"
     "                    locked (for lock) or not locked (for unlock) are left\n"
     "                    out quietly, and counted in one line at the end\n"
+    "  -x, --one-file-system\n"
+    "                    with -r, folders on other file systems (other disks,\n"
+    "                    mounts) are not entered\n"
     "  --yes             no question before more than 1,000 files of folders\n"
     "  --                the arguments after it are all files\n"
     "  --help            show this text\n"
@@ -72,6 +75,7 @@ struct Options {
   bool passwordFromStdin = false;
   bool quiet = false;
   bool recursive = false;
+  bool oneFileSystem = false;
   bool yes = false;
   std::vector<std::string> files;  // as given (UTF-8): a path object each only while it is worked on
 };
@@ -103,6 +107,8 @@ std::variant<Options, int> Parse(const std::vector<std::string>& args) {
         o.quiet = true;
       } else if (a == "--recursive" || a == "-r") {
         o.recursive = true;
+      } else if (a == "--one-file-system" || a == "-x") {
+        o.oneFileSystem = true;
       } else if (a == "--yes") {
         o.yes = true;
       } else {
@@ -194,7 +200,7 @@ int RunCli(const std::vector<std::string>& args, const CliSettings& settings) {
   Options& o = std::get<Options>(parsed);
   FolderFiles folders;
   if (o.recursive) {
-    auto expanded = ExpandForCommand(o.files, o.action, o.quiet, o.yes);
+    auto expanded = ExpandForCommand(o.files, o.action, o.quiet, o.yes, o.oneFileSystem);
     if (!expanded) return expanded.error();
     folders = std::move(*expanded);
     o.files = std::move(folders.files);
@@ -210,7 +216,10 @@ int RunCli(const std::vector<std::string>& args, const CliSettings& settings) {
   if (!password) return 2;
   TerminalPort port(std::move(*password), !o.quiet);
   SecureWipe(*password);
-  BatchCounters counters = BatchCountersFor(o.files);
+  // Each file once, however often it was named.
+  BatchFiles batch = PrepareBatch(o.files);
+  o.files = std::move(batch.paths);
+  BatchCounters& counters = batch.counters;
   int rc = 0;
   bool stopped = false;
   // Ctrl-C from here on stops at the next pause: the file at hand stays as
@@ -235,7 +244,8 @@ int RunCli(const std::vector<std::string>& args, const CliSettings& settings) {
     if (!o.quiet)
       Write(Stream::Err, "sealdoor-cli: stopped: " + std::to_string(group.Placed()) + " of " +
                              std::to_string(o.files.size()) + (o.files.size() == 1 ? " file " : " files ") +
-                             text::TextsOf(action).done + "; the others were not changed\n");
+                             text::TextsOf(action).done +
+                             (o.files.size() == 1 ? "; it was not changed\n" : "; the others were not changed\n"));
     return 130;
   }
   return folders.unreadable ? 1 : rc;

@@ -1,20 +1,28 @@
 #include "batch_counters.h"
 
 #include <cstdint>
-#include <filesystem>
+#include <set>
 
+#include "file_identity.h"
 #include "path_text.h"
 
 namespace sealdoor {
 
-BatchCounters BatchCountersFor(std::span<const std::string> files) {
+BatchFiles PrepareBatch(std::span<const std::string> paths) {
+  BatchFiles out;
+  std::set<FileIdentity> seen;
   std::uint64_t bytes = 0;
-  for (const auto& f : files) {
-    std::error_code ec;
-    const auto n = std::filesystem::file_size(PathFromText(f), ec);
-    if (!ec) bytes += n;
+  for (std::size_t i = 0; i < paths.size(); ++i) {
+    const auto facts = FactsOf(PathFromText(paths[i]));
+    if (facts) {
+      if (!seen.insert(facts->identity).second) continue;
+      bytes += facts->size;
+    }
+    out.paths.push_back(paths[i]);
+    out.kept.push_back(i);
   }
-  return {static_cast<double>(bytes / 54), 0};
+  out.counters = {static_cast<double>(bytes / 54), 0};
+  return out;
 }
 
 }  // namespace sealdoor

@@ -2,6 +2,7 @@
 
 #include <span>
 #include <string>
+#include <vector>
 
 namespace sealdoor {
 
@@ -13,9 +14,21 @@ struct BatchCounters {
   double LinesDone = 0;
 };
 
-// The counters at the start of a batch of these files (paths as UTF-8 text):
-// their byte total divided by 54 (remainder dropped), nothing done. A file
-// whose length cannot be read adds nothing.
-[[nodiscard]] BatchCounters BatchCountersFor(std::span<const std::string> files);
+// The files of a batch, each once, and the counters it starts with.
+struct BatchFiles {
+  // The paths given, in order, less each that leads to a file named
+  // before it: the same path twice, "f" and "./f", a link and its file, a
+  // file seen through a bind mount.
+  std::vector<std::string> paths;
+  // The byte total of those files divided by 54 (remainder dropped),
+  // nothing done. A file whose length cannot be read adds nothing.
+  BatchCounters counters;
+  // Which of the given paths were kept (by their place in the list given).
+  std::vector<std::size_t> kept;
+};
+
+// One look at each path (UTF-8 text); a path that cannot be looked at stays,
+// for the engine to say why.
+[[nodiscard]] BatchFiles PrepareBatch(std::span<const std::string> paths);
 
 }  // namespace sealdoor

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <utility>
 
+#include "path_text.h"
 #include "process_guard.h"
 
 namespace sealdoor {
@@ -15,6 +16,8 @@ Notice Describe(PendingReplacement& p, Failure f) {
   Notice n{Notice::What::Failed, p.action, p.path, std::move(f), {}};
   if (n.failure.Placed()) {
     n.what = Notice::What::Untidy;
+    // What had to stay is named by where it is.
+    if (!n.failure.name.empty()) n.failure.name = PathText(p.source.Folder() / PathFromText(n.failure.name));
   } else if (n.failure.ByAnotherProgram()) {
     if (auto kept = p.replacement.KeepBeside(std::string(TraitsOf(p.action).keptBesideSuffix))) {
       n.what = Notice::What::KeptBeside;

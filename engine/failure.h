@@ -32,6 +32,7 @@ struct Failure {
     NoFreeName,             // every name for a working file in its folder is taken
     NotKept,                // `property` (and `name`) could not be kept (`code`)
     AnotherRun,             // another run of Sealdoor is working on it
+    LockedElsewhere,        // another program holds a lock on it
     // The new version is in place, but something of the old had to stay:
     NotTidied,              // the former version would not go (`code`); it waits hidden as `name`
     LateWriterKept,         // a writer came as it was replaced; the version it writes is kept as `name`

@@ -217,9 +217,11 @@ std::expected<bool, Form1::Refusal> Form1::Work(const fs::path& filesseps, const
 
   if (!lock) {
     auto stored = format::ReadStoredPassword(std::span<const std::uint8_t, format::kHead>(head));
-    // A head too damaged to name a password matches no typed one.
-    const bool match = stored && *stored == password.Get();
-    if (stored) SecureWipe(*stored);
+    // A head too damaged to name a password matches no password at all:
+    // the user is told so, rather than to try the right one again.
+    if (!stored) return refused(Notice::What::DamagedHead);
+    const bool match = *stored == password.Get();
+    SecureWipe(*stored);
     if (!match) return refused(Notice::What::WrongPassword);
   }
 

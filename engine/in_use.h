@@ -7,6 +7,8 @@
 #include <set>
 #include <utility>
 
+#include "file_identity.h"
+
 namespace sealdoor {
 
 class FilesInUse {
@@ -14,10 +16,10 @@ class FilesInUse {
   // What other runs hold now; cheap when none runs.
   [[nodiscard]] static FilesInUse Now();
 
-  // True when another run of Sealdoor has `file` open for its work.
-  [[nodiscard]] bool Holds(const std::filesystem::path& file) const;
-  // The same for a file known by its device and number (Linux).
-  [[nodiscard]] bool HoldsFile(std::uint64_t device, std::uint64_t file) const;
+  // True when another run of Sealdoor has `file` open for its work. Where
+  // the caller knows the file's identity already, the system need not be
+  // asked for it again.
+  [[nodiscard]] bool Holds(const std::filesystem::path& file, const FileIdentity* known = nullptr) const;
 
  private:
   // Linux: the (device, file number) pairs other runs hold locks or leases

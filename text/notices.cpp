@@ -67,6 +67,7 @@ std::string Reason(const Failure& f, const QuotePath& quote) {
       return Fill(Tr("{what} could not be kept ({reason})"),
                   {{"what", Property(f)}, {"reason", SystemErrorText(f.code)}});
     case K::AnotherRun: return Tr("another Sealdoor run is working on it");
+    case K::LockedElsewhere: return Tr("another program has locked it (perhaps another Sealdoor run)");
     case K::NotTidied:
       return Fill(Tr("its former version could not be removed ({reason}); it stays hidden as {name} until the next "
                      "run in its folder removes it"),

@@ -114,6 +114,10 @@ std::string LeftOut(const FolderBatch& batch, Action action) {
         Fill(TrN("{n} special file", "{n} special files", batch.special), {{"n", Number(batch.special)}}));
   if (batch.inUse)
     parts.push_back(Fill(Tr("{files} another run is working on"), {{"files", Files(batch.inUse)}}));
+  if (batch.otherFileSystems)
+    parts.push_back(Fill(TrN("{n} folder on another file system", "{n} folders on other file systems",
+                             batch.otherFileSystems),
+                         {{"n", Number(batch.otherFileSystems)}}));
   if (parts.empty()) return {};
   return Fill(Tr("Left as they were: {list}."), {{"list", Joined(parts)}});
 }

@@ -19,6 +19,7 @@ inline constexpr const char* kCaption = "Sealdoor";
 inline constexpr const char* kInvalidCharacters = "Invalid characters in password !\n\rEnter letters or digits only.";
 inline constexpr const char* kWorking = "\n\rWorking...  Plese wait...";
 inline constexpr const char* kReadingFolders = "\n\rReading the folders...";
+inline constexpr const char* kStoppedReading = "Stopped while the folders were read: no file was changed.";
 inline constexpr const char* kOneAtATime = "\"Unlock and Open\" takes one file at a time.";
 inline constexpr const char* kNoTerminal = "its program runs in a terminal, and no terminal program is installed";
 

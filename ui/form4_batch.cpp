@@ -45,9 +45,16 @@ Form4::BatchEnd Form4::RunFolderBatch(Action fromwhere, const std::vector<std::s
   services_.pointer.SetBusy();
   view_.SetStatus(text::Tr(text::kReadingFolders), kBlack);
   view_.Yield();
-  const FolderBatch batch = ExpandFolders(paths, Locks(fromwhere), [this] { view_.Yield(); });
-  // A stop while the folders are read is heard once they are: no batch then.
-  const bool stopped = port_.StopRequested();
+  WalkOptions walk;
+  walk.wantLocked = Locks(fromwhere);
+  // The window paints and hears Stop every few hundred entries: a stop
+  // ends the walk where it is, and no batch runs.
+  walk.goOn = [this] {
+    view_.Yield();
+    return !port_.StopRequested();
+  };
+  const FolderBatch batch = ExpandFolders(paths, walk);
+  const bool stopped = batch.stopped || port_.StopRequested();
   services_.pointer.SetNormal();
   view_.SetStatus("", kBlack);
   SetControls(BatchControls::Idle);
@@ -56,13 +63,13 @@ Form4::BatchEnd Form4::RunFolderBatch(Action fromwhere, const std::vector<std::s
     for (const auto& u : batch.unreadable) lines.push_back(text::UnreadableLine(u.path, u.error.message()));
     services_.messages.Show(text::LeftOutUnreadable(lines), MessageStyle::Exclamation);
   }
+  if (stopped) {
+    services_.messages.Show(text::Tr(text::kStoppedReading), MessageStyle::Information);
+    return BatchEnd::Ran;
+  }
   const std::string leftOut = text::LeftOut(batch, fromwhere);
   if (batch.files.empty()) {
     view_.SetStatus(text::NothingToDo(fromwhere, leftOut), kBlack);
-    return BatchEnd::Ran;
-  }
-  if (stopped) {
-    services_.messages.Show(text::Stopped(fromwhere, 0, batch.files.size()), MessageStyle::Information);
     return BatchEnd::Ran;
   }
   if (batch.files.size() > kConfirmAbove &&
@@ -94,7 +101,11 @@ bool Form4::PasswordLooksIntended(const Selection& files) {
 
 Form4::BatchEnd Form4::RunBatch(Action fromwhere, const std::string& selection, std::string_view note) {
   const BusyScope busy(*this);
-  const Selection files = SplitSelection(selection);
+  Selection files = SplitSelection(selection);
+  // Each file once, however often it was named (a folder and a file in
+  // it, the same file from two launches).
+  BatchFiles batch = PrepareBatch(files.paths);
+  if (batch.paths.size() != files.size()) files = files.Only(batch.kept);
   if (fromwhere == Action::Lock && !PasswordLooksIntended(files)) return BatchEnd::BackToPassword;
   // Batch start.
   view_.Yield();
@@ -107,7 +118,7 @@ Form4::BatchEnd Form4::RunBatch(Action fromwhere, const std::string& selection, 
   view_.SetCaption(Caption::Label21, "");
   view_.SetCaption(Caption::Label22, "");
 
-  counters_ = BatchCountersFor(files.paths);
+  counters_ = batch.counters;
 
   // Dispatch: a fresh engine object for every call, gone after it. The new
   // versions are committed in groups, each made durable at once. A stop

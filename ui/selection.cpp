@@ -24,6 +24,16 @@ bool EndsWithSeparator(std::string_view folder) {
 
 std::filesystem::path Selection::Path(std::size_t i) const { return PathFromText(paths[i]); }
 
+Selection Selection::Only(const std::vector<std::size_t>& places) const {
+  Selection s;
+  s.several = several;
+  for (const std::size_t i : places) {
+    s.paths.push_back(paths[i]);
+    s.nameStart.push_back(nameStart[i]);
+  }
+  return s;
+}
+
 Selection SplitSelection(std::string_view selection) {
   Selection s;
   const std::size_t firstNul = selection.find('\0');

@@ -21,6 +21,8 @@ struct Selection {
   [[nodiscard]] std::filesystem::path Path(std::size_t i) const;
   // The bare name, for display.
   [[nodiscard]] std::string Name(std::size_t i) const { return paths[i].substr(nameStart[i]); }
+  // The entries at `places` (in order), as another selection of the same form.
+  [[nodiscard]] Selection Only(const std::vector<std::size_t>& places) const;
 };
 
 // Splits a selection. Folder and name are joined with one separator (none

@@ -51,16 +51,17 @@ FilesInUse FilesInUse::Now() {
   return now;
 }
 
-bool FilesInUse::Holds(const std::filesystem::path& file) const {
+bool FilesInUse::Holds(const std::filesystem::path& file, const FileIdentity* known) const {
   if (held_.empty()) return false;
-  struct stat st {};
-  if (::lstat(file.c_str(), &st) != 0) return false;
-  return HoldsFile(st.st_dev, st.st_ino);
-}
-
-bool HeldByAnotherRun(dev_t device, ino_t inode) { return FilesInUse::Now().HoldsFile(device, inode); }
-
-bool FilesInUse::HoldsFile(std::uint64_t device, std::uint64_t inode) const {
+  FileIdentity id;
+  if (known) {
+    id = *known;
+  } else {
+    struct stat st {};
+    if (::lstat(file.c_str(), &st) != 0) return false;
+    id = {static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
+  }
+  const auto [device, inode] = id;
   if (held_.contains({device, inode})) return true;
   // Btrfs subvolumes and overlays show stat() a device number of their own
   // (major 0) where /proc/locks gives the file system's: the number decides.
@@ -68,6 +69,11 @@ bool FilesInUse::HoldsFile(std::uint64_t device, std::uint64_t inode) const {
   for (const auto& [dev, ino] : held_)
     if (ino == inode) return true;
   return false;
+}
+
+bool HeldByAnotherRun(std::uint64_t device, std::uint64_t inode) {
+  const FileIdentity id{device, inode};
+  return FilesInUse::Now().Holds({}, &id);
 }
 
 }  // namespace sealdoor

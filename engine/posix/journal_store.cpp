@@ -23,10 +23,14 @@ class PosixJournalStore final : public JournalStore {
     auto fd = io::OpenAt(Dir(), name, O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_APPEND, 0600);
     if (!fd) return std::unexpected(fd.error());
     // Locked before anything is listed: another run's cleanup takes only
-    // journals whose lock it gets. A fresh file's lock is ours to take; a
-    // system that refuses it cannot keep another run away.
+    // journals whose lock it gets. One that found it in the instant before
+    // has it (and removes it, empty as it is): another name is made. A
+    // system that refuses the lock cannot keep another run away.
     if (::flock(fd->Get(), LOCK_EX | LOCK_NB) != 0) {
+      if (errno == EWOULDBLOCK) return std::unexpected(Failure::System(EEXIST));
       const int err = errno;
+      // Empty: where it will not go, a later run removes it as a journal
+      // that lists nothing.
       ::unlinkat(Dir(), name.c_str(), 0);
       return std::unexpected(Failure::System(err));
     }
@@ -61,7 +65,8 @@ class PosixJournalStore final : public JournalStore {
   }
 
   void Remove() noexcept override {
-    // Not synced: see BatchScope.
+    // Not synced: see BatchScope. Where it will not go, it lists nothing
+    // that is left, and a later run removes it.
     if (!name_.empty()) ::unlinkat(Dir(), name_.c_str(), 0);
   }
 

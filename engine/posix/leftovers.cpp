@@ -85,7 +85,7 @@ std::vector<journal::KeptBeside> ReplayDeadJournal(Folder& folder, const std::st
   // Killed between making its journal and writing the first line: it
   // lists nothing, and it holds nothing that could be lost.
   if (st->st_size == 0) {
-    ::unlinkat(dir, name.c_str(), 0);
+    ::unlinkat(dir, name.c_str(), 0);  // or by the next run
     return {};
   }
   std::vector<std::uint8_t> bytes(static_cast<std::size_t>(st->st_size));
@@ -104,7 +104,7 @@ std::vector<journal::KeptBeside> ReplayDeadJournal(Folder& folder, const std::st
     if (ops.Exists(each)) return kept;  // held, or would not go: the next run tries again
   // Gone only once what it did is on the disk: a power cut must not bring
   // back the journal's files without the journal.
-  if (io::Fsync(dir)) ::unlinkat(dir, name.c_str(), 0);
+  if (io::Fsync(dir)) ::unlinkat(dir, name.c_str(), 0);  // or by the next run
   return kept;
 }
 
@@ -148,7 +148,7 @@ std::vector<Notice> RemoveLeftoverWorkingFiles(SourceFile& source) noexcept {
         notices.push_back(Notice::LeftByEarlierRunAt(source.Folder() / kept.target, source.Folder() / kept.kept));
     }
     for (const auto& name : ours)
-      if (IsEarlierLeftover(dir, name)) ::unlinkat(dir, name.c_str(), 0);
+      if (IsEarlierLeftover(dir, name)) ::unlinkat(dir, name.c_str(), 0);  // or by the next run
   } catch (...) {
     // Cleaning up after others must never stop our own work.
   }

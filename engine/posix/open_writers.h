@@ -6,6 +6,8 @@
 
 #include <sys/types.h>
 
+#include <cstdint>
+
 namespace sealdoor {
 
 enum class WriterSearch {
@@ -17,6 +19,6 @@ enum class WriterSearch {
 [[nodiscard]] WriterSearch FindWritersElsewhere(dev_t device, ino_t inode) noexcept;
 
 // Whether another run of Sealdoor holds the file (its lock or its lease).
-[[nodiscard]] bool HeldByAnotherRun(dev_t device, ino_t inode);
+[[nodiscard]] bool HeldByAnotherRun(std::uint64_t device, std::uint64_t inode);
 
 }  // namespace sealdoor

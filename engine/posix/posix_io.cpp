@@ -126,6 +126,12 @@ Result RenameAt(int dirfd, const std::string& from, const std::string& to, unsig
   return {};
 }
 
+Result UnlinkAt(int dirfd, const std::string& name) {
+  if (const int e = Injected(Op::Unlink)) return Fail(e);
+  if (::unlinkat(dirfd, name.c_str(), 0) != 0) return Fail(errno);
+  return {};
+}
+
 Result Allocate(int fd, off_t offset, off_t length) {
   if (const int e = Injected(Op::Allocate)) return Fail(e);
   if (length <= 0) return {};

@@ -53,6 +53,7 @@ using Result = std::expected<void, Failure>;
 [[nodiscard]] Result Fchmod(int fd, mode_t mode);
 [[nodiscard]] Result RenameAt(int dirfd, const std::string& from, const std::string& to,
                               unsigned flags = 0);
+[[nodiscard]] Result UnlinkAt(int dirfd, const std::string& name);
 // Renames `from` to `to` in the folder `dirfd`, never over an existing
 // file (EEXIST if `to` exists).
 [[nodiscard]] Result RenameNoReplace(int dirfd, const std::string& from, const std::string& to);

@@ -34,6 +34,17 @@ bool Unsupported(const Failure& f) {
   return f.code == EINVAL || f.code == ENOSYS || f.code == EOPNOTSUPP;
 }
 
+// Exchanges the files under two names of the folder. Folder watchers hear
+// an exchange as two moves: from the first name given to the second, then
+// from the second back to the first. GIO's folder monitors (Nautilus, Nemo,
+// Caja) pair each and keep the last word: had the user's name come second,
+// its file would end "moved away to our working name" and drop out of their
+// views until a reload. Given first, its name ends with a move into it, and
+// the file stays in view. The same single system call either way.
+io::Result ExchangeInto(int dir, const std::string& users, const std::string& ours) {
+  return io::RenameAt(dir, users, ours, RENAME_EXCHANGE);
+}
+
 // Folders whose sync waits for the end of the batch: a later sync of
 // their file system carries their new names (BatchScope keeps them).
 std::vector<std::shared_ptr<Folder>> gWaitingFolders;
@@ -165,12 +176,13 @@ struct ReplacementFile::Impl {
   std::expected<void, Failure> RemoveFormer() {
     int err = 0;
     for (int attempt = 0; attempt < kRemoveTries; ++attempt) {
-      if (::unlinkat(Dir(), name.c_str(), 0) == 0 || errno == ENOENT) {
+      const auto removed = io::UnlinkAt(Dir(), name);
+      if (removed || removed.error().code == ENOENT) {
         Unname();
         done = true;
         return {};
       }
-      err = errno;
+      err = removed.error().code;
     }
     const std::string hidden = name;
     LeaveHidden();
@@ -193,8 +205,8 @@ void ReplacementFile::Close() noexcept {
     // never took its place: either goes. One that will not is left to the
     // journal, which a later run replays.
     if (w.exchanged) {
-      (void)w.RemoveFormer();
-    } else if (::unlinkat(w.Dir(), w.name.c_str(), 0) != 0 && errno != ENOENT) {
+      (void)w.RemoveFormer();  // what will not go is left to the journal
+    } else if (auto r = io::UnlinkAt(w.Dir(), w.name); !r && r.error().code != ENOENT) {
       w.LeaveHidden();
     }
   }
@@ -355,7 +367,7 @@ std::expected<void, Failure> ReplacementFile::Commit() {
     // exchange is undone and their file is back. Whether somebody opened it
     // for writing in the last moment is looked at once the whole group is
     // in place (Finish).
-    if (auto r = io::RenameAt(w.Dir(), w.name, target, RENAME_EXCHANGE); r) {
+    if (auto r = ExchangeInto(w.Dir(), target, w.name); r) {
       facts.exchange = true;
       struct stat replaced {};
       if (::fstatat(w.Dir(), w.name.c_str(), &replaced, AT_SYMLINK_NOFOLLOW) == 0 &&
@@ -365,7 +377,7 @@ std::expected<void, Failure> ReplacementFile::Commit() {
         w.placed = true;
         return {};
       }
-      if (io::RenameAt(w.Dir(), w.name, target, RENAME_EXCHANGE)) return std::unexpected(Failure::Of(Failure::Kind::Changed));
+      if (ExchangeInto(w.Dir(), target, w.name)) return std::unexpected(Failure::Of(Failure::Kind::Changed));
       // Another program's file came in that instant and could not be given
       // its place back: ours is in it, theirs goes beside, never away.
       w.placed = true;
@@ -398,7 +410,7 @@ std::expected<void, Failure> ReplacementFile::Finish() {
   // its open by our lease until we let go, and would then write into the
   // original after it left its place. It has its file back instead.
   if (!w.source.NoWriter()) {
-    if (io::RenameAt(w.Dir(), w.name, w.Target(), RENAME_EXCHANGE)) {
+    if (ExchangeInto(w.Dir(), w.Target(), w.name)) {
       w.placed = false;
       // The original is in its place again either way; only a power cut
       // could still bring back our version, which goes with this object.

@@ -82,14 +82,17 @@ std::pair<std::string, fs::path> Split(const fs::path& path) {
   return {folder.string(), path.filename()};
 }
 
-// Another run of ours holds the file: the second run leaves it alone.
-// Anything else that locks it (no program we know of does) is no reason
-// to refuse: the lease guards what matters.
-std::expected<void, Failure> TakeFromOtherRuns(int fd, const struct stat& st) {
-  if (::flock(fd, LOCK_EX | LOCK_NB) == 0) return {};
+// Locks the file for this run. Another run of ours that holds it has it:
+// the second run leaves it alone. A lock of another program's keeps us
+// away too: two runs that cannot tell each other by their locks must never
+// both work on one file. True: it was held by someone a moment ago.
+std::expected<bool, Failure> TakeFromOtherRuns(int fd, const struct stat& found) {
+  if (::flock(fd, LOCK_EX | LOCK_NB) == 0) return false;
   if (errno != EWOULDBLOCK) return std::unexpected(Failure::System(errno));
-  if (HeldByAnotherRun(st.st_dev, st.st_ino)) return Refused(Failure::Kind::AnotherRun);
-  return {};
+  if (HeldByAnotherRun(found.st_dev, found.st_ino)) return Refused(Failure::Kind::AnotherRun);
+  // Let go of meanwhile: ours now, if nobody else has it.
+  if (::flock(fd, LOCK_EX | LOCK_NB) == 0) return true;
+  return Refused(Failure::Kind::LockedElsewhere);
 }
 
 }  // namespace
@@ -162,10 +165,16 @@ std::expected<SourceFile, Failure> SourceFile::Open(const fs::path& path, Action
   auto fd = io::OpenAt(impl->Dir(), impl->name.string(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_NOCTTY);
   if (!fd) return std::unexpected(fd.error());
   impl->file = std::move(*fd);
+  // Locked before it is looked at: another run of ours that comes for the
+  // same file meanwhile is told so and leaves it, one cleaning up after a
+  // dead run sees it is in use, and one that had it and let go has put
+  // its new version in its place (the file opened has no name any more).
+  auto held = TakeFromOtherRuns(impl->file.Get(), found);
+  if (!held) return std::unexpected(held.error());
   auto now = io::Fstat(impl->file.Get());
   if (!now) return std::unexpected(now.error());
-  if (!S_ISREG(now->st_mode) || now->st_ino != found.st_ino || now->st_dev != found.st_dev)
-    return Refused(Failure::Kind::Changed);
+  if (!S_ISREG(now->st_mode) || now->st_ino != found.st_ino || now->st_dev != found.st_dev || now->st_nlink == 0)
+    return Refused(*held ? Failure::Kind::AnotherRun : Failure::Kind::Changed);
   impl->st = *now;
   if (Locks(action) && impl->st.st_nlink > 1)
     return std::unexpected(Failure{Failure::Kind::HardLinks, 0, {}, impl->st.st_nlink - 1, {}});
@@ -175,10 +184,6 @@ std::expected<SourceFile, Failure> SourceFile::Open(const fs::path& path, Action
   if (!flags) return std::unexpected(flags.error());
   impl->flags = *flags;
   if (auto r = Replaceable(impl->flags); !r) return std::unexpected(r.error());
-  // Held until the new version is in place: another run of ours that comes
-  // for the same file meanwhile is told so and leaves it, and one cleaning
-  // up after a dead run sees it is in use.
-  if (auto r = TakeFromOtherRuns(impl->file.Get(), impl->st); !r) return std::unexpected(r.error());
 
   // Taken before the first byte is read and held until the new version is
   // in place: no one can have the file open for writing while we hold it,

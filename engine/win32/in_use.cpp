@@ -57,7 +57,7 @@ FilesInUse FilesInUse::Now() { return {}; }
 // Windows tells which processes have a file open; where it does not (older
 // systems, Wine), nothing is known to be in use and the engine's own checks
 // stand alone.
-bool FilesInUse::Holds(const std::filesystem::path& file) const {
+bool FilesInUse::Holds(const std::filesystem::path& file, const FileIdentity*) const {
   const QueryFile query = QueryFileFunction();
   if (!query) return false;
   win32::UniqueHandle handle(::CreateFileW(file.c_str(), FILE_READ_ATTRIBUTES,

@@ -32,6 +32,59 @@ bool HasTerminal() {
 #endif
 }
 
+TEST(CliBatch, AFileNamedMoreThanOnceIsDoneOnce) {
+  // However often a file is named in one run (the same path twice, "f"
+  // and "./f", a folder and a file in it, a folder and a subfolder), it is
+  // locked once and unlocked once, counted once, and nothing is left beside.
+  struct Case {
+    const char* what;
+    std::vector<std::string> lock;  // the arguments after "lock --password-stdin"
+    const char* said;               // what the lock says first (with -r), or nothing
+  };
+  const Case cases[] = {
+      {"the same path twice", {"a", "a", "b"}, ""},
+      {"a path and the same with ./", {"a", "./a", "b"}, ""},
+      {"a folder and a file in it", {"-r", "t", "t/c"}, "sealdoor-cli: 3 files to lock\n"},
+      {"a file in it, then the folder", {"-r", "t/c", "t"}, "sealdoor-cli: 3 files to lock\n"},
+      {"a folder and its subfolder", {"-r", "t", "t/sub"}, "sealdoor-cli: 3 files to lock\n"},
+  };
+  for (const Case& c : cases) {
+    test::ScratchDir dir;
+    fs::create_directories(dir / "t" / "sub");
+    std::map<std::string, std::vector<std::uint8_t>> plain;
+    unsigned seed = 40;
+    for (const char* name : {"a", "b", "t/c", "t/d", "t/sub/e"}) {
+      plain[name] = test::RandomBytes(2000 + seed, seed);
+      test::WriteBytes(dir / name, plain[name]);
+      ++seed;
+    }
+    std::vector<std::string> args{"lock", "--password-stdin"};
+    args.insert(args.end(), c.lock.begin(), c.lock.end());
+    auto r = test::RunCli(args, "Abc1\n", dir.Path());
+    EXPECT_EQ(r.exitCode, 0) << c.what << ": " << r.err;
+    EXPECT_EQ(r.err, c.said) << c.what;
+    for (const auto& [name, bytes] : plain) {
+      const bool named = std::any_of(c.lock.begin(), c.lock.end(), [&](const std::string& a) {
+        return a == name || "./" + name == a || (a == "t" && name.starts_with("t/"));
+      });
+      if (named) {
+        EXPECT_TRUE(test::IsLockedFormOf(test::ReadBytes(dir / name), bytes, "Abc1")) << c.what << ": " << name;
+      } else {
+        EXPECT_EQ(test::ReadBytes(dir / name), bytes) << c.what << ": " << name;
+      }
+    }
+    args[0] = "unlock";
+    r = test::RunCli(args, "Abc1\n", dir.Path());
+    EXPECT_EQ(r.exitCode, 0) << c.what << ": " << r.err;
+    for (const auto& [name, bytes] : plain) EXPECT_EQ(test::ReadBytes(dir / name), bytes) << c.what << ": " << name;
+    std::vector<std::string> names;
+    for (const auto& e : fs::recursive_directory_iterator(dir.Path()))
+      names.push_back(e.path().lexically_relative(dir.Path()).generic_string());
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"a", "b", "t", "t/c", "t/d", "t/sub", "t/sub/e"})) << c.what;
+  }
+}
+
 TEST(CliRecursive, AFolderOfNestedFilesLocksAndUnlocksByteExact) {
   test::ScratchDir dir;
   std::map<fs::path, std::vector<std::uint8_t>> contents;

@@ -16,6 +16,13 @@ namespace {
 
 namespace fs = std::filesystem;
 
+// A walk that leaves out files already in the state wanted.
+WalkOptions Wanting(bool locked) {
+  WalkOptions walk;
+  walk.wantLocked = locked;
+  return walk;
+}
+
 std::vector<std::string> Relative(const std::vector<std::string>& files, const fs::path& root) {
   std::vector<std::string> out;
   for (const auto& f : files) out.push_back(PathFromText(f).lexically_relative(root).generic_string());
@@ -28,15 +35,29 @@ TEST(FolderWalk, FilesInNameOrderDepthFirstWithoutOurWorkingFiles) {
   for (const char* name : {"z", "b/c/2", "b/c/1", "a/x", "b/a/y", "b/0", ".hidden", "b/.sealdoor-abcdef.tmp",
                            "b/.sealdoor-r12-abcdef.tmp", "a/.sealdoor-abcdef.journal"})
     test::WriteBytes(dir / name, {1, 2, 3});
-  const std::vector<std::string> given = {(dir / "b").string(), (dir / "z").string(), dir.Path().string()};
-  int ticks = 0;
-  const FolderBatch batch = ExpandFolders(given, std::nullopt, [&] { ++ticks; });
+  // The folder b, the file z, then everything: what was met before is not
+  // taken again, whether as a folder, a file inside one or a file named.
+  const std::vector<std::string> given = {(dir / "b").string(), (dir / "z").string(), dir.Path().string(),
+                                          (dir / "b" / "0").string(), (dir / "a").string()};
+  const FolderBatch batch = ExpandFolders(given);
   EXPECT_TRUE(batch.hadFolder);
   EXPECT_EQ(Relative(batch.files, dir.Path()),
-            (std::vector<std::string>{"b/0", "b/a/y", "b/c/1", "b/c/2", "z",                   // the folder b
-                                      ".hidden", "a/x", "b/0", "b/a/y", "b/c/1", "b/c/2", "z"}));  // then all
+            (std::vector<std::string>{"b/0", "b/a/y", "b/c/1", "b/c/2", "z", ".hidden", "a/x"}));
   EXPECT_EQ(text::LeftOut(batch, Action::Lock), "");
   EXPECT_TRUE(batch.unreadable.empty());
+}
+
+TEST(FolderWalk, AStopEndsTheWalkWhereItIs) {
+  test::ScratchDir dir;
+  fs::create_directory(dir / "f");
+  for (int i = 0; i < 2000; ++i) test::WriteBytes(dir / "f" / std::to_string(i), {1});
+  int asked = 0;
+  WalkOptions walk;
+  walk.goOn = [&] { return ++asked < 2; };
+  const FolderBatch batch = ExpandFolders(std::vector<std::string>{(dir / "f").string()}, walk);
+  EXPECT_TRUE(batch.stopped);
+  EXPECT_EQ(asked, 2);
+  EXPECT_LT(batch.files.size(), 600u);
 }
 
 TEST(FolderWalk, FilesAlreadyInTheWantedStateAreLeftOutAndCounted) {
@@ -48,16 +69,16 @@ TEST(FolderWalk, FilesAlreadyInTheWantedStateAreLeftOutAndCounted) {
   ASSERT_TRUE(test::Lock(dir / "f" / "locked"));
   ASSERT_TRUE(test::Lock(dir / "named"));
   const std::vector<std::string> given = {(dir / "f").string(), (dir / "named").string()};
-  FolderBatch lock = ExpandFolders(given, true);
+  FolderBatch lock = ExpandFolders(given, Wanting(true));
   // A file named on its own is always taken: the engine says what it is.
   EXPECT_EQ(Relative(lock.files, dir.Path()), (std::vector<std::string>{"f/plain", "named"}));
   EXPECT_EQ(lock.alreadyDone, 1u);
   EXPECT_EQ(text::LeftOut(lock, Action::Lock), "Left as they were: 1 file already locked.");
-  FolderBatch unlock = ExpandFolders(given, false);
+  FolderBatch unlock = ExpandFolders(given, Wanting(false));
   EXPECT_EQ(Relative(unlock.files, dir.Path()), (std::vector<std::string>{"f/locked", "named"}));
   EXPECT_EQ(text::LeftOut(unlock, Action::Unlock), "Left as they were: 1 file not locked.");
   // Files alone: no folder, nothing looked at.
-  EXPECT_FALSE(ExpandFolders(std::vector<std::string>{(dir / "named").string()}, true).hadFolder);
+  EXPECT_FALSE(ExpandFolders(std::vector<std::string>{(dir / "named").string()}, Wanting(true)).hadFolder);
 }
 
 TEST(FolderWalk, CountsReadAsUsersWriteThem) {

@@ -144,7 +144,10 @@ TEST(Refusals, EachWithItsMessageCountersAndAnUntouchedFile) {
       {"password with one more character", locked, false, "Abc1234", "Invalid password !",
        MessageStyle::Critical, 1000},
       {"password cut short", locked, false, "Abc12", "Invalid password !", MessageStyle::Critical, 1000},
-      {"crafted head", dir / "crafted", false, "Abc123", "Invalid password !", MessageStyle::Critical, 1000},
+      // A head that names no password is damaged, not a wrong password: no
+      // password would ever unlock it.
+      {"damaged head", dir / "crafted", false, "Abc123", q("crafted") + " could not be unlocked: its head is damaged",
+       MessageStyle::Critical, 1000},
       // The engine checks the password itself before it writes anything.
       {"lock without a password", dir / "plain.txt", true, "",
        q("plain.txt") + " could not be locked: the password must be 1 to 24 letters or digits", MessageStyle::Critical,

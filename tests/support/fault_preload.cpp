@@ -9,11 +9,14 @@
 //                                   to FILE when the process ends
 //
 // CALL is one of fsync, fdatasync, syncfs, write, pwrite, fallocate,
-// renameat2, renameat, rename, linkat. Writes fail only to regular files,
-// never to the terminal or a pipe. ERRNO is EIO, ENOSPC, EDQUOT or EROFS.
+// renameat2, renameat, rename, linkat, unlinkat, ioctl. Writes fail only to
+// regular files, never to the terminal or a pipe; ioctl only where it reads
+// a file's flags (chattr's and the project). ERRNO is EIO, ENOSPC, EDQUOT or
+// EROFS.
 
 #include <dlfcn.h>
 #include <fcntl.h>
+#include <linux/fs.h>
 #include <stdio.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -155,6 +158,16 @@ int renameat(int from_dir, const char* from, int to_dir, const char* to) {
 int rename(const char* from, const char* to) {
   if (Fails("rename")) return -1;
   return Next<int (*)(const char*, const char*)>("rename")(from, to);
+}
+
+int unlinkat(int dir, const char* name, int flags) {
+  if (Fails("unlinkat")) return -1;
+  return Next<int (*)(int, const char*, int)>("unlinkat")(dir, name, flags);
+}
+
+int ioctl(int fd, unsigned long request, void* arg) {
+  if ((request == FS_IOC_GETFLAGS || request == FS_IOC_FSGETXATTR) && Fails("ioctl")) return -1;
+  return Next<int (*)(int, unsigned long, void*)>("ioctl")(fd, request, arg);
 }
 
 int linkat(int from_dir, const char* from, int to_dir, const char* to, int flags) {

@@ -646,7 +646,7 @@ TEST(Form4Behaviour, AStopWhileTheFoldersAreReadRunsNoBatch) {
     if (b.view.status == "\n\rReading the folders..." && b.view.stopOffered) b.form.Command7_Click();
   };
   b.form.DropFiles(Action::Lock, {t.root.string()});
-  EXPECT_EQ(b.messages.Texts(), std::vector<std::string>{"Stopped: 0 of 5 files locked. The other files were not changed."});
+  EXPECT_EQ(b.messages.Texts(), std::vector<std::string>{"Stopped while the folders were read: no file was changed."});
   EXPECT_TRUE(t.AllAsBefore());
   EXPECT_TRUE(b.view.enabled);
 }

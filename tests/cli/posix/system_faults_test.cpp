@@ -70,6 +70,10 @@ TEST(SystemFaults, EachFileIsLockedOrAsItWasAndNothingIsLeft) {
       {"fsync:EIO:4", true, -1},
       {"write:ENOSPC:*", true, 0},
       {"renameat:EIO:*,renameat2:EIO:*", true, 0},
+      // A file's flags that cannot be read would be lost: the file is
+      // refused before any work (the first read is its folder's).
+      {"ioctl:EIO:1", false, n - 1},
+      {"ioctl:EIO:2", false, n - 1},
   };
   for (const Case& c : cases) {
     if (c.fuse && !fuse) continue;  // no FUSE here: the local cases still run
@@ -120,6 +124,30 @@ TEST(SystemFaults, EachFileIsLockedOrAsItWasAndNothingIsLeft) {
     for (const auto& e : fs::directory_iterator(dir))
       EXPECT_FALSE(IsHousekeepingName(e.path().filename().string())) << what << ": left " << e.path().filename();
   }
+}
+
+TEST(SystemFaults, FormerVersionsThatWillNotGoAreToldOfAndGoWithTheNextRun) {
+  // Every removal fails: each file is locked all the same, each message
+  // says that its former version stays hidden, the run is no success; the
+  // next run in the folder removes what stayed.
+  test::ScratchDir dir;
+  const std::vector<std::string> names{"a.doc", "b.doc"};
+  for (const auto& n : names) test::WriteBytes(dir / n, test::RandomBytes(3000, 5));
+  const auto r = test::RunShell("cd '" + dir.Path().string() + "' && echo Faulty9 | LD_PRELOAD='" +
+                                SEALDOOR_FAULT_PRELOAD +
+                                "' SEALDOOR_FAULT=unlinkat:EIO:* ASAN_OPTIONS=verify_asan_link_order=0 '" +
+                                SEALDOOR_CLI + "' lock --password-stdin a.doc b.doc 2>&1");
+  EXPECT_EQ(r.exitCode, 1);
+  for (const auto& n : names) {
+    EXPECT_NE(r.output.find("sealdoor-cli: '" + n + "' was locked, but its former version could not be removed"),
+              std::string::npos)
+        << r.output;
+    EXPECT_TRUE(test::IsLockedFormOf(test::ReadBytes(dir / n), test::RandomBytes(3000, 5), "Faulty9")) << n;
+  }
+  EXPECT_EQ(test::Housekeeping(dir.Path()).size(), 3u);  // two former versions and the journal
+  test::WriteBytes(dir / "c.doc", test::RandomBytes(3000, 6));
+  EXPECT_EQ(test::WaitCli(test::StartCli("lock", dir.Path(), {"c.doc"}, "Faulty9")), 0);
+  EXPECT_TRUE(test::Housekeeping(dir.Path()).empty());
 }
 
 TEST(SystemFaults, AFileThatFailsAtItsCommitIsToldOfByItsOwnName) {

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 #include <sys/file.h>
+#include <sys/mount.h>
 #include <sys/prctl.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -27,6 +28,13 @@ namespace {
 
 namespace fs = std::filesystem;
 
+// A walk that leaves out files already in the state wanted.
+WalkOptions Wanting(bool locked) {
+  WalkOptions walk;
+  walk.wantLocked = locked;
+  return walk;
+}
+
 TEST(FolderWalkPosix, LinksAndSpecialFilesAreLeftOutAndCounted) {
   test::ScratchDir dir;
   fs::create_directories(dir / "f" / "sub");
@@ -40,7 +48,7 @@ TEST(FolderWalkPosix, LinksAndSpecialFilesAreLeftOutAndCounted) {
   address.sun_family = AF_UNIX;
   std::strncpy(address.sun_path, (dir / "f" / "sock").c_str(), sizeof address.sun_path - 1);
   ASSERT_EQ(::bind(s, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-  const FolderBatch batch = ExpandFolders(std::vector<std::string>{(dir / "f").string()}, true);
+  const FolderBatch batch = ExpandFolders(std::vector<std::string>{(dir / "f").string()}, Wanting(true));
   ::close(s);
   EXPECT_EQ(batch.files, std::vector<std::string>{(dir / "f" / "real").string()});
   EXPECT_EQ(batch.links, 3u);
@@ -54,7 +62,7 @@ TEST(FolderWalkPosix, AFolderThatCannotBeReadIsSaid) {
   fs::create_directories(dir / "f" / "closed");
   test::WriteBytes(dir / "f" / "open", {1});
   ::chmod((dir / "f" / "closed").c_str(), 0);
-  const FolderBatch batch = ExpandFolders(std::vector<std::string>{(dir / "f").string()}, true);
+  const FolderBatch batch = ExpandFolders(std::vector<std::string>{(dir / "f").string()}, Wanting(true));
   ::chmod((dir / "f" / "closed").c_str(), 0700);
   EXPECT_EQ(batch.files, std::vector<std::string>{(dir / "f" / "open").string()});
   ASSERT_EQ(batch.unreadable.size(), 1u);
@@ -90,7 +98,7 @@ TEST(FolderWalkPosix, FilesAnotherRunIsWorkingOnAreLeftToIt) {
   const FilesInUse now = FilesInUse::Now();
   EXPECT_TRUE(now.Holds(dir / "f" / "b"));
   EXPECT_FALSE(now.Holds(dir / "f" / "c"));
-  const FolderBatch batch = ExpandFolders(std::vector<std::string>{(dir / "f").string()}, true);
+  const FolderBatch batch = ExpandFolders(std::vector<std::string>{(dir / "f").string()}, Wanting(true));
   for (const pid_t p : {run, other}) {
     ::kill(p, SIGKILL);
     ::waitpid(p, nullptr, 0);
@@ -98,6 +106,36 @@ TEST(FolderWalkPosix, FilesAnotherRunIsWorkingOnAreLeftToIt) {
   EXPECT_EQ(batch.files, (std::vector<std::string>{(dir / "f" / "a").string(), (dir / "f" / "c").string()}));
   EXPECT_EQ(batch.inUse, 1u);
   EXPECT_FALSE(FilesInUse::Now().Holds(dir / "f" / "b"));
+}
+
+TEST(FolderWalkPosix, NoFolderTwiceAndOtherFileSystemsOnlyWhenWanted) {
+  if (::geteuid() != 0) GTEST_SKIP() << "mounting needs root";
+  test::ScratchDir dir;
+  fs::create_directories(dir / "t" / "sub" / "bind");
+  fs::create_directories(dir / "t" / "mnt");
+  test::WriteBytes(dir / "t" / "a", {1});
+  test::WriteBytes(dir / "t" / "sub" / "b", {2});
+  // The tree seen again inside itself, and another file system in it.
+  if (::mount((dir / "t").c_str(), (dir / "t" / "sub" / "bind").c_str(), nullptr, MS_BIND, nullptr) != 0)
+    GTEST_SKIP() << "no bind mounts here: " << std::strerror(errno);
+  const bool tmpfs = ::mount("tmpfs", (dir / "t" / "mnt").c_str(), "tmpfs", 0, "size=1m") == 0;
+  if (tmpfs) test::WriteBytes(dir / "t" / "mnt" / "c", {3});
+  const std::vector<std::string> tree{(dir / "t").string()};
+  const FolderBatch all = ExpandFolders(tree);
+  WalkOptions one;
+  one.oneFileSystem = true;
+  const FolderBatch same = ExpandFolders(tree, one);
+  if (tmpfs) ::umount((dir / "t" / "mnt").c_str());
+  ::umount((dir / "t" / "sub" / "bind").c_str());
+  std::vector<std::string> expected{(dir / "t" / "a").string()};
+  if (tmpfs) expected.push_back((dir / "t" / "mnt" / "c").string());
+  expected.push_back((dir / "t" / "sub" / "b").string());
+  EXPECT_EQ(all.files, expected);
+  EXPECT_EQ(same.files, (std::vector<std::string>{(dir / "t" / "a").string(), (dir / "t" / "sub" / "b").string()}));
+  EXPECT_EQ(same.otherFileSystems, tmpfs ? 1u : 0u);
+  if (tmpfs) {
+    EXPECT_EQ(text::LeftOut(same, Action::Lock), "Left as they were: 1 folder on another file system.");
+  }
 }
 
 }  // namespace

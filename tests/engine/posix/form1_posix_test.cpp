@@ -30,6 +30,7 @@
 #include "engine/journal.h"
 #include "engine/process_guard.h"
 #include "engine/scramble.h"
+#include "engine/system_error.h"
 
 namespace sealdoor {
 namespace {
@@ -37,6 +38,7 @@ namespace {
 using text::MessageStyle;
 namespace fs = std::filesystem;
 using test::Lock;
+using Bytes = std::vector<std::uint8_t>;
 using test::Outcome;
 using test::ReadBytes;
 using test::RecordingPort;
@@ -426,6 +428,106 @@ TEST(OtherPrograms, AWriterHeldUpBeforeTheExchangeGetsItsFileBack) {
   EXPECT_EQ(dir.Names(), (std::vector<std::string>{"first", "second"}));
 }
 
+// What each kind of call does in the case at hand: the rename's number
+// (from 1) is given, and an error code returned makes the call fail.
+std::function<int(io::Op, int)> gFaults;
+int gRenameCalls = 0;
+int ByCase(io::Op op) {
+  const int n = op == io::Op::Rename ? ++gRenameCalls : 0;
+  return gFaults ? gFaults(op, n) : 0;
+}
+
+TEST(AfterTheExchange, NothingIsLostAndWhatIsSaidIsWhatIsOnTheDisk) {
+  // Each step after the new version took the file's place can fail: what
+  // had to stay is kept beside the file or left to the journal, never
+  // removed, the message says where it is, and the batch is no success.
+  const auto plain = test::RandomBytes(5000, 31), theirs = test::RandomBytes(4000, 32);
+  struct Case {
+    const char* what;
+    std::function<int(io::Op, int)> faults;  // also acts, as another program would
+    std::string said;                        // the message, after the file's path
+    std::vector<std::string> beside;         // what stands in the folder besides the file
+    Bytes besideBytes;                       // what the first of those holds
+  };
+  ScratchDir dir;
+  const fs::path f = dir / "first";
+  int found = -1;  // the file as a program found it before the exchange
+  std::optional<OtherProgram> writer;
+  auto late = plain;
+  late.insert(late.end(), {'L', 'A', 'T', 'E'});
+  const Case cases[] = {
+      {"the former version will not go",
+       [](io::Op op, int) { return op == io::Op::Unlink ? EIO : 0; },
+       "' was locked, but its former version could not be removed (" + SystemErrorText(EIO) +
+           "); it stays hidden as '",
+       {}, {}},
+      {"a writer comes as it is replaced, and the file cannot be given back",
+       [&](io::Op, int rename) {
+         if (rename == 1) {
+           writer.emplace(
+               [&] {
+                 const int fd = ::open(("/proc/self/fd/" + std::to_string(found)).c_str(), O_WRONLY | O_APPEND);
+                 (void)!::write(fd, "LATE", 4);
+               },
+               found);
+           EXPECT_TRUE(WaitForLeaseBreak());
+         }
+         return rename == 2 ? EIO : 0;  // the giving back
+       },
+       "' was locked, but another program opened it for writing just as it was replaced; the version that "
+       "program writes to is kept as '" + (dir / "first.sealdoor-original").string() + "'",
+       {"first.sealdoor-original"}, late},
+      {"another program puts a file in its place, and it cannot be given its place back",
+       [&](io::Op, int rename) {
+         if (rename == 1) {
+           WriteBytes(dir / "theirs", theirs);
+           fs::rename(dir / "theirs", f);
+         }
+         return rename == 2 ? EIO : 0;  // the exchange undone
+       },
+       "' was locked, but another program put a file in its place while it was being processed; that file is "
+       "kept as '" + (dir / "first.sealdoor-other").string() + "'",
+       {"first.sealdoor-other"}, theirs},
+  };
+  for (const Case& c : cases) {
+    WriteBytes(f, plain);
+    found = ::open(f.c_str(), O_PATH);
+    gFaults = c.faults;
+    gRenameCalls = 0;
+    io::SetFaultHook(&ByCase);
+    RecordingPort port;
+    BatchCounters counters{1e6, 0};
+    {
+      CommitGroup group(port);
+      EXPECT_TRUE(Form1(port, counters, &group).LockIt(f, "first")) << c.what;
+      EXPECT_FALSE(group.Flush()) << c.what;
+    }
+    io::SetFaultHook(nullptr);
+    gFaults = nullptr;
+    ::close(found);
+    if (writer) writer->Wait();
+    writer.reset();
+    EXPECT_TRUE(test::IsLockedFormOf(ReadBytes(f), plain, "Abc123")) << c.what;
+    ASSERT_EQ(port.messages.size(), 1u) << c.what;
+    EXPECT_TRUE(port.messages[0].first.starts_with("'" + f.string() + c.said)) << port.messages[0].first;
+    std::vector<std::string> names{"first"};
+    names.insert(names.end(), c.beside.begin(), c.beside.end());
+    if (c.beside.empty()) {
+      // Hidden, with the journal that names it: the next run in the folder
+      // removes both.
+      EXPECT_EQ(test::Housekeeping(dir.Path()).size(), 2u) << c.what;
+      WriteBytes(dir / "next", plain);
+      ASSERT_TRUE(Lock(dir / "next"));
+      names.push_back("next");
+    } else {
+      EXPECT_EQ(ReadBytes(dir / c.beside[0]), c.besideBytes) << c.what;
+    }
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(dir.Names(), names) << c.what;
+    for (const auto& n : dir.Names()) fs::remove(dir / n);
+  }
+}
+
 void Mark(const fs::path& p) {
   const char value[] = "sealdoor working file";
   ASSERT_EQ(::setxattr(p.c_str(), "user.sealdoor.working", value, sizeof value - 1, 0), 0);
@@ -733,7 +835,10 @@ TEST(Concurrency, RunsInOneFolderNeverDisturbEachOther) {
         const pid_t one = ::fork();
         if (one == 0) {
           if (named) io::SetFaultHook(&NamedWorkingFiles);
-          ::_exit(i % 2 == 0 ? (Lock(f) ? 0 : 1) : (Unlock(f) ? 0 : 1));
+          Outcome o;
+          RunEngine(o, f, i % 2 == 0);
+          for (const auto& m : o.port.messages) std::fprintf(stderr, "%s\n", m.first.c_str());
+          ::_exit(o.result ? 0 : 1);
         }
         int status = 0;
         ::waitpid(one, &status, 0);

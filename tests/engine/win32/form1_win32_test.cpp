@@ -9,8 +9,10 @@
 
 #include "../test_support.h"
 #include "engine/format.h"
+#include "engine/folder_journal.h"
 #include "engine/journal.h"
 #include "engine/path_text.h"
+#include "engine/win32/wide.h"
 
 namespace sealdoor {
 namespace {
@@ -105,6 +107,26 @@ void WriteText(const fs::path& p, const std::string& text) {
   WriteBytes(p, std::vector<std::uint8_t>(text.begin(), text.end()));
 }
 
+// The folder of `file` as the system names it, which a journal's records
+// are signed for.
+std::string FolderId(const fs::path& file) {
+  const HANDLE h = ::CreateFileW(file.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                 nullptr, OPEN_EXISTING, 0, nullptr);
+  std::wstring buf(1024, L'\0');
+  const DWORD n = ::GetFinalPathNameByHandleW(h, buf.data(), static_cast<DWORD>(buf.size()), FILE_NAME_NORMALIZED);
+  ::CloseHandle(h);
+  buf.resize(n);
+  return win32::Narrow(buf.substr(0, buf.find_last_of(L'\\')));
+}
+
+// A journal as a run of this user writes it beside `sibling`.
+void WriteJournal(const fs::path& p, const fs::path& sibling, const std::vector<std::string>& records) {
+  const journal::Signer signer{JournalKey(), FolderId(sibling), PathText(p.filename())};
+  std::string text(journal::kHeader);
+  for (const auto& r : records) text += signer.Sign(r);
+  WriteText(p, text);
+}
+
 TEST(WorkingFiles, WhatADeadRunLeftIsPutBackOrRemovedByItsJournal) {
   ScratchDir dir;
   WriteBytes(dir / "f", test::RandomBytes(900, 13));
@@ -114,13 +136,24 @@ TEST(WorkingFiles, WhatADeadRunLeftIsPutBackOrRemovedByItsJournal) {
   WriteBytes(dir / ".sealdoor-backup.tmp", report);
   WriteBytes(dir / ".sealdoor-newver.tmp", {1});
   WriteBytes(dir / ".sealdoor-listed.tmp", {2});
-  WriteText(dir / ".sealdoor-deadaa.journal",
-            std::string(journal::kHeader) + journal::WorkingRecord(".sealdoor-listed.tmp") +
-                journal::WorkingRecord(".sealdoor-newver.tmp") + journal::WorkingRecord(".sealdoor-backup.tmp") +
-                journal::BackupRecord(".sealdoor-backup.tmp", "report.doc", ".sealdoor-newver.tmp"));
+  WriteJournal(dir / ".sealdoor-deadaa.journal", dir / "f",
+               {journal::WorkingRecord(".sealdoor-listed.tmp"), journal::WorkingRecord(".sealdoor-newver.tmp"),
+                journal::WorkingRecord(".sealdoor-backup.tmp"),
+                journal::BackupRecord(".sealdoor-backup.tmp", "report.doc", ".sealdoor-newver.tmp")});
+  // A run killed after "memo.doc" had its new version in place, and one
+  // killed where that cannot be told (the record that says it was cut off):
+  // the former goes, the latter is kept beside, never put back over nothing.
+  WriteBytes(dir / "memo.doc", {5});
+  WriteBytes(dir / ".sealdoor-oldmem.tmp", {6});
+  WriteBytes(dir / ".sealdoor-oldnot.tmp", {7});
+  WriteJournal(dir / ".sealdoor-deadbb.journal", dir / "f",
+               {journal::WorkingRecord(".sealdoor-oldmem.tmp"), journal::WorkingRecord(".sealdoor-newmem.tmp"),
+                journal::BackupRecord(".sealdoor-oldmem.tmp", "memo.doc", ".sealdoor-newmem.tmp"),
+                journal::DoneRecord(".sealdoor-oldmem.tmp"), journal::WorkingRecord(".sealdoor-oldnot.tmp"),
+                journal::WorkingRecord(".sealdoor-newnot.tmp"),
+                journal::BackupRecord(".sealdoor-oldnot.tmp", "notes.doc", ".sealdoor-newnot.tmp")});
   // A running run: its journal and its file are open.
-  WriteText(dir / ".sealdoor-liveaa.journal",
-            std::string(journal::kHeader) + journal::WorkingRecord(".sealdoor-runnin.tmp"));
+  WriteJournal(dir / ".sealdoor-liveaa.journal", dir / "f", {journal::WorkingRecord(".sealdoor-runnin.tmp")});
   WriteBytes(dir / ".sealdoor-runnin.tmp", {3});
   // Named like ours, listed nowhere: a user's own.
   WriteBytes(dir / ".sealdoor-notesx.tmp", {4});
@@ -128,12 +161,19 @@ TEST(WorkingFiles, WhatADeadRunLeftIsPutBackOrRemovedByItsJournal) {
                                     nullptr, OPEN_EXISTING, 0, nullptr);
   const HANDLE running = ::CreateFileW((dir / ".sealdoor-runnin.tmp").c_str(), GENERIC_READ | GENERIC_WRITE, 0,
                                        nullptr, OPEN_EXISTING, 0, nullptr);
-  ASSERT_TRUE(Lock(dir / "f"));
+  Outcome o;
+  RunEngine(o, dir / "f", true);
+  EXPECT_TRUE(o.result);
   ::CloseHandle(live);
   ::CloseHandle(running);
   EXPECT_EQ(dir.Names(), (std::vector<std::string>{".sealdoor-liveaa.journal", ".sealdoor-notesx.tmp",
-                                                   ".sealdoor-runnin.tmp", "f", "report.doc"}));
+                                                   ".sealdoor-runnin.tmp", "f", "memo.doc",
+                                                   "notes.doc.sealdoor-original", "report.doc"}));
   EXPECT_EQ(ReadBytes(dir / "report.doc"), report);
+  EXPECT_EQ(ReadBytes(dir / "memo.doc"), std::vector<std::uint8_t>{5});
+  ASSERT_EQ(o.port.messages.size(), 1u);
+  EXPECT_EQ(o.port.messages[0].first, "A run that was interrupted left a version of '" + PathText(dir / "notes.doc") +
+                                          "'; it is kept as '" + PathText(dir / "notes.doc.sealdoor-original") + "'");
 }
 
 TEST(OtherPrograms, AReaderThatDoesNotLetTheFileBeReplacedIsToldOfBeforeAnyWork) {
