@@ -9,8 +9,16 @@
 ; BINDIR32 and BINDIR64 hold each build's sealdoor.exe and sealdoor-cli.exe,
 ; TEXTDIR README.txt and LICENSE.txt (CRLF), DOCDIR is packaging/windows.
 ; Silent: sealdoor-setup.exe /S [/CurrentUser | /AllUsers]; uninstall.exe /S
+;
+; -DTARGET_AMD64 builds the same installer as a 64-bit program, for testing
+; it where 32-bit programs cannot run (Wine without its 32-bit loader). The
+; installer shipped is the 32-bit one: it runs on every Windows.
 
-Unicode true
+!ifdef TARGET_AMD64
+  Target amd64-unicode
+!else
+  Unicode true
+!endif
 ManifestDPIAware true
 !define APP "Sealdoor"
 !define VERSION "1.01"

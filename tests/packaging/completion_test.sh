@@ -3,7 +3,9 @@
 set -euo pipefail
 source "$1"
 window="${2:+$(realpath "$2")}"
-cd "$(mktemp -d)"
+scratch="$(mktemp -d)"
+trap 'rm -rf "$scratch"' EXIT
+cd "$scratch"
 touch notes.txt -- -odd
 complete_at() {
   COMP_WORDS=("$@")

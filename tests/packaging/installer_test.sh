@@ -27,6 +27,14 @@ reg_of() {
   wine reg query "$1" "${which[@]}" 2>/dev/null | tr -d '\r' | sed -n 's/^ *[^ ].*  *REG_[A-Z_]*  *//p'
 }
 fail() { echo "$mode: $*"; exit 1; }
+gone() {  # gone PATH: waits until PATH is no more (a minute at most)
+  local i
+  for i in $(seq 600); do
+    [ -e "$1" ] || return 0
+    sleep 0.1
+  done
+  [ ! -e "$1" ]
+}
 crlf_only() { [ "$(tr -cd '\r' <"$1" | wc -c)" -eq "$(wc -l <"$1")" ] && [ "$(wc -l <"$1")" -gt 0 ]; }
 
 case $arch in
@@ -76,10 +84,10 @@ for mode in CurrentUser AllUsers; do
   done
   [ -f "$sendto" ] || fail "no Send To shortcut at $sendto"
 
+  # The uninstaller goes on in a copy of itself, which removes the folder last.
   wine "$udir/uninstall.exe" /S /$mode
   wineserver -w
-  sleep 1
-  [ ! -e "$udir" ] || fail "left behind: $(ls "$udir")"
+  gone "$udir" || fail "left behind a minute later: $(ls "$udir")"
   [ ! -e "$menu/Sealdoor.lnk" ] || fail "the Start-menu entry stayed"
   [ -z "$(reg_value "$root\\$key" InstallLocation)" ] || fail "the uninstall entry stayed"
   [ "$(reg_value "$env" Path)" = "$path_before" ] || fail "PATH is '$(reg_value "$env" Path)', not '$path_before' again"

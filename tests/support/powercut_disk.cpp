@@ -10,6 +10,8 @@
 #include <cstdlib>
 #include <thread>
 
+#include "wait_for.h"
+
 namespace sealdoor::test {
 namespace fs = std::filesystem;
 
@@ -63,17 +65,20 @@ bool PowerCutDisk::Start() {
     ::execv(argv[0], argv.data());
     ::_exit(127);
   }
-  for (int i = 0; i < 500; ++i) {
+  int status = 0;
+  bool ended = false;
+  const bool mounted = WaitFor([&] {
     if (IsMountPoint(mount_)) return true;
-    int status = 0;
-    if (::waitpid(pid_, &status, WNOHANG) == pid_) {
-      pid_ = -1;
-      std::fprintf(stderr, "powercut-fs ended before it was mounted (status %d)\n", status);
-      return false;
-    }
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    ended = ::waitpid(pid_, &status, WNOHANG) == pid_;
+    return ended;
+  });
+  if (ended) {
+    pid_ = -1;
+    std::fprintf(stderr, "powercut-fs ended before it was mounted (status %d)\n", status);
+    return false;
   }
-  std::fprintf(stderr, "powercut-fs was not mounted within 5 seconds\n");
+  if (mounted) return true;
+  std::fprintf(stderr, "powercut-fs was not mounted within a minute\n");
   Cut();
 #endif
   return false;

@@ -1,6 +1,7 @@
 #include <QDialogButtonBox>
 #include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
@@ -326,14 +327,27 @@ void DispatchTest::realDialogOffersWhatEachActionNeeds() {
       d.activateWindow();
       QVERIFY(QTest::qWaitForWindowActive(&d));
       edit->setFocus();
-      QTRY_VERIFY(edit->hasFocus());
+      QTRY_VERIFY_WITH_TIMEOUT(edit->hasFocus(), 30000);
       QTest::keyClicks(edit, round.typed);
       QCOMPARE(edit->text(), round.typed);
-      QTest::qWait(50);  // the dialog follows the typing with its list's selection
+      // The dialog follows the typing with its list's selection: "Open" is
+      // pressed once it has, as a person sees it.
+      QStringList typedNames;
+      for (const QString& name : round.typed.contains('"') ? round.typed.split('"', Qt::SkipEmptyParts)
+                                                            : QStringList{round.typed})
+        if (!name.trimmed().isEmpty()) typedNames << QFileInfo(name).fileName();
+      typedNames.sort();
+      auto selectedNames = [&] {
+        QStringList names;
+        for (const QModelIndex& i : view->selectionModel()->selectedRows()) names << i.data().toString();
+        names.sort();
+        return names;
+      };
+      QTRY_COMPARE_WITH_TIMEOUT(selectedNames(), typedNames, 30000);
       QPushButton* open = buttons->button(QDialogButtonBox::Open);
       QVERIFY(open && open->isEnabled());
       QTest::mouseClick(open, Qt::LeftButton);
-      QTRY_VERIFY_WITH_TIMEOUT(!d.isVisible(), 10000);
+      QTRY_VERIFY_WITH_TIMEOUT(!d.isVisible(), 30000);
     };
     const auto chosen = dialog.Show(options);
     visible.sort();

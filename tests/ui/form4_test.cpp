@@ -363,13 +363,13 @@ void Form4Test::filesDroppedOntoAnActionButtonRunItsBatch() {
   };
   QVERIFY(!Child(h.window, "Command7")->acceptDrops());  // "Close" takes none
   QVERIFY(drop("Command4", files));
-  QTRY_COMPARE(Texts(h.messages), QStringList({"Files locked !"}));
+  QTRY_COMPARE_WITH_TIMEOUT(Texts(h.messages), QStringList({"Files locked !"}), 30000);
   QCOMPARE(QFileInfo(files[0]).size(), 3702);
   QVERIFY(drop("Command6", files));  // more than one onto "Unlock and Open"
-  QTRY_COMPARE(Texts(h.messages).size(), 2);
+  QTRY_COMPARE_WITH_TIMEOUT(Texts(h.messages).size(), 2, 30000);
   QCOMPARE(Texts(h.messages).back(), QString("\"Unlock and Open\" takes one file at a time."));
   QVERIFY(drop("Command5", {files[1]}));
-  QTRY_COMPARE(Texts(h.messages).back(), QString("File Unlocked !"));
+  QTRY_COMPARE_WITH_TIMEOUT(Texts(h.messages).back(), QString("File Unlocked !"), 30000);
   QCOMPARE(QFileInfo(files[1]).size(), 3000);
 
   // A folder stands for the files below it, byte for byte both ways.
@@ -384,11 +384,11 @@ void Form4Test::filesDroppedOntoAnActionButtonRunItsBatch() {
   }
   const int before = static_cast<int>(h.messages.shown.size());
   QVERIFY(drop("Command4", {dir.path() + "/tree"}));
-  QTRY_COMPARE(static_cast<int>(h.messages.shown.size()), before + 1);
+  QTRY_COMPARE_WITH_TIMEOUT(static_cast<int>(h.messages.shown.size()), before + 1, 30000);
   QCOMPARE(Texts(h.messages).back(), QString("Files locked !"));
   for (auto it = tree.cbegin(); it != tree.cend(); ++it) QCOMPARE(QFileInfo(it.key()).size(), it.value().size() + 702);
   QVERIFY(drop("Command5", {dir.path() + "/tree"}));
-  QTRY_COMPARE(Texts(h.messages).back(), QString("Files Unlocked !"));
+  QTRY_COMPARE_WITH_TIMEOUT(Texts(h.messages).back(), QString("Files Unlocked !"), 30000);
   for (auto it = tree.cbegin(); it != tree.cend(); ++it) {
     QFile f(it.key());
     QVERIFY(f.open(QIODevice::ReadOnly));
@@ -443,9 +443,12 @@ void Form4Test::dropsAreTakenAsACopyNeverAMove() {
   QApplication::sendEvent(target, &dropped);
   QCOMPARE(dropped.isAccepted(), taken != 0);
   if (taken) QCOMPARE(int(dropped.dropAction()), taken);
-  QTest::qWait(50);
-  // The batch runs only on a drop taken.
+  // The batch runs only on a drop taken, once the drop is over (a posted
+  // call), and says so when it is done.
+  QCoreApplication::processEvents();
+  if (taken) QTRY_COMPARE_WITH_TIMEOUT(Texts(h.messages), QStringList{"File locked !"}, 30000);
   QCOMPARE(QFileInfo(file).size(), taken ? 3702 : 3000);
+  if (!taken) QVERIFY(h.messages.shown.empty());
 }
 
 void Form4Test::namesAreNeverMarkup_data() {

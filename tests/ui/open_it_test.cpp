@@ -20,10 +20,17 @@ QString OpenIn(const XdgFixture& fixture, const std::string& path, bool expectSt
   env.insert("QT_QPA_PLATFORM", "offscreen");
   probe.setProcessEnvironment(env);
   probe.start(QStringLiteral(SEALDOOR_OPEN_PROBE), {QString::fromStdString(path)});
-  probe.waitForFinished(20000);
-  // The started program runs on its own; give it time to write its record.
+  // Generous limits: on a busy machine starting a program takes a while.
+  constexpr int kPatienceMs = 60000;
+  if (!probe.waitForFinished(kPatienceMs)) {
+    probe.kill();
+    probe.waitForFinished();
+    return "the probe did not finish within a minute";
+  }
+  // The started program runs on its own: its record comes when it comes.
   if (expectStart) {
-    for (int i = 0; i < 1000 && !fs::exists(fixture.RecordFile()); ++i) QTest::qWait(10);
+    QDeadlineTimer deadline(kPatienceMs);
+    while (!fs::exists(fixture.RecordFile()) && !deadline.hasExpired()) QTest::qWait(10);
   }
   return QString::fromUtf8(probe.readAllStandardOutput());
 }

@@ -104,7 +104,7 @@ void X11WindowTest::stopEndsABatchOf500FilesAtOnce() {
     selection += '\0' + ("f" + std::to_string(i));
   }
   RealHarness h;
-  QVERIFY(QTest::qWaitForWindowActive(&h.window));
+  QVERIFY(QTest::qWaitForWindowActive(&h.window, 30000));
   QTest::keyClicks(Child(h.window, "Text1"), "Stop500");
   auto* command7 = Child<QPushButton>(h.window, "Command7");
   auto* label16 = Child<QLabel>(h.window, "Label16");
@@ -146,7 +146,7 @@ void X11WindowTest::theTypoGuardAsksForANearPasswordOnly() {
   Write(folder / "old.txt", 5000, 'o');
   Write(folder / "new.txt", 5000, 'n');
   RealHarness h;
-  QVERIFY(QTest::qWaitForWindowActive(&h.window));
+  QVERIFY(QTest::qWaitForWindowActive(&h.window, 30000));
   auto* text1 = Child<QLineEdit>(h.window, "Text1");
   // "Lock Files" pressed on `file`; what the message boxes said, each
   // answered with `answer`.
@@ -180,27 +180,28 @@ void X11WindowTest::theTypoGuardAsksForANearPasswordOnly() {
 
 void X11WindowTest::capsLockIsSaidWhileThePasswordBoxHasTheFocus() {
   RealHarness h;
-  QVERIFY(QTest::qWaitForWindowActive(&h.window));
+  QVERIFY(QTest::qWaitForWindowActive(&h.window, 30000));
   auto* text1 = Child<QLineEdit>(h.window, "Text1");
   auto* warning = h.window.findChild<QLabel*>("CapsLockWarning");
   QVERIFY(warning);
   text1->setFocus();
-  QTest::qWait(50);
+  QTRY_VERIFY_WITH_TIMEOUT(text1->hasFocus(), 30000);
+  QCoreApplication::processEvents();  // the box looks at the lock once it has the focus
   QVERIFY(!warning->isVisible());
   // The key turns the lock; the box hears its key.
   SetCapsLock(true);
   QTest::keyClick(text1, Qt::Key_CapsLock);
-  QTRY_VERIFY(warning->isVisible());
+  QTRY_VERIFY_WITH_TIMEOUT(warning->isVisible(), 30000);
   QCOMPARE(warning->text(), QString("Caps Lock is on"));
   // Under the box.
   QVERIFY(warning->geometry().top() >= text1->mapToGlobal(QPoint(0, text1->height())).y());
   Child(h.window, "Command4")->setFocus();
-  QTRY_VERIFY(!warning->isVisible());
+  QTRY_VERIFY_WITH_TIMEOUT(!warning->isVisible(), 30000);
   text1->setFocus();
-  QTRY_VERIFY(warning->isVisible());
+  QTRY_VERIFY_WITH_TIMEOUT(warning->isVisible(), 30000);
   SetCapsLock(false);
   QTest::keyClick(text1, Qt::Key_CapsLock);
-  QTRY_VERIFY(!warning->isVisible());
+  QTRY_VERIFY_WITH_TIMEOUT(!warning->isVisible(), 30000);
 }
 
 QTEST_MAIN(X11WindowTest)

@@ -30,8 +30,9 @@ std::wstring AppPath() {
   return (fs::path(self).parent_path() / SEALDOOR_APP_FROM_TEST).lexically_normal().wstring();
 }
 
-// Runs the window's messages until `done` or a few seconds have passed.
-bool PumpUntil(const std::function<bool()>& done, int ms = 20000) {
+// Runs the window's messages until `done`, or a minute has passed (a start
+// may take long on a busy machine: only a fault takes a minute).
+bool PumpUntil(const std::function<bool()>& done, int ms = 60000) {
   const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
   while (!done() && std::chrono::steady_clock::now() < until) {
     MSG m{};

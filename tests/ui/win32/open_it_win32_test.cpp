@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <fstream>
 #include <sstream>
 
@@ -31,7 +32,10 @@ fs::path Recorder() {
 
 // The lines the recorder wrote: its command line, then its arguments.
 std::vector<std::string> Recorded(const fs::path& record) {
-  for (int i = 0; i < 1000 && !fs::exists(record); ++i) ::Sleep(10);
+  // The started program runs on its own: its record comes when it comes
+  // (a minute at most, on a busy machine).
+  const auto until = std::chrono::steady_clock::now() + std::chrono::minutes(1);
+  while (!fs::exists(record) && std::chrono::steady_clock::now() < until) ::Sleep(10);
   std::vector<std::string> lines;
   {
     std::ifstream in(record, std::ios::binary);

@@ -107,17 +107,18 @@ class BoxCloser {
     std::size_t closed = 0;
     while (!done_) {
       HWND box = ::FindWindowW(L"#32770", L"Sealdoor");
-      if (!box || !::IsWindowVisible(box)) {
-        ::Sleep(5);
-        continue;
-      }
-      ::Sleep(20);
-      // The longest text of its own is the message.
+      // The longest text of its own is the message; until the box has it,
+      // it is not the user's to read.
       std::wstring text;
-      for (HWND c = ::GetWindow(box, GW_CHILD); c; c = ::GetWindow(c, GW_HWNDNEXT)) {
+      for (HWND c = box && ::IsWindowVisible(box) ? ::GetWindow(box, GW_CHILD) : nullptr; c;
+           c = ::GetWindow(c, GW_HWNDNEXT)) {
         wchar_t buf[1024] = {};
         ::GetWindowTextW(c, buf, 1024);
         if (std::wcslen(buf) > text.size()) text = buf;
+      }
+      if (text.empty()) {
+        ::Sleep(5);
+        continue;
       }
       {
         const std::lock_guard lock(mutex_);
