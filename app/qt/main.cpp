@@ -88,7 +88,8 @@ int main(int argc, char** argv) {
   // and ends: no window of its own.
   const sealdoor::app::SingleInstance instance;
   if (!instance.First()) {
-    if (sealdoor::app::HandOver(instance.Folder(), own) || own.paths.empty()) return 0;
+    if (sealdoor::app::HandOver(instance.Address(), own) == sealdoor::app::HandoverResult::Taken || own.paths.empty())
+      return 0;
     Tell("sealdoor: the running Sealdoor window did not take the files; try again once it has finished\n", argv[0]);
     return 1;
   }
@@ -115,7 +116,7 @@ int main(int argc, char** argv) {
   form.Form_Load();
   messages.SetParent(&view);
   dialog.SetParent(&view);
-  sealdoor::app::HandoverServer handover(instance.Folder(), sealdoor::app::BringForward(view),
+  sealdoor::app::HandoverServer handover(instance.Listener(), sealdoor::app::BringForward(view),
                                          sealdoor::app::HandTo(form));
   handover.Listen();
   view.show();
