@@ -193,7 +193,17 @@ Launch ReadLaunch() {
 }
 
 int HandOverAndEnd(const Arrival& own) {
-  if (HandOver({}, own) == HandoverResult::Taken || own.paths.empty()) return 0;
+  switch (HandOver({}, own)) {
+    case HandoverResult::Taken:
+      return 0;
+    case HandoverResult::TooLarge:
+      Tell(L"Too many files to hand to the running Sealdoor window at once. Give fewer files at a time, or the "
+           L"folder that holds them, or use sealdoor-cli.");
+      return 1;
+    case HandoverResult::NotTaken:
+      break;
+  }
+  if (own.paths.empty()) return 0;
   Tell(L"The running Sealdoor window did not take the files; try again once it has finished.");
   return 1;
 }

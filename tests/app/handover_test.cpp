@@ -5,6 +5,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -50,6 +51,8 @@ class HandoverTest : public QObject {
   void aMessageFromAnotherUserIsDropped();
   void theRealProgramListensAndEndsLaterLaunchesAtOnce();
   void theWindowIsReachedWhateverHappensToTheRuntimeFolder();
+  void aLaunchTooLargeToHandOverSaysWhatToDoInstead();
+  void relativeNamesFromAWorkingFolderThatIsGoneAloneAreLeftOut();
 
  private:
   QProcessEnvironment Env() const;
@@ -288,6 +291,55 @@ void HandoverTest::theWindowIsReachedWhateverHappensToTheRuntimeFolder() {
   QTRY_COMPARE_WITH_TIMEOUT(Child<QLabel>(h_->window, "Label12")->text(),
                             QString("1 file to unlock: type the password, then press Unlock Files"), 10000);
   QCOMPARE(h_->form.PendingFiles().size(), std::size_t{1});
+}
+
+// More than one message holds: told what helps (no waiting does), and the
+// window gets nothing.
+void HandoverTest::aLaunchTooLargeToHandOverSaysWhatToDoInstead() {
+  // A command line that long needs a larger stack than the usual 8 MiB
+  // (the kernel allows arguments up to a quarter of it).
+  constexpr rlim_t kStack = 64u << 20;
+  rlimit limit{};
+  if (::getrlimit(RLIMIT_STACK, &limit) != 0 || (limit.rlim_max != RLIM_INFINITY && limit.rlim_max < kStack))
+    QSKIP("the stack cannot grow enough here for a command line of over 4 MiB");
+  QStringList args{"--lock"};
+  qsizetype bytes = 0;
+  for (int i = 0; bytes <= static_cast<qsizetype>(sealdoor::app::kMaxMessageBytes); ++i) {
+    args << files_->path() + "/" + QString::number(i) + QString(90'000, QLatin1Char('x'));
+    bytes += args.back().size() + 1;
+  }
+  QProcess* second = Launch(args, [] {
+    const rlimit more{kStack, kStack};
+    ::setrlimit(RLIMIT_STACK, &more);
+  });
+  QVERIFY(Ended(second));
+  QCOMPARE(second->exitCode(), 1);
+  QCOMPARE(QString::fromUtf8(second->readAllStandardError()),
+           QString("sealdoor: too many files to hand to the running Sealdoor window at once; give fewer files at a "
+                   "time, or the folder that holds them, or use sealdoor-cli\n"));
+  QTest::qWait(700);
+  QVERIFY(h_->form.PendingFiles().empty());
+  QVERIFY(h_->messages.shown.empty());
+}
+
+void HandoverTest::relativeNamesFromAWorkingFolderThatIsGoneAloneAreLeftOut() {
+  const QString c = File("c.txt", 4000);
+  const QByteArray gone = (files_->path() + "/gone").toLocal8Bit();
+  QVERIFY(QDir().mkdir(QString::fromLocal8Bit(gone)));
+  // Started from a folder that is deleted under it, as a file manager's
+  // launch can be.
+  QProcess* second = Launch({"--unlock", "rel.txt", c, "sub/other"}, [gone] {
+    if (::chdir(gone.constData()) != 0 || ::rmdir(gone.constData()) != 0) ::_exit(99);
+  });
+  QVERIFY(Ended(second));
+  QCOMPARE(second->exitCode(), 1);
+  QCOMPARE(QString::fromUtf8(second->readAllStandardError()),
+           QString("sealdoor: 'rel.txt' and 'sub/other' were left out: the folder they were given in no longer "
+                   "exists (give their full paths)\n"));
+  // The full path still went.
+  QTRY_COMPARE_WITH_TIMEOUT(h_->form.PendingFiles(), std::vector<std::string>{c.toStdString()}, 10000);
+  QTRY_COMPARE(Child<QLabel>(h_->window, "Label12")->text(),
+               QString("1 file to unlock: type the password, then press Unlock Files"));
 }
 
 QTEST_MAIN(HandoverTest)

@@ -5,11 +5,13 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <filesystem>
 #include <functional>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "../../engine/test_support.h"
@@ -125,6 +127,50 @@ TEST(Handover, WhatIsNotAWellFormedMessageOfOurOwnIsRefused) {
   EXPECT_EQ(send(sender, kHandoverTag, good.data(), size), TRUE);
   EXPECT_TRUE(PumpUntil([&] { return first.form.PendingFiles().size() == 1; }));
   ::DestroyWindow(sender);
+}
+
+// More than one message holds (a launch given so many files by another
+// program): the launch says what helps, since waiting does not.
+TEST(Handover, ALaunchTooLargeToHandOverSaysWhatToDoInstead) {
+  Arrival huge{Action::Lock, {}, 1};
+  std::size_t bytes = 0;
+  for (int i = 0; bytes <= kMaxMessageBytes; ++i) {
+    huge.paths.push_back("C:\\" + std::to_string(i) + std::string(60'000, 'x'));
+    bytes += huge.paths.back().size() * sizeof(wchar_t);
+  }
+  std::wstring said;
+  std::atomic<bool> done{false};
+  std::thread closer([&] {  // the box is modal: read and closed from beside it
+    while (!done) {
+      HWND box = ::FindWindowW(L"#32770", L"Sealdoor");
+      if (!box || !::IsWindowVisible(box)) {
+        ::Sleep(5);
+        continue;
+      }
+      // The longest text of its own is the message, once the box has its controls.
+      for (HWND c = ::GetWindow(box, GW_CHILD); c; c = ::GetWindow(c, GW_HWNDNEXT)) {
+        wchar_t text[1024] = {};
+        ::GetWindowTextW(c, text, 1024);
+        if (std::wcslen(text) > said.size()) said = text;
+      }
+      if (said.empty()) {
+        ::Sleep(5);
+        continue;
+      }
+      ::PostMessageW(box, WM_COMMAND, IDOK, 0);
+      return;
+    }
+  });
+  // As at a launch's start: nothing waiting in this thread's queue (a
+  // WM_QUIT left by an earlier window would close the box at once).
+  for (MSG m{}; ::PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE) > 0;) {
+  }
+  EXPECT_EQ(HandOverAndEnd(huge), 1);
+  done = true;
+  closer.join();
+  EXPECT_EQ(said,
+            L"Too many files to hand to the running Sealdoor window at once. Give fewer files at a time, or the folder "
+            L"that holds them, or use sealdoor-cli.");
 }
 
 // A message of any size leaves the running program as it was: up to the
