@@ -33,6 +33,54 @@ namespace {
 
 using sealdoor::app::Arrival;
 
+// While the application starts, Qt's messages are held back, and the fatal
+// one it gives when no display can be opened (its platform plugin's text,
+// then an abort, status 134) becomes one line of ours and `status`. Once
+// started, what was held goes out as it would have.
+class StartupMessages {
+ public:
+  StartupMessages(std::string line, int status) {
+    line_ = std::move(line);
+    status_ = status;
+    previous_ = qInstallMessageHandler(&Hold);
+  }
+  ~StartupMessages() {
+    qInstallMessageHandler(previous_);
+    for (const auto& m : held_) {
+      const QMessageLogContext context(m.file.c_str(), m.line, m.function.c_str(), m.category.c_str());
+      previous_(m.type, context, m.text);
+    }
+    held_.clear();
+  }
+  StartupMessages(const StartupMessages&) = delete;
+  StartupMessages& operator=(const StartupMessages&) = delete;
+
+ private:
+  struct Held {
+    QtMsgType type;
+    std::string file, function, category;
+    int line;
+    QString text;
+  };
+  static void Hold(QtMsgType type, const QMessageLogContext& context, const QString& text) {
+    if (type == QtFatalMsg) {
+      std::fputs(line_.c_str(), stderr);
+      std::fflush(stderr);
+      ::_exit(status_);
+    }
+    auto text_of = [](const char* s) { return std::string(s ? s : ""); };
+    held_.push_back({type, text_of(context.file), text_of(context.function), text_of(context.category), context.line,
+                     text});
+  }
+
+  static inline std::string line_;
+  static inline int status_ = 1;
+  static inline std::vector<Held> held_;
+  QtMessageHandler previous_ = nullptr;
+};
+
+constexpr const char* kNoDisplay = "sealdoor: no display found to show the window on; sealdoor-cli works without one\n";
+
 // Said on the terminal, and in a message box too when there is none to see
 // it (a launch from a menu). `status` is what the program then ends with.
 int Tell(const std::string& text, char* program, int status) {
@@ -40,7 +88,9 @@ int Tell(const std::string& text, char* program, int status) {
   if (::isatty(STDERR_FILENO) || (!std::getenv("DISPLAY") && !std::getenv("WAYLAND_DISPLAY"))) return status;
   int argc = 1;
   char* argv[] = {program, nullptr};
+  std::optional<StartupMessages> quiet(std::in_place, "", status);  // the text is out already
   const QApplication app(argc, argv);
+  quiet.reset();
   QMessageBox box(QMessageBox::Warning, QStringLiteral("Sealdoor"), QString::fromUtf8(text).trimmed());
   box.setTextFormat(Qt::PlainText);  // it may quote what was typed
   box.exec();
@@ -106,7 +156,9 @@ int main(int argc, char** argv) {
   // Qt's own options (-platform, -style...) are not read: the command line
   // is ours. Its environment variables still work.
   int qtArgc = 1;
+  std::optional<StartupMessages> startup(std::in_place, kNoDisplay, 1);
   QApplication app(qtArgc, argv);
+  startup.reset();
   QApplication::setApplicationName(QStringLiteral("Sealdoor"));
   QApplication::setDesktopFileName(QStringLiteral("sealdoor"));
   sealdoor::ui::MaskPasswordTextEvents();

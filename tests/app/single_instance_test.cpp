@@ -28,6 +28,7 @@ class SingleInstanceTest : public QObject {
   void anotherUsersLockCannotKeepItFromStarting();
   void anotherUserHoldingTheNameCannotKeepItFromStarting();
   void oneWindowWhateverHappensToTheRuntimeFolder();
+  void withoutADisplayItSaysSoInOneLine();
 };
 
 namespace {
@@ -188,6 +189,28 @@ void SingleInstanceTest::oneWindowWhateverHappensToTheRuntimeFolder() {
   QVERIFY(sealdoor::test::Listening(address));
   first.kill();
   first.waitForFinished();
+}
+
+// No display: one line of ours, not Qt's platform plugin's text and an abort.
+void SingleInstanceTest::withoutADisplayItSaysSoInOneLine() {
+  QTemporaryDir runtime, files;
+  QProcessEnvironment env = Env(runtime);
+  for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) env.remove(name);
+  const QString file = files.path() + "/a.txt";
+  QFile f(file);
+  QVERIFY(f.open(QIODevice::WriteOnly) && f.write("words") == 5);
+  f.close();
+  QProcess p;
+  p.setProcessEnvironment(env);
+  p.start(SEALDOOR_APP, {"--lock", file});
+  QVERIFY(p.waitForFinished(15000));
+  QCOMPARE(p.exitStatus(), QProcess::NormalExit);
+  QCOMPARE(p.exitCode(), 1);
+  QCOMPARE(QString::fromUtf8(p.readAllStandardError()),
+           QString("sealdoor: no display found to show the window on; sealdoor-cli works without one\n"));
+  QCOMPARE(p.readAllStandardOutput(), QByteArray());
+  QVERIFY(f.open(QIODevice::ReadOnly));
+  QCOMPARE(f.readAll(), QByteArray("words"));
 }
 
 QTEST_GUILESS_MAIN(SingleInstanceTest)
