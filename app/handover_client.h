@@ -7,13 +7,15 @@
 
 namespace sealdoor::app {
 
-// Hands `arrival` to the first copy: on Linux the one listening in
-// `folder` (the private folder of its lock), on Windows the window of this
-// session. True once the first copy has taken it; it may still be starting,
-// so this waits a few seconds for it.
-[[nodiscard]] bool HandOver(const std::string& folder, const Arrival& arrival);
+enum class HandoverResult {
+  Taken,     // the first copy has the files
+  TooLarge,  // more than one message holds: nothing was sent
+  NotTaken,  // nobody answered in time, or the one who did refused
+};
 
-// Where the first copy listens in its folder.
-[[nodiscard]] std::string HandoverSocket(const std::string& folder);
+// Hands `arrival` to the first copy: on Linux the one listening at
+// `address` (SingleInstance::Address()), on Windows the window of this
+// session. It may still be starting, so this waits a few seconds for it.
+[[nodiscard]] HandoverResult HandOver(const std::string& address, const Arrival& arrival);
 
 }  // namespace sealdoor::app

@@ -1,5 +1,7 @@
 #include "launch_args.h"
 
+#include "engine/path_text.h"
+
 namespace sealdoor::app {
 namespace {
 
@@ -13,6 +15,34 @@ std::string Shown(const std::string& arg) {
 }
 
 }  // namespace
+
+FullNames MakeFullNames(const std::vector<std::string>& files,
+                        const std::optional<std::filesystem::path>& workingFolder) {
+  FullNames out;
+  for (const auto& f : files) {
+    const std::filesystem::path p = PathFromText(f);
+    if (p.is_absolute())
+      out.paths.push_back(f);
+    else if (workingFolder)
+      out.paths.push_back(PathText(*workingFolder / p));
+    else
+      out.unreachable.push_back(f);
+  }
+  return out;
+}
+
+std::string UnreachableNamesText(const std::vector<std::string>& names) {
+  constexpr std::size_t kNamed = 10;  // the line stays readable; the count tells the rest
+  std::string list;
+  for (std::size_t i = 0; i < names.size() && i < kNamed; ++i) {
+    if (i > 0) list += i + 1 == names.size() ? " and " : ", ";
+    list += "'" + Shown(names[i]) + "'";
+  }
+  if (names.size() > kNamed) list += " and " + std::to_string(names.size() - kNamed) + " more";
+  const bool one = names.size() == 1;
+  return list + (one ? " was" : " were") + " left out: the folder " + (one ? "it was" : "they were") +
+         " given in no longer exists (give " + (one ? "its full path" : "their full paths") + ")";
+}
 
 const char* LaunchUsage() noexcept {
   return "Usage: sealdoor [--lock | --unlock | --unlock-and-open] [--] [FILE...]\n"
@@ -40,6 +70,8 @@ std::expected<LaunchArgs, std::string> ParseLaunchArgs(const std::vector<std::st
   bool filesOnly = false;
   for (const auto& a : args) {
     if (filesOnly || a.size() < 2 || a.front() != '-') {
+      // An empty name would stand for the working folder itself.
+      if (a.empty()) return std::unexpected(std::string("a FILE name is empty"));
       out.files.push_back(a);
       continue;
     }

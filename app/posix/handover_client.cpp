@@ -1,11 +1,13 @@
 #include "app/handover_client.h"
 
 #include <poll.h>
+#include <sys/time.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstddef>
 #include <chrono>
 #include <cstdint>
 #include <cstring>
@@ -43,11 +45,17 @@ bool SendAll(int fd, const char* data, std::size_t size) {
 }
 
 // One try: false when nobody listens yet, or the one who does is not us.
-bool TryOnce(const sockaddr_un& address, const std::string& message, std::chrono::steady_clock::time_point until,
-             bool& connected) {
+bool TryOnce(const sockaddr_un& address, socklen_t length, const std::string& message,
+             std::chrono::steady_clock::time_point until, bool& connected) {
   const Socket s;
   if (s.Get() < 0) return false;
-  if (::connect(s.Get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) return false;
+  // Sending waits for a first copy that reads slowly, within our patience.
+  const auto left = std::chrono::duration_cast<std::chrono::microseconds>(until - std::chrono::steady_clock::now());
+  if (left <= 0us) return false;
+  const timeval patience{static_cast<time_t>(left.count() / 1'000'000),
+                         static_cast<suseconds_t>(left.count() % 1'000'000)};
+  ::setsockopt(s.Get(), SOL_SOCKET, SO_SNDTIMEO, &patience, sizeof patience);
+  if (::connect(s.Get(), reinterpret_cast<const sockaddr*>(&address), length) != 0) return false;
   connected = true;
   // Only a copy of our own user gets the paths.
   ucred peer{};
@@ -58,10 +66,10 @@ bool TryOnce(const sockaddr_un& address, const std::string& message, std::chrono
                           static_cast<char>(size >> 24)};
   if (!SendAll(s.Get(), header, sizeof header) || !SendAll(s.Get(), message.data(), message.size())) return false;
   for (;;) {
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(until - std::chrono::steady_clock::now());
-    if (left <= 0ms) return false;
+    const auto wait = std::chrono::duration_cast<std::chrono::milliseconds>(until - std::chrono::steady_clock::now());
+    if (wait <= 0ms) return false;
     pollfd p{s.Get(), POLLIN, 0};
-    const int ready = ::poll(&p, 1, static_cast<int>(left.count()));
+    const int ready = ::poll(&p, 1, static_cast<int>(wait.count()));
     if (ready < 0 && errno == EINTR) continue;
     if (ready <= 0) return false;
     char ack = 0;
@@ -71,26 +79,25 @@ bool TryOnce(const sockaddr_un& address, const std::string& message, std::chrono
 
 }  // namespace
 
-std::string HandoverSocket(const std::string& folder) { return folder + "/sealdoor.socket"; }
-
-bool HandOver(const std::string& folder, const Arrival& arrival) {
-  if (folder.empty()) return false;
-  sockaddr_un address{};
-  address.sun_family = AF_UNIX;
-  const std::string path = HandoverSocket(folder);
-  if (path.size() >= sizeof address.sun_path) return false;
-  std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
+HandoverResult HandOver(const std::string& address, const Arrival& arrival) {
   const std::string message = EncodeArrival(arrival);
-  if (message.size() > kMaxMessageBytes) return false;
+  if (message.size() > kMaxMessageBytes) return HandoverResult::TooLarge;
+  sockaddr_un to{};
+  if (address.empty() || address.size() >= sizeof to.sun_path) return HandoverResult::NotTaken;
+  to.sun_family = AF_UNIX;
+  // An abstract name (a NUL first) is its bytes exactly; a path is ended by a NUL.
+  std::memcpy(to.sun_path, address.data(), address.size());
+  const auto length = static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + address.size() +
+                                             (address.front() == '\0' ? 0 : 1));
   const auto until = std::chrono::steady_clock::now() + kPatience;
   // The first copy may hold its lock and not yet listen: try again a while.
   while (std::chrono::steady_clock::now() < until) {
     bool connected = false;
-    if (TryOnce(address, message, until, connected)) return true;
-    if (connected) return false;  // it listened, and refused or did not answer
+    if (TryOnce(to, length, message, until, connected)) return HandoverResult::Taken;
+    if (connected) return HandoverResult::NotTaken;  // it listened, and refused or did not answer
     std::this_thread::sleep_for(50ms);
   }
-  return false;
+  return HandoverResult::NotTaken;
 }
 
 }  // namespace sealdoor::app

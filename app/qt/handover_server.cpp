@@ -1,5 +1,6 @@
 #include "handover_server.h"
 
+#include <fcntl.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -8,7 +9,6 @@
 #include <chrono>
 #include <cstdint>
 
-#include "app/handover_client.h"
 #include "ui/form4.h"
 
 namespace sealdoor::app {
@@ -24,20 +24,21 @@ bool OurUser(const QLocalSocket& socket) {
 
 }  // namespace
 
-HandoverServer::HandoverServer(std::string folder, Front front, Files files)
-    : folder_(std::move(folder)), front_(std::move(front)), files_(std::move(files)) {
+HandoverServer::HandoverServer(int listener, Front front, Files files)
+    : listener_(listener), front_(std::move(front)), files_(std::move(files)) {
   timer_.setSingleShot(true);
   connect(&timer_, &QTimer::timeout, this, &HandoverServer::DeliverDue);
   connect(&server_, &QLocalServer::newConnection, this, &HandoverServer::OnConnection);
 }
 
 bool HandoverServer::Listen() {
-  if (folder_.empty()) return false;
-  const QString path = QString::fromStdString(HandoverSocket(folder_));
-  // We hold the lock of this folder: a socket left there is a dead copy's.
-  QLocalServer::removeServer(path);
-  server_.setSocketOptions(QLocalServer::UserAccessOption);
-  return server_.listen(path);
+  if (listener_ < 0) return false;
+  // A duplicate, which the server closes as its own.
+  const int fd = ::fcntl(listener_, F_DUPFD_CLOEXEC, 0);
+  if (fd < 0) return false;
+  if (server_.listen(fd)) return true;
+  ::close(fd);
+  return false;
 }
 
 void HandoverServer::OnConnection() {

@@ -1,14 +1,13 @@
 #pragma once
-// The first copy's side of the hand-over on Linux: a local socket in the
-// private folder of its lock. Only a process of the same user is heard; a
-// message that is malformed, too large, slow or foreign is dropped, and
-// nothing else happens.
+// The first copy's side of the hand-over on Linux: the local socket its
+// single-instance lock listens on. Only a process of the same user is
+// heard; a message that is malformed, too large, slow or foreign is
+// dropped, and nothing else happens.
 
 #include <QLocalServer>
 #include <QObject>
 #include <QTimer>
 #include <functional>
-#include <string>
 
 #include "app/arrival_gatherer.h"
 
@@ -25,12 +24,12 @@ class HandoverServer final : public QObject {
   using Front = std::function<void()>;
   using Files = std::function<void(const Arrival&)>;
 
-  // `front` runs for every launch heard (it brings the window forward);
-  // `files` for each gathering of files.
-  HandoverServer(std::string folder, Front front, Files files);
+  // `listener`: the listening socket (SingleInstance::Listener(), which
+  // keeps its own); `front` runs for every launch heard (it brings the
+  // window forward); `files` for each gathering of files.
+  HandoverServer(int listener, Front front, Files files);
 
-  // Listens in the folder; false when it cannot (no folder, a path too long
-  // for a socket).
+  // Takes connections on the socket; false when there is none.
   bool Listen();
   // Files of this launch itself, gathered with the others.
   void Accept(Arrival arrival);
@@ -43,7 +42,7 @@ class HandoverServer final : public QObject {
   void DeliverDue();
   void Schedule();
 
-  std::string folder_;
+  int listener_;
   Front front_;
   Files files_;
   QLocalServer server_;

@@ -127,9 +127,9 @@ void BringForward(HWND window) {
   ::SetForegroundWindow(window);
 }
 
-bool HandOver(const std::string&, const Arrival& arrival) {
+HandoverResult HandOver(const std::string&, const Arrival& arrival) {
   const std::wstring message = win32::Widen(EncodeArrival(arrival));
-  if (message.size() * sizeof(wchar_t) > kMaxMessageBytes) return false;
+  if (message.size() * sizeof(wchar_t) > kMaxMessageBytes) return HandoverResult::TooLarge;
   // A window of our own, for the first copy to know who is asking.
   HWND self = ::CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
   const auto until = std::chrono::steady_clock::now() + kPatience;
@@ -155,7 +155,7 @@ bool HandOver(const std::string&, const Arrival& arrival) {
     break;
   }
   if (self) ::DestroyWindow(self);
-  return taken;
+  return taken ? HandoverResult::Taken : HandoverResult::NotTaken;
 }
 
 Launch ReadLaunch() {
@@ -193,7 +193,17 @@ Launch ReadLaunch() {
 }
 
 int HandOverAndEnd(const Arrival& own) {
-  if (HandOver({}, own) || own.paths.empty()) return 0;
+  switch (HandOver({}, own)) {
+    case HandoverResult::Taken:
+      return 0;
+    case HandoverResult::TooLarge:
+      Tell(L"Too many files to hand to the running Sealdoor window at once. Give fewer files at a time, or the "
+           L"folder that holds them, or use sealdoor-cli.");
+      return 1;
+    case HandoverResult::NotTaken:
+      break;
+  }
+  if (own.paths.empty()) return 0;
   Tell(L"The running Sealdoor window did not take the files; try again once it has finished.");
   return 1;
 }

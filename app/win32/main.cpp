@@ -36,7 +36,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   pointer.SetBusy();
   const sealdoor::shell::SystemFolders folders = sealdoor::shell::GetSystemFolders();
   MSG pending{};
-  while (::PeekMessageW(&pending, nullptr, 0, 0, PM_REMOVE)) ::DispatchMessageW(&pending);
+  while (::PeekMessageW(&pending, nullptr, 0, 0, PM_REMOVE) > 0) ::DispatchMessageW(&pending);
 
   sealdoor::ui::Win32MessageBoxes messages;
   sealdoor::ui::Win32FileDialog dialog(messages);

@@ -6,6 +6,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
@@ -13,7 +14,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocalSocket>
@@ -24,10 +27,12 @@
 #include <algorithm>
 #include <cstring>
 #include <fstream>
+#include <functional>
 #include <memory>
 
 #include "../engine/test_support.h"
 #include "../ui/fakes.h"
+#include "first_copy.h"
 #include "app/handover_client.h"
 #include "app/handover_message.h"
 #include "app/qt/handover_server.h"
@@ -53,10 +58,14 @@ class HandoverTest : public QObject {
   void whatIsNotOurOwnWellFormedMessageIsDropped();
   void aMessageFromAnotherUserIsDropped();
   void theRealProgramListensAndEndsLaterLaunchesAtOnce();
+  void theWindowIsReachedWhateverHappensToTheRuntimeFolder();
+  void aLaunchTooLargeToHandOverSaysWhatToDoInstead();
+  void relativeNamesFromAWorkingFolderThatIsGoneAloneAreLeftOut();
 
  private:
   QProcessEnvironment Env() const;
-  QProcess* Launch(const QStringList& args);
+  // `inChild` runs in the launch's process before the program starts.
+  QProcess* Launch(const QStringList& args, std::function<void()> inChild = {});
   QString File(const char* name, int size);
   static bool Locked(const QString& path);
 
@@ -85,7 +94,7 @@ void HandoverTest::init() {
   h_ = std::make_unique<Harness>();
   h_->window.show();
   server_ = std::make_unique<sealdoor::app::HandoverServer>(
-      lock_->Folder(), sealdoor::app::BringForward(h_->window), sealdoor::app::HandTo(h_->form));
+      lock_->Listener(), sealdoor::app::BringForward(h_->window), sealdoor::app::HandTo(h_->form));
   QVERIFY(server_->Listen());
 }
 
@@ -100,9 +109,10 @@ void HandoverTest::cleanup() {
   lock_.reset();
 }
 
-QProcess* HandoverTest::Launch(const QStringList& args) {
+QProcess* HandoverTest::Launch(const QStringList& args, std::function<void()> inChild) {
   auto p = std::make_unique<QProcess>();
   p->setProcessEnvironment(Env());
+  if (inChild) p->setChildProcessModifier(std::move(inChild));
   p->start(SEALDOOR_APP, args);
   launched_.push_back(std::move(p));
   return launched_.back().get();
@@ -217,17 +227,25 @@ void HandoverTest::launchesThatComeTogetherMakeOneBatch() {
 namespace {
 
 // Sends raw bytes as a client would, and says whether the server answered.
-bool SendRaw(const std::string& socket, const QByteArray& bytes) {
-  QLocalSocket s;
-  s.connectToServer(QString::fromStdString(socket));
-  if (!s.waitForConnected(kPatienceMs)) return false;
-  s.write(bytes);
-  s.flush();
-  // It answers, or drops the connection: either comes at once.
-  QDeadlineTimer deadline(kPatienceMs);
-  while (s.state() == QLocalSocket::ConnectedState && s.bytesAvailable() == 0 && !deadline.hasExpired())
-    QTest::qWait(10);
-  return s.readAll() == "1";
+bool SendRaw(const std::string& to, const QByteArray& bytes) {
+  const int s = sealdoor::test::ConnectTo(to);
+  if (s < 0) return false;
+  bool answered = false;
+  if (::send(s, bytes.constData(), static_cast<std::size_t>(bytes.size()), MSG_NOSIGNAL) == bytes.size()) {
+    // The event loop runs meanwhile: the server is in this process.
+    QDeadlineTimer deadline(kPatienceMs);
+    char ack = 0;
+    while (!deadline.hasExpired()) {
+      pollfd p{s, POLLIN, 0};
+      if (::poll(&p, 1, 0) == 1) {
+        answered = ::recv(s, &ack, 1, 0) == 1 && ack == '1';
+        break;
+      }
+      QTest::qWait(10);
+    }
+  }
+  ::close(s);
+  return answered;
 }
 
 QByteArray Framed(const std::string& message, std::uint32_t size) {
@@ -243,7 +261,7 @@ QByteArray Framed(const std::string& message) { return Framed(message, static_ca
 
 void HandoverTest::whatIsNotOurOwnWellFormedMessageIsDropped() {
   const QString a = File("a", 100);
-  const std::string socket = sealdoor::app::HandoverSocket(lock_->Folder());
+  const std::string socket = lock_->Address();
   const std::string good = sealdoor::app::EncodeArrival({std::nullopt, {a.toStdString()}, 1});
   const std::vector<std::pair<const char*, QByteArray>> bad = {
       {"not ours", QByteArray("GET / HTTP/1.0\r\n\r\n")},
@@ -264,19 +282,14 @@ void HandoverTest::whatIsNotOurOwnWellFormedMessageIsDropped() {
 void HandoverTest::aMessageFromAnotherUserIsDropped() {
   if (::geteuid() != 0) QSKIP("needs root, to be another user");
   const QString a = File("a", 100);
-  // Open the way for anyone, so only the server's own check stands.
-  ::chmod(runtime_->path().toLocal8Bit().constData(), 0711);
-  const std::string socket = sealdoor::app::HandoverSocket(lock_->Folder());
-  ::chmod(socket.c_str(), 0777);
+  // Anyone may connect to the first copy's socket: only the server's own check stands.
+  const std::string to = lock_->Address();
   const std::string message = sealdoor::app::EncodeArrival({std::nullopt, {a.toStdString()}, 1});
   const pid_t child = ::fork();
   if (child == 0) {
     if (::setgid(65534) != 0 || ::setuid(65534) != 0) ::_exit(3);
-    const int s = ::socket(AF_UNIX, SOCK_STREAM, 0);
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    std::strcpy(address.sun_path, socket.c_str());
-    if (::connect(s, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) ::_exit(4);
+    const int s = sealdoor::test::ConnectTo(to);
+    if (s < 0) ::_exit(4);
     const QByteArray framed = Framed(message);
     (void)!::write(s, framed.constData(), static_cast<std::size_t>(framed.size()));
     pollfd p{s, POLLIN, 0};
@@ -299,11 +312,12 @@ void HandoverTest::aMessageFromAnotherUserIsDropped() {
 
 void HandoverTest::theRealProgramListensAndEndsLaterLaunchesAtOnce() {
   // Not the test's window this time: the program's own.
+  const std::string address = lock_->Address();
   server_.reset();
   lock_.reset();
   const QString c = File("c", 100), d = File("d", 100);
   QProcess* first = Launch({"--unlock", c});
-  QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(runtime_->path() + "/sealdoor.socket"), kPatienceMs);
+  QTRY_VERIFY_WITH_TIMEOUT(sealdoor::test::Listening(address), kPatienceMs);
   for (const QStringList& args : {QStringList{}, QStringList{"--lock", d}, QStringList{d}}) {
     QProcess* later = Launch(args);
     QVERIFY(later->waitForFinished(kPatienceMs));  // the first answers from its own process
@@ -314,6 +328,70 @@ void HandoverTest::theRealProgramListensAndEndsLaterLaunchesAtOnce() {
   QCOMPARE(wrong->exitCode(), 2);
   QVERIFY(wrong->readAllStandardError().startsWith("sealdoor: unknown option '--frobnicate'"));
   QCOMPARE(first->state(), QProcess::Running);
+}
+
+// The system may clean the runtime folder (files unused for 6 hours), and a
+// user may empty it: later launches still reach the running window.
+void HandoverTest::theWindowIsReachedWhateverHappensToTheRuntimeFolder() {
+  const QString c = File("c.txt", 4000);
+  QVERIFY(QDir(runtime_->path()).removeRecursively());
+  QVERIFY(!QFileInfo::exists(runtime_->path()));
+  QProcess* second = Launch({"--unlock", c});
+  QVERIFY(Ended(second));
+  QCOMPARE(second->exitCode(), 0);
+  QCOMPARE(second->readAllStandardError(), QByteArray());
+  QTRY_COMPARE_WITH_TIMEOUT(Child<QLabel>(h_->window, "Label12")->text(),
+                            QString("1 file to unlock: type the password, then press Unlock Files"), 10000);
+  QCOMPARE(h_->form.PendingFiles().size(), std::size_t{1});
+}
+
+// More than one message holds: told what helps (no waiting does), and the
+// window gets nothing.
+void HandoverTest::aLaunchTooLargeToHandOverSaysWhatToDoInstead() {
+  // A command line that long needs a larger stack than the usual 8 MiB
+  // (the kernel allows arguments up to a quarter of it).
+  constexpr rlim_t kStack = 64u << 20;
+  rlimit limit{};
+  if (::getrlimit(RLIMIT_STACK, &limit) != 0 || (limit.rlim_max != RLIM_INFINITY && limit.rlim_max < kStack))
+    QSKIP("the stack cannot grow enough here for a command line of over 4 MiB");
+  QStringList args{"--lock"};
+  qsizetype bytes = 0;
+  for (int i = 0; bytes <= static_cast<qsizetype>(sealdoor::app::kMaxMessageBytes); ++i) {
+    args << files_->path() + "/" + QString::number(i) + QString(90'000, QLatin1Char('x'));
+    bytes += args.back().size() + 1;
+  }
+  QProcess* second = Launch(args, [] {
+    const rlimit more{kStack, kStack};
+    ::setrlimit(RLIMIT_STACK, &more);
+  });
+  QVERIFY(Ended(second));
+  QCOMPARE(second->exitCode(), 1);
+  QCOMPARE(QString::fromUtf8(second->readAllStandardError()),
+           QString("sealdoor: too many files to hand to the running Sealdoor window at once; give fewer files at a "
+                   "time, or the folder that holds them, or use sealdoor-cli\n"));
+  QTest::qWait(700);
+  QVERIFY(h_->form.PendingFiles().empty());
+  QVERIFY(h_->messages.shown.empty());
+}
+
+void HandoverTest::relativeNamesFromAWorkingFolderThatIsGoneAloneAreLeftOut() {
+  const QString c = File("c.txt", 4000);
+  const QByteArray gone = (files_->path() + "/gone").toLocal8Bit();
+  QVERIFY(QDir().mkdir(QString::fromLocal8Bit(gone)));
+  // Started from a folder that is deleted under it, as a file manager's
+  // launch can be.
+  QProcess* second = Launch({"--unlock", "rel.txt", c, "sub/other"}, [gone] {
+    if (::chdir(gone.constData()) != 0 || ::rmdir(gone.constData()) != 0) ::_exit(99);
+  });
+  QVERIFY(Ended(second));
+  QCOMPARE(second->exitCode(), 1);
+  QCOMPARE(QString::fromUtf8(second->readAllStandardError()),
+           QString("sealdoor: 'rel.txt' and 'sub/other' were left out: the folder they were given in no longer "
+                   "exists (give their full paths)\n"));
+  // The full path still went.
+  QTRY_COMPARE_WITH_TIMEOUT(h_->form.PendingFiles(), std::vector<std::string>{c.toStdString()}, 10000);
+  QTRY_COMPARE(Child<QLabel>(h_->window, "Label12")->text(),
+               QString("1 file to unlock: type the password, then press Unlock Files"));
 }
 
 QTEST_MAIN(HandoverTest)

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -39,6 +40,8 @@ TEST(LaunchArgs, ActionsFilesAndErrors) {
       {{"--x\x1b[2J"}, std::nullopt, {},
        "unknown option '--x?[2J' (a FILE whose name starts with \"-\" goes after \"--\")"},
       {{"--add-to-thunar", "a"}, std::nullopt, {}, "--add-to-thunar takes no FILE and no action"},
+      {{"--lock", ""}, Action::Lock, {}, "a FILE name is empty"},  // never the working folder itself
+      {{"--", ""}, std::nullopt, {}, "a FILE name is empty"},
   };
   for (const auto& c : cases) {
     const auto parsed = ParseLaunchArgs(c.args);
@@ -61,6 +64,34 @@ const std::string kRoot = "C:\\";
 #else
 const std::string kRoot = "/";
 #endif
+
+#ifndef _WIN32
+// Windows keeps a process's working folder from being deleted; on Linux a
+// launch may come from one that no longer exists.
+TEST(LaunchArgs, RelativeNamesOfAWorkingFolderThatIsGoneAloneAreLeftOut) {
+  const std::vector<std::string> given = {"a.txt", "/abs/b", "sub/c", "./d", "/e"};
+  const auto here = MakeFullNames(given, std::filesystem::path("/home/u/docs"));
+  EXPECT_EQ(here.paths, (std::vector<std::string>{"/home/u/docs/a.txt", "/abs/b", "/home/u/docs/sub/c",
+                                                 "/home/u/docs/./d", "/e"}));
+  EXPECT_TRUE(here.unreachable.empty());
+  const auto gone = MakeFullNames(given, std::nullopt);
+  EXPECT_EQ(gone.paths, (std::vector<std::string>{"/abs/b", "/e"}));
+  EXPECT_EQ(gone.unreachable, (std::vector<std::string>{"a.txt", "sub/c", "./d"}));
+}
+#endif
+
+TEST(LaunchArgs, TheNamesLeftOutAreNamedInOneLine) {
+  EXPECT_EQ(UnreachableNamesText({"a.txt"}),
+            "'a.txt' was left out: the folder it was given in no longer exists (give its full path)");
+  EXPECT_EQ(UnreachableNamesText({"a", "b\nc", "d"}),
+            "'a', 'b?c' and 'd' were left out: the folder they were given in no longer exists "
+            "(give their full paths)");
+  std::vector<std::string> many;
+  for (int i = 0; i < 25; ++i) many.push_back("f" + std::to_string(i));
+  const std::string text = UnreachableNamesText(many);
+  EXPECT_NE(text.find("'f8', 'f9' and 15 more were left out"), std::string::npos) << text;
+  EXPECT_EQ(text.find('\n'), std::string::npos);
+}
 
 TEST(HandoverMessage, RoundTrip) {
   const Arrival sent{Action::Unlock, {kRoot + "a b", kRoot + "x\ny", kRoot + "caf\xc3\xa9"}, 12345678901234ull};

@@ -316,13 +316,16 @@ std::string QtForm4::StatusText() const { return Label12->text().toStdString(); 
 
 void QtForm4::SetStatus(std::string_view text, Rgb colour) {
   SetColours(Label12, std::nullopt, QColor(colour.r, colour.g, colour.b));
-  Label12->setText(Text(text));
-  // Said aloud by a screen reader as it comes, as a status line is.
-  const QString spoken = Label12->text().simplified();
-  Label12->setAccessibleName(spoken);
-  if (!spoken.isEmpty()) {
-    QAccessibleEvent changed(Label12, QAccessible::NameChanged);
-    QAccessible::updateAccessibility(&changed);
+  // Said aloud by a screen reader as it comes, as a status line is: once
+  // per new text (the new accessible name tells it), not again on every key
+  // typed while the same text stands. The name goes first: a label without
+  // one tells a new text itself, and it would be told twice.
+  const QString shown = Text(text);
+  const QString spoken = shown.simplified();
+  const bool changed = spoken != Label12->accessibleName();
+  if (changed) Label12->setAccessibleName(spoken);
+  Label12->setText(shown);
+  if (changed && !spoken.isEmpty()) {
     QAccessibleEvent alert(Label12, QAccessible::Alert);
     QAccessible::updateAccessibility(&alert);
   }

@@ -382,15 +382,26 @@ bool Win32Form4::PumpOne(const MSG& msg) {
   return true;
 }
 
+// Only 0 (WM_QUIT) ends the loop. Any other value that is not TRUE is one
+// message lost, not the end of the program: Wine returns its failure status
+// (negative) when the data of a message sent from another process, such as
+// a large WM_COPYDATA, does not fit on this thread's stack.
 int Win32Form4::Run() {
   MSG msg{};
-  while (::GetMessageW(&msg, nullptr, 0, 0) > 0) PumpOne(msg);
+  for (;;) {
+    const BOOL got = ::GetMessageW(&msg, nullptr, 0, 0);
+    if (got == 0) break;
+    if (got > 0) PumpOne(msg);
+  }
   return static_cast<int>(msg.wParam);
 }
 
 void Win32Form4::Yield() {
   MSG msg{};
-  while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+  for (;;) {
+    const BOOL got = ::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE);
+    if (got == 0) return;
+    if (got < 0) continue;  // as in Run: a message lost, and nothing in `msg`
     if (!PumpOne(msg)) {
       ::PostQuitMessage(static_cast<int>(msg.wParam));  // for the main loop to see
       return;

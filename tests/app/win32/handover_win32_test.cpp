@@ -5,10 +5,14 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "../../engine/test_support.h"
 #include "../../ui/service_fakes.h"
@@ -124,6 +128,103 @@ TEST(Handover, WhatIsNotAWellFormedMessageOfOurOwnIsRefused) {
   EXPECT_EQ(send(sender, kHandoverTag, good.data(), size), TRUE);
   EXPECT_TRUE(PumpUntil([&] { return first.form.PendingFiles().size() == 1; }));
   ::DestroyWindow(sender);
+}
+
+// More than one message holds (a launch given so many files by another
+// program): the launch says what helps, since waiting does not.
+TEST(Handover, ALaunchTooLargeToHandOverSaysWhatToDoInstead) {
+  Arrival huge{Action::Lock, {}, 1};
+  std::size_t bytes = 0;
+  for (int i = 0; bytes <= kMaxMessageBytes; ++i) {
+    huge.paths.push_back("C:\\" + std::to_string(i) + std::string(60'000, 'x'));
+    bytes += huge.paths.back().size() * sizeof(wchar_t);
+  }
+  std::wstring said;
+  std::atomic<bool> done{false};
+  std::thread closer([&] {  // the box is modal: read and closed from beside it
+    while (!done) {
+      HWND box = ::FindWindowW(L"#32770", L"Sealdoor");
+      if (!box || !::IsWindowVisible(box)) {
+        ::Sleep(5);
+        continue;
+      }
+      // The longest text of its own is the message, once the box has its controls.
+      for (HWND c = ::GetWindow(box, GW_CHILD); c; c = ::GetWindow(c, GW_HWNDNEXT)) {
+        wchar_t text[1024] = {};
+        ::GetWindowTextW(c, text, 1024);
+        if (std::wcslen(text) > said.size()) said = text;
+      }
+      if (said.empty()) {
+        ::Sleep(5);
+        continue;
+      }
+      ::PostMessageW(box, WM_COMMAND, IDOK, 0);
+      return;
+    }
+  });
+  // As at a launch's start: nothing waiting in this thread's queue (a
+  // WM_QUIT left by an earlier window would close the box at once).
+  for (MSG m{}; ::PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE) > 0;) {
+  }
+  EXPECT_EQ(HandOverAndEnd(huge), 1);
+  done = true;
+  closer.join();
+  EXPECT_EQ(said,
+            L"Too many files to hand to the running Sealdoor window at once. Give fewer files at a time, or the folder "
+            L"that holds them, or use sealdoor-cli.");
+}
+
+// A message of any size leaves the running program as it was: up to the
+// hand-over's bound it reaches our checks (a malformed one is answered
+// FALSE), and past what the system can deliver it is lost, never the
+// program. Under Wine the data of a sent message is copied onto the
+// receiving thread's stack, and a failure there used to end the message
+// loop: the program ended on any WM_COPYDATA of 2 MiB or more.
+TEST(Handover, TheRunningProgramOutlivesMessagesOfAnySize) {
+  ASSERT_TRUE(SingleInstance().First()) << "another copy runs in this session";
+  std::wstring command = L"\"" + AppPath() + L"\"";
+  STARTUPINFOW si{};
+  si.cb = sizeof si;
+  PROCESS_INFORMATION pi{};
+  ASSERT_TRUE(::CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi));
+  HWND window = nullptr;
+  PumpUntil([&] {
+    for (HWND w = nullptr; (w = ::FindWindowExW(HWND_MESSAGE, w, kHandoverClass, nullptr)) != nullptr;) {
+      DWORD pid = 0;
+      ::GetWindowThreadProcessId(w, &pid);
+      if (pid == pi.dwProcessId) window = w;
+    }
+    return window != nullptr;
+  });
+  ASSERT_NE(window, nullptr) << "the program never listened";
+  HWND sender = ::CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+  // Sends `bytes` of data; the answer, or nothing when none came.
+  auto send = [&](const void* data, std::size_t bytes, UINT ms) -> std::optional<LRESULT> {
+    COPYDATASTRUCT cds{kHandoverTag, static_cast<DWORD>(bytes), const_cast<void*>(data)};
+    DWORD_PTR answer = 0;
+    if (!::SendMessageTimeoutW(window, WM_COPYDATA, reinterpret_cast<WPARAM>(sender), reinterpret_cast<LPARAM>(&cds),
+                               SMTO_NORMAL, ms, &answer))
+      return std::nullopt;
+    return static_cast<LRESULT>(answer);
+  };
+  auto running = [&] { return ::WaitForSingleObject(pi.hProcess, 0) == WAIT_TIMEOUT; };
+  const std::vector<wchar_t> noise(24u << 20, L'x');  // not a message of ours, whatever its size
+  for (const std::size_t bytes : {std::size_t{2} << 20, kMaxMessageBytes}) {
+    EXPECT_EQ(send(noise.data(), bytes, 30000), std::optional<LRESULT>(FALSE)) << bytes << " bytes reach the checks";
+    EXPECT_TRUE(running()) << "after " << bytes << " bytes";
+  }
+  // Far past the bound: refused (Windows) or lost on the way (Wine).
+  EXPECT_NE(send(noise.data(), noise.size() * sizeof(wchar_t), 3000), std::optional<LRESULT>(TRUE));
+  EXPECT_TRUE(running()) << "after " << (noise.size() * sizeof(wchar_t)) << " bytes";
+  // And it still takes a launch of its own kind.
+  const std::string utf8 = EncodeArrival({std::nullopt, {}, 1});
+  const std::wstring good(utf8.begin(), utf8.end());  // ASCII
+  EXPECT_EQ(send(good.data(), good.size() * sizeof(wchar_t), 30000), std::optional<LRESULT>(TRUE));
+  ::DestroyWindow(sender);
+  ::TerminateProcess(pi.hProcess, 0);
+  ::WaitForSingleObject(pi.hProcess, 10000);
+  ::CloseHandle(pi.hProcess);
+  ::CloseHandle(pi.hThread);
 }
 
 }  // namespace
