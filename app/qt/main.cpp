@@ -185,7 +185,7 @@ int main(int argc, char** argv) {
     std::fputs(leftOut.c_str(), stderr);
     // Said in the window once it shows, before the files that did arrive.
     QTimer::singleShot(0, &view, [&messages, text = leftOut.substr(10)] {
-      messages.Show(text.substr(0, text.size() - 1), sealdoor::MessageStyle::Exclamation);
+      messages.Show(text.substr(0, text.size() - 1), sealdoor::text::MessageStyle::Exclamation);
     });
   }
   if (!own.paths.empty()) handover.Accept(std::move(own));

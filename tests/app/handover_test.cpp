@@ -193,7 +193,7 @@ void HandoverTest::launchesThatComeTogetherMakeOneBatch() {
   if (!std::ifstream("/proc/self/syscall")) QSKIP("no /proc/PID/syscall here to see a launch wait");
   std::vector<std::vector<std::string>> batches;
   server_ = std::make_unique<sealdoor::app::HandoverServer>(
-      lock_->Folder(), sealdoor::app::BringForward(h_->window),
+      lock_->Listener(), sealdoor::app::BringForward(h_->window),
       [&batches, hand = sealdoor::app::HandTo(h_->form)](const sealdoor::app::Arrival& arrival) {
         batches.push_back(arrival.paths);
         hand(arrival);

@@ -39,8 +39,6 @@ namespace {
 // How long a start may take on a busy machine: only a fault waits this long.
 constexpr int kPatienceMs = 60000;
 
-// Whether process `pid` holds the lock on `path`, as the kernel lists it in
-// /proc/locks. Looked at, not tried: a try that won would hold the lock for
 QProcessEnvironment Env(const QTemporaryDir& runtime) {
   QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
   env.insert("XDG_RUNTIME_DIR", runtime.path());
