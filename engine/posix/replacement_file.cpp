@@ -44,6 +44,17 @@ bool SyncFsIsTrusted(long type) {
   }
 }
 
+// Exchanges the files under two names of the folder. Folder watchers hear
+// an exchange as two moves: from the first name given to the second, then
+// from the second back to the first. GIO's folder monitors (Nautilus, Nemo,
+// Caja) pair each and keep the last word: had the user's name come second,
+// its file would end "moved away to our working name" and drop out of their
+// views until a reload. Given first, its name ends with a move into it, and
+// the file stays in view. The same single system call either way.
+io::Result ExchangeInto(int dir, const std::string& users, const std::string& ours) {
+  return io::RenameAt(dir, users, ours, RENAME_EXCHANGE);
+}
+
 }  // namespace
 
 struct ReplacementFile::Impl {
@@ -308,11 +319,11 @@ std::expected<void, Failure> ReplacementFile::Commit() {
     // exchange is undone and their file is back. Whether somebody opened it
     // for writing in the last moment is looked at once the whole group is
     // in place (Finish).
-    if (auto r = io::RenameAt(w.Dir(), w.name, target, RENAME_EXCHANGE); r) {
+    if (auto r = ExchangeInto(w.Dir(), target, w.name); r) {
       struct stat replaced {};
       if (::fstatat(w.Dir(), w.name.c_str(), &replaced, AT_SYMLINK_NOFOLLOW) != 0 ||
           replaced.st_dev != src.st.st_dev || replaced.st_ino != src.st.st_ino) {
-        (void)io::RenameAt(w.Dir(), w.name, target, RENAME_EXCHANGE);
+        (void)ExchangeInto(w.Dir(), target, w.name);
         return std::unexpected(Failure::ChangedMeanwhile());
       }
       // The original waits under our name, still held, until Finish.
@@ -337,7 +348,7 @@ std::expected<void, Failure> ReplacementFile::Finish() {
   // its open by our lease until we let go, and would then write into the
   // original after it left its place. It has its file back instead.
   if (!w.source.NoWriter()) {
-    if (io::RenameAt(w.Dir(), w.name, w.source.name.string(), RENAME_EXCHANGE)) {
+    if (ExchangeInto(w.Dir(), w.source.name.string(), w.name)) {
       (void)io::Fsync(w.Dir());
       return std::unexpected(Failure::OpenForWriting());
     }
