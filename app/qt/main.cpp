@@ -26,7 +26,6 @@
 #include "ui/qt/qt_file_dialog.h"
 #include "ui/qt/qt_form4.h"
 #include "ui/qt/qt_message_boxes.h"
-#include "ui/qt/password_text_events.h"
 #include "ui/qt/qt_pointer.h"
 
 namespace {
@@ -161,7 +160,6 @@ int main(int argc, char** argv) {
   startup.reset();
   QApplication::setApplicationName(QStringLiteral("Sealdoor"));
   QApplication::setDesktopFileName(QStringLiteral("sealdoor"));
-  sealdoor::ui::MaskPasswordTextEvents();
 
   sealdoor::ui::QtPointer pointer;
   pointer.SetBusy();
