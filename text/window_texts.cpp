@@ -1,5 +1,7 @@
 #include "window_texts.h"
 
+#include <algorithm>
+
 #include "action_texts.h"
 #include "tr.h"
 
@@ -78,6 +80,38 @@ std::string Waiting(std::optional<Action> action, std::size_t files, std::size_t
       break;
   }
   return Fill(pattern, {{"what", what}});
+}
+
+std::string ActionAsked(Action action, bool passwordTyped) {
+  switch (action) {
+    case Action::Lock:
+      return passwordTyped ? Tr("To lock files, press Lock Files")
+                           : Tr("To lock files, type the password, then press Lock Files");
+    case Action::Unlock:
+      return passwordTyped ? Tr("To unlock files, press Unlock Files")
+                           : Tr("To unlock files, type the password, then press Unlock Files");
+    case Action::UnlockAndOpen:
+      return passwordTyped ? Tr("To unlock and open a file, press Unlock and Open")
+                           : Tr("To unlock and open a file, type the password, then press Unlock and Open");
+  }
+  return {};
+}
+
+std::string AlsoWaiting(const std::vector<std::optional<Action>>& others) {
+  std::vector<std::string> names;
+  for (const auto& action : others) {
+    std::string name;
+    if (!action)
+      name = Tr("files for any button");
+    else if (*action == Action::Lock)
+      name = Tr("files to lock");
+    else if (*action == Action::Unlock)
+      name = Tr("files to unlock");
+    else
+      name = Tr("a file to unlock and open");
+    if (std::find(names.begin(), names.end(), name) == names.end()) names.push_back(std::move(name));
+  }
+  return Fill(Tr("Also waiting: {list}"), {{"list", Joined(names)}});
 }
 
 std::string ToDo(Action action, std::size_t files) {

@@ -36,6 +36,11 @@ inline constexpr const char* kNoTerminal = "its program runs in a terminal, and 
 [[nodiscard]] std::string Waiting(std::optional<Action> action, std::size_t files, std::size_t folders,
                                   bool passwordTyped);
 
+// The status line when a desktop menu asks for an action without files.
+[[nodiscard]] std::string ActionAsked(Action action, bool passwordTyped);
+// The line under the first waiting request that names the others' actions.
+[[nodiscard]] std::string AlsoWaiting(const std::vector<std::optional<Action>>& others);
+
 // "5 files to lock": the count a folder batch begins with.
 [[nodiscard]] std::string ToDo(Action action, std::size_t files);
 // "No file to lock.", then what was left out, if anything.

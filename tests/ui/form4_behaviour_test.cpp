@@ -551,6 +551,71 @@ TEST(Form4Behaviour, FilesFromOutsideWaitForThePasswordAndTheirButton) {
   EXPECT_EQ(b.form.PendingFiles().size(), 3u);
 }
 
+TEST(Form4Behaviour, RequestsForDifferentButtonsEachWaitForTheirOwn) {
+  ScratchDir dir;
+  const auto plain = RandomBytes(3000, 11);
+  for (const char* name : {"a", "b", "c", "d"}) WriteBytes(dir / name, plain);
+  for (const char* name : {"b", "c", "d"}) ASSERT_TRUE(Lock(dir / name, "pw6"));
+  const auto path = [&](const char* name) { return (dir / name).string(); };
+  Behaviour b;
+  b.form.FilesFromOutside(Action::Lock, {path("a")});
+  b.form.FilesFromOutside(Action::Unlock, {path("b")});
+  EXPECT_EQ(b.view.status, "1 file to lock: type the password, then press Lock Files\nAlso waiting: files to unlock");
+  // The line says to type the password: no red hint beside it, even on hover.
+  b.form.Command4_MouseMove();
+  EXPECT_FALSE(b.view.hint);
+  b.view.Type("pw6");
+  b.form.Command5_Click();  // the second request, for its own button
+  EXPECT_EQ(ReadBytes(dir / "b"), plain);
+  EXPECT_FALSE(IsLocked(dir / "a"));
+  EXPECT_EQ(b.view.status, "1 file to lock: press Lock Files");
+  b.form.Command4_Click();
+  EXPECT_TRUE(IsLocked(dir / "a"));
+  EXPECT_TRUE(b.form.Pending().empty());
+  EXPECT_TRUE(b.dialog.asked.empty());
+  b.view.SetText1("");
+  EXPECT_TRUE(b.view.hint);  // nothing waits: the hint rule as ever
+
+  // Files to unlock and open wait one by one, each for its own press.
+  b.form.FilesFromOutside(Action::UnlockAndOpen, {path("c")});
+  b.form.FilesFromOutside(Action::UnlockAndOpen, {path("d")});
+  EXPECT_EQ(b.view.status,
+            "1 file to unlock and open: type the password, then press Unlock and Open\n"
+            "Also waiting: a file to unlock and open");
+  b.view.Type("pw6");
+  b.form.Command6_Click();
+  EXPECT_EQ(ReadBytes(dir / "c"), plain);
+  EXPECT_TRUE(IsLocked(dir / "d"));
+  EXPECT_EQ(b.view.status, "1 file to unlock and open: press Unlock and Open");
+  b.form.Command6_Click();
+  EXPECT_EQ(ReadBytes(dir / "d"), plain);
+  EXPECT_TRUE(b.dialog.asked.empty());
+}
+
+TEST(Form4Behaviour, AnActionWithoutFilesNamesItsButton) {
+  ScratchDir dir;
+  WriteBytes(dir / "a", RandomBytes(3000, 12));
+  Behaviour b;
+  b.form.FilesFromOutside(Action::Unlock, {});
+  EXPECT_EQ(b.view.status, "To unlock files, type the password, then press Unlock Files");
+  EXPECT_TRUE(b.messages.shown.empty());
+  b.form.Frame3_MouseMove();
+  b.view.Type("pw7");
+  EXPECT_EQ(b.view.status, "To unlock files, press Unlock Files");
+  b.form.Command5_Click();  // the button's own way: its dialog
+  EXPECT_EQ(b.dialog.asked.size(), 1u);
+  EXPECT_EQ(b.view.status, "");
+  EXPECT_TRUE(b.form.Pending().empty());
+  // Any press answers it; files for the same button join it.
+  b.form.FilesFromOutside(Action::Lock, {});
+  b.form.Command5_Click();
+  EXPECT_EQ(b.view.status, "");
+  b.view.SetText1("");
+  b.form.FilesFromOutside(Action::Lock, {});
+  b.form.FilesFromOutside(Action::Lock, {(dir / "a").string()});
+  EXPECT_EQ(b.view.status, "1 file to lock: type the password, then press Lock Files");
+}
+
 TEST(Form4Behaviour, FilesFromOutsideWaitWhileTheWindowIsBusy) {
   ScratchDir dir;
   WriteBytes(dir / "a", RandomBytes(3000, 8));
