@@ -47,6 +47,26 @@ std::string Stopped(Action action, std::size_t done, std::size_t files) {
               {{"done", Number(done)}, {"files", Files(files)}});
 }
 
+BatchSummary Summary(Action action, std::size_t done, std::size_t files, const std::vector<std::string>& failures,
+                     const std::vector<std::string>& notes) {
+  const bool lock = Locks(action);
+  BatchSummary out;
+  out.heading = Fill(lock ? Tr("{done} of {files} locked.") : Tr("{done} of {files} unlocked."),
+                     {{"done", Number(done)}, {"files", Files(files)}});
+  const auto section = [&out](std::string title, const std::vector<std::string>& lines) {
+    if (lines.empty()) return;
+    if (!out.list.empty()) out.list += "\r\n\r\n";
+    out.list += title;
+    for (const auto& line : lines) out.list += "\r\n" + line;
+  };
+  section(Fill(lock ? TrN("{n} file was not locked:", "{n} files were not locked:", failures.size())
+                    : TrN("{n} file was not unlocked:", "{n} files were not unlocked:", failures.size()),
+               {{"n", Number(failures.size())}}),
+          failures);
+  section(Tr("Done, with a note:"), notes);
+  return out;
+}
+
 std::string Waiting(std::optional<Action> action, std::size_t files, std::size_t folders, bool passwordTyped) {
   std::string what;
   if (files && folders)

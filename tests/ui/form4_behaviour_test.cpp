@@ -169,6 +169,59 @@ TEST(Form4Behaviour, BatchStartsEmptyAndClosesInTheOrderGiven) {
   EXPECT_EQ(b.view.captions[Caption::Label16], "a");
 }
 
+TEST(Form4Behaviour, ABatchSaysItsFirstFailureThenSumsUpTheRestOnce) {
+  // Twenty locked files under another password: one box for the first,
+  // naming its file, and at the end one summary listing every file with
+  // its reason and the counts. One failure among several files: that box
+  // alone. A batch of one file: the box as it always was.
+  struct Case {
+    const char* name;
+    std::size_t files, lockedElsewhere;
+  };
+  for (const Case c : {Case{"twenty", 20, 20}, Case{"one of three", 3, 1}, Case{"a single file", 1, 1}}) {
+    SCOPED_TRACE(c.name);
+    ScratchDir dir;
+    std::string selection = dir.Path().string();
+    std::vector<std::string> names;
+    for (std::size_t i = 0; i < c.files; ++i) {
+      names.push_back("f" + std::to_string(100 + i));
+      WriteBytes(dir / names.back(), RandomBytes(2000, static_cast<unsigned>(i)));
+      selection += '\0' + names.back();
+    }
+    for (std::size_t i = 0; i < c.lockedElsewhere; ++i) ASSERT_TRUE(Lock(dir / names[i], "other1"));
+    Behaviour b;
+    b.view.Type("pw1");
+    b.dialog.answers = {c.files == 1 ? (dir / names[0]).string() : selection};
+    const std::string wrong = "Invalid password !";
+    // The rest under the password typed.
+    for (std::size_t i = c.lockedElsewhere; i < c.files; ++i) ASSERT_TRUE(Lock(dir / names[i], "pw1"));
+    b.form.Command5_Click();
+    const auto quoted = [&](std::size_t i) { return "'" + (dir / names[i]).string() + "'"; };
+    const std::size_t done = c.files - c.lockedElsewhere;
+    for (std::size_t i = 0; i < c.files; ++i) EXPECT_EQ(IsLocked(dir / names[i]), i < c.lockedElsewhere) << i;
+    if (c.files == 1) {
+      EXPECT_EQ(b.messages.Texts(), std::vector<std::string>{wrong});
+      continue;
+    }
+    ASSERT_FALSE(b.messages.shown.empty());
+    EXPECT_EQ(b.messages.shown[0].first, quoted(0) + ": " + wrong);
+    if (c.lockedElsewhere == 1) {
+      EXPECT_TRUE(b.messages.summaries.empty());
+      EXPECT_EQ(b.messages.Texts(), (std::vector<std::string>{quoted(0) + ": " + wrong, "Files Unlocked !"}));
+      continue;
+    }
+    ASSERT_EQ(b.messages.summaries.size(), 1u);
+    EXPECT_EQ(b.messages.summaries[0].first,
+              std::to_string(done) + " of " + std::to_string(c.files) + " files unlocked.");
+    std::string list = std::to_string(c.lockedElsewhere) + " files were not unlocked:";
+    for (std::size_t i = 0; i < c.lockedElsewhere; ++i) list += "\r\n" + quoted(i) + ": " + wrong;
+    EXPECT_EQ(b.messages.summaries[0].second, list);
+    // Nothing else: the first box and the summary (no file done, no closing).
+    EXPECT_EQ(b.messages.shown.size(), 2u);
+    EXPECT_TRUE(b.view.enabled);
+  }
+}
+
 TEST(Form4Behaviour, ABatchOfManySmallFilesLetsTheWindowPaintAboutOnceAFrame) {
   // Painting at every one of the engine's pauses would cost more than the
   // files; the window still hears from the batch each frame, and the panel
