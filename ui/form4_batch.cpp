@@ -9,6 +9,7 @@
 #include "engine/commit_group.h"
 #include "engine/folder_walk.h"
 #include "engine/form1.h"
+#include "engine/path_text.h"
 #include "engine/secure_wipe.h"
 #include "form4.h"
 #include "message_boxes.h"
@@ -99,14 +100,15 @@ bool Form4::PasswordLooksIntended(const Selection& files) {
   return false;
 }
 
-Form4::BatchEnd Form4::RunBatch(Action fromwhere, const std::string& selection, std::string_view note) {
+Form4::BatchEnd Form4::RunBatch(Action fromwhere, const std::string& selection, std::string_view note,
+                                bool byItself) {
   const BusyScope busy(*this);
   Selection files = SplitSelection(selection);
   // Each file once, however often it was named (a folder and a file in
   // it, the same file from two launches).
   BatchFiles batch = PrepareBatch(files.paths);
   if (batch.paths.size() != files.size()) files = files.Only(batch.kept);
-  if (fromwhere == Action::Lock && !PasswordLooksIntended(files)) return BatchEnd::BackToPassword;
+  if (fromwhere == Action::Lock && !byItself && !PasswordLooksIntended(files)) return BatchEnd::BackToPassword;
   // Batch start.
   view_.Yield();
   SetControls(BatchControls::Running);
@@ -165,7 +167,11 @@ Form4::BatchEnd Form4::RunBatch(Action fromwhere, const std::string& selection, 
     view_.Yield();
     view_.SetProgressVisible(false);
     sumUp();
-    if (result) OpenIt(selection);
+    if (result) {
+      // Open unlocked: it waits to be locked again, by the button, or by
+      // itself once its program ends.
+      if (auto started = OpenIt(selection)) KeepOpened(PathText(files.Path(0)), std::move(*started));
+    }
     SetControls(BatchControls::Idle);
     return BatchEnd::Ran;
   }
@@ -178,8 +184,12 @@ Form4::BatchEnd Form4::RunBatch(Action fromwhere, const std::string& selection, 
   const text::ActionTexts& words = text::TextsOf(fromwhere);
   view_.SetProgressVisible(false);
   sumUp();
-  if (result) services_.messages.Show(text::Tr(files.several ? words.closingMany : words.closingOne),
-                                      MessageStyle::Information);
+  if (result && byItself) {
+    view_.SetStatus(text::LockedAgain(files.Name(0)), kBlack);
+  } else if (result) {
+    services_.messages.Show(text::Tr(files.several ? words.closingMany : words.closingOne),
+                            MessageStyle::Information);
+  }
   SetControls(BatchControls::Idle);
   return BatchEnd::Ran;
 }
