@@ -44,7 +44,9 @@ class Permissions : public ::testing::Test {
   fs::path Make(const std::string& name, mode_t mode, std::size_t size = 3000) {
     const fs::path p = dir_ / name;
     WriteBytes(p, test::RandomBytes(size, 3));
-    if (!user_.empty()) EXPECT_EQ(::chown(p.c_str(), 65534, 65534), 0);
+    if (!user_.empty()) {
+      EXPECT_EQ(::chown(p.c_str(), 65534, 65534), 0);
+    }
     ::chmod(p.c_str(), mode);
     return p;
   }
