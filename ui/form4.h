@@ -16,6 +16,7 @@
 #include "form4_port.h"
 #include "form4_view.h"
 #include "selection.h"
+#include "typo_guard.h"
 #include "shell/program_starter.h"
 
 namespace sealdoor::ui {
@@ -88,6 +89,12 @@ class Form4 {
   // the file again by itself (3 seconds): one that ends sooner handed the
   // file to a program already running.
   void SetRanAWhile(std::chrono::milliseconds span) noexcept { ranAWhile_ = span; }
+  // The look for a likely typo before a lock, and how long it may take
+  // before the lock goes ahead without it (3 seconds): for tests.
+  void SetTypoGuard(TypoGuard guard, std::chrono::milliseconds bound) {
+    typoGuard_ = std::move(guard);
+    typoGuardBound_ = bound;
+  }
   // The engine's view of this window.
   [[nodiscard]] Form4Port& Port() noexcept { return port_; }
 
@@ -169,6 +176,8 @@ class Form4 {
   Form4Port port_;
   std::chrono::seconds openPause_{3};
   std::chrono::milliseconds ranAWhile_{3000};
+  TypoGuard typoGuard_ = NearestStoredPassword;
+  std::chrono::milliseconds typoGuardBound_{3000};
   int dialogFlags_ = 0;  // open-file dialog flags set by the button handlers
   int busy_ = 0;
   bool takePosted_ = false;  // TakeArrivals is on its way through the event loop

@@ -9,6 +9,8 @@
 #include <map>
 #include <optional>
 #include <random>
+#include <span>
+#include <thread>
 
 #include "../engine/test_support.h"
 #include "engine/format.h"
@@ -622,6 +624,52 @@ TEST(Form4Behaviour, APasswordOneSlipFromTheFoldersIsAskedAboutOnceBeforeTheLock
 
 // A tree of files to lock as one folder: nested folders, a housekeeping
 // name of ours, and contents to compare after the round trip.
+TEST(Form4Behaviour, ASlowLookForATypoKeepsTheWindowAliveStopsOnStopAndIsGivenUpOn) {
+  // A look that would take for ever (a slow disk): the window yields with
+  // the busy pointer and Close reading "Stop"; Stop ends it and nothing is
+  // locked; left alone, the lock goes ahead once the bound has passed.
+  using ui::Nearness, ui::TypoGuard, ui::TypoGuardLimits;
+  const TypoGuard endless = [](std::span<const fs::path>, std::string_view, TypoGuardLimits limits) {
+    while (!limits.stop->load()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    return Nearness::CaseOnly;  // what it would have said: never heard
+  };
+  for (const bool pressStop : {true, false}) {
+    SCOPED_TRACE(pressStop ? "Stop" : "given up on");
+    ScratchDir dir;
+    const auto plain = RandomBytes(3000, 21);
+    WriteBytes(dir / "a", plain);
+    Behaviour b;
+    b.form.SetTypoGuard(endless, pressStop ? std::chrono::seconds(30) : std::chrono::milliseconds(300));
+    b.view.Type("pw1");
+    b.dialog.answers = {(dir / "a").string()};
+    bool sawStop = false;
+    std::chrono::steady_clock::time_point stoppedAt;
+    b.view.onYield = [&] {
+      if (sawStop || b.view.enabled) return;
+      sawStop = true;
+      EXPECT_TRUE(b.pointer.busy);
+      if (pressStop) {
+        stoppedAt = std::chrono::steady_clock::now();
+        b.form.Command7_Click();
+      }
+    };
+    const auto start = std::chrono::steady_clock::now();
+    b.form.Command4_Click();
+    EXPECT_TRUE(sawStop);
+    EXPECT_TRUE(b.messages.asked.empty());  // nothing asked: nothing was heard
+    if (pressStop) {
+      EXPECT_LT(std::chrono::steady_clock::now() - stoppedAt, std::chrono::milliseconds(500));
+      EXPECT_EQ(ReadBytes(dir / "a"), plain);
+      EXPECT_TRUE(b.view.text1Selected);
+    } else {
+      EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(300));
+      EXPECT_TRUE(IsLockedFormOf(ReadBytes(dir / "a"), plain, "pw1"));
+    }
+    EXPECT_TRUE(b.view.enabled);
+    EXPECT_FALSE(b.pointer.busy);
+  }
+}
+
 struct Tree {
   ScratchDir dir;
   fs::path root = dir / "tree";
