@@ -658,11 +658,12 @@ TEST(Form4Behaviour, ASlowLookForATypoKeepsTheWindowAliveStopsOnStopAndIsGivenUp
     EXPECT_TRUE(sawStop);
     EXPECT_TRUE(b.messages.asked.empty());  // nothing asked: nothing was heard
     if (pressStop) {
-      EXPECT_LT(std::chrono::steady_clock::now() - stoppedAt, std::chrono::milliseconds(500));
+      // Ended by the Stop, not by the bound of half a minute.
+      EXPECT_LT(std::chrono::steady_clock::now() - stoppedAt, std::chrono::seconds(10));
       EXPECT_EQ(ReadBytes(dir / "a"), plain);
       EXPECT_TRUE(b.view.text1Selected);
     } else {
-      EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(300));
+      EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(300));  // the bound, no sooner
       EXPECT_TRUE(IsLockedFormOf(ReadBytes(dir / "a"), plain, "pw1"));
     }
     EXPECT_TRUE(b.view.enabled);
