@@ -2,6 +2,7 @@
 
 #include "command_line.h"
 #include "spawn_starter.h"
+#include "text/tr.h"
 
 namespace sealdoor::shell {
 
@@ -16,7 +17,7 @@ std::expected<void, std::string> SpawnStarter::StartCommand(const std::string& p
 }
 
 std::expected<void, std::string> SpawnStarter::Spawn(const std::vector<std::string>& argv) {
-  if (argv.empty() || argv.front().empty()) return std::unexpected(std::string("no program named"));
+  if (argv.empty() || argv.front().empty()) return std::unexpected(text::Tr("no program named"));
   std::vector<gchar*> raw;
   raw.reserve(argv.size() + 1);
   for (const auto& a : argv) raw.push_back(const_cast<gchar*>(a.c_str()));
@@ -25,7 +26,7 @@ std::expected<void, std::string> SpawnStarter::Spawn(const std::vector<std::stri
   const gboolean ok = g_spawn_async(nullptr, raw.data(), nullptr, G_SPAWN_SEARCH_PATH,
                                     nullptr, nullptr, nullptr, &error);
   if (!ok) {
-    std::string reason = error ? error->message : "unknown error";
+    std::string reason = error ? error->message : text::Tr("unknown error");
     g_clear_error(&error);
     return std::unexpected(reason);
   }
