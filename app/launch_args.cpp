@@ -69,8 +69,9 @@ std::string LaunchUsage() {
       "\n"
       "With a password typed in the window, the FILEs are processed at once;\n"
       "otherwise they wait, and the window says which button takes them.\n"
-      "Without an action they wait for any of the three buttons. The password\n"
-      "is never an argument.\n");
+      "Without an action they wait for any of the three buttons; an action\n"
+      "without FILEs names its button in the window. The password is never\n"
+      "an argument.\n");
 }
 
 std::expected<LaunchArgs, std::string> ParseLaunchArgs(const std::vector<std::string>& args) {
@@ -112,10 +113,9 @@ std::expected<LaunchArgs, std::string> ParseLaunchArgs(const std::vector<std::st
   if (out.help || out.version) return out;
   if (out.addToThunar && (out.action || !out.files.empty()))
     return std::unexpected(text::Tr("--add-to-thunar takes no FILE and no action"));
-  if (out.action == Action::UnlockAndOpen && out.files.size() != 1)
-    return std::unexpected(text::Tr("--unlock-and-open takes exactly one FILE"));
-  if (out.action && out.files.empty())
-    return std::unexpected(text::Tr("no FILE given"));
+  // An action without files (a desktop menu's action) opens the window for it.
+  if (out.action == Action::UnlockAndOpen && out.files.size() > 1)
+    return std::unexpected(text::Tr("--unlock-and-open takes one FILE at most"));
   return out;
 }
 

@@ -34,9 +34,24 @@ inline constexpr const char* kNoTerminal = N("its program runs in a terminal, an
 // What a stopped batch did: how many of its files took their new form.
 [[nodiscard]] std::string Stopped(Action action, std::size_t done, std::size_t files);
 
+// What a batch of several files had to say beyond its first message: how
+// many were done, then each file not done with why, then the notes on
+// files that were done.
+struct BatchSummary {
+  std::string heading;
+  std::string list;
+};
+[[nodiscard]] BatchSummary Summary(Action action, std::size_t done, std::size_t files,
+                                   const std::vector<std::string>& failures, const std::vector<std::string>& notes);
+
 // The status line while files from outside wait for a button.
 [[nodiscard]] std::string Waiting(std::optional<Action> action, std::size_t files, std::size_t folders,
                                   bool passwordTyped);
+
+// The status line when a desktop menu asks for an action without files.
+[[nodiscard]] std::string ActionAsked(Action action, bool passwordTyped);
+// The line under the first waiting request that names the others' actions.
+[[nodiscard]] std::string AlsoWaiting(const std::vector<std::optional<Action>>& others);
 
 // "5 files to lock": the count a folder batch begins with.
 [[nodiscard]] std::string ToDo(Action action, std::size_t files);

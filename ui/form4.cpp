@@ -50,7 +50,9 @@ void Form4::Form_Load() {
 
 bool Form4::PasswordEmpty() const { return WipedString(view_.Text1()).Get().empty(); }
 
-void Form4::ApplyHintRule() { view_.SetHintVisible(PasswordEmpty()); }
+// While files wait, their line says to type the password: the red hint
+// would only repeat it.
+void Form4::ApplyHintRule() { view_.SetHintVisible(PasswordEmpty() && pending_.empty()); }
 
 // The hover feedback rests while a batch holds the window, as it did when
 // the whole window was disabled: the working text and the padlock stay.
@@ -74,7 +76,7 @@ void Form4::Command6_MouseMove() {
 
 void Form4::Frame3_MouseMove() {
   // Files waiting for a button keep their line until they are taken.
-  if (state_ != BatchControls::Idle || pending_ || view_.StatusText().empty()) return;
+  if (state_ != BatchControls::Idle || !pending_.empty() || view_.StatusText().empty()) return;
   view_.SetStatus("", kBlack);
   view_.ShowPadlock(false);
 }
@@ -109,9 +111,9 @@ void Form4::SetControls(BatchControls state) {
 void Form4::Text1_Change() {
   const BusyScope busy(*this);
   const WipedString text(view_.Text1());
-  if (pending_) ShowPending();  // "type the password" no longer, or again
+  if (!pending_.empty()) ShowPending();  // "type the password" no longer, or again
   if (text.Get().empty()) {
-    view_.SetHintVisible(true);
+    ApplyHintRule();
     return;
   }
   view_.SetHintVisible(false);
@@ -160,6 +162,7 @@ void Form4::FilesFromOutside(std::optional<Action> fromwhere, std::vector<std::s
     return;
   }
   const BusyScope busy(*this);
+  const bool actionOnly = paths.empty() && fromwhere;  // a desktop menu's action, no files
   // What cannot be read (not found, no access) is said at once, and left out.
   std::vector<std::string> found, missing;
   for (auto& p : paths) {
@@ -173,20 +176,28 @@ void Form4::FilesFromOutside(std::optional<Action> fromwhere, std::vector<std::s
       found.push_back(std::move(p));
   }
   if (!missing.empty()) services_.messages.Show(text::LeftOutUnreadable(missing), MessageStyle::Exclamation);
-  if (found.empty()) return;
-  if (fromwhere && !PasswordEmpty()) {
+  if (found.empty() && !actionOnly) return;
+  if (fromwhere && !actionOnly && !PasswordEmpty()) {
     // Sent back to the password (a likely typo), they wait for its button.
-    if (RunOnPaths(*fromwhere, found) == BatchEnd::BackToPassword) {
-      pending_ = Arrival{fromwhere, std::move(found)};
-      ShowPending();
-    }
+    if (RunOnPaths(*fromwhere, found) == BatchEnd::BackToPassword) AddPending({fromwhere, std::move(found)});
+    if (!pending_.empty()) ShowPending();
     return;
   }
-  if (pending_ && pending_->action == fromwhere && fromwhere != Action::UnlockAndOpen)
-    pending_->paths.insert(pending_->paths.end(), found.begin(), found.end());
-  else
-    pending_ = Arrival{fromwhere, std::move(found)};
+  AddPending({fromwhere, std::move(found)});
   ShowPending();
+}
+
+void Form4::AddPending(Arrival request) {
+  for (auto& waiting : pending_) {
+    if (waiting.action != request.action) continue;
+    // Files to unlock and open never join: each opens on its own press.
+    const bool oneEach = request.action == Action::UnlockAndOpen;
+    if (oneEach && !waiting.paths.empty() && !request.paths.empty()) continue;
+    waiting.paths.insert(waiting.paths.end(), std::make_move_iterator(request.paths.begin()),
+                         std::make_move_iterator(request.paths.end()));
+    return;
+  }
+  pending_.push_back(std::move(request));
 }
 
 void Form4::TakeArrivals() {
@@ -198,36 +209,60 @@ void Form4::TakeArrivals() {
   }
 }
 
-const std::vector<std::string>& Form4::PendingFiles() const noexcept {
-  static const std::vector<std::string> none;
-  return pending_ ? pending_->paths : none;
+std::vector<std::string> Form4::PendingFiles() const {
+  std::vector<std::string> all;
+  for (const auto& request : pending_) all.insert(all.end(), request.paths.begin(), request.paths.end());
+  return all;
 }
 
-std::optional<Action> Form4::PendingAction() const noexcept { return pending_ ? pending_->action : std::nullopt; }
-
 bool Form4::TakePending(Action fromwhere) {
-  if (!pending_ || (pending_->action && *pending_->action != fromwhere)) return false;
+  // An action named without files was only a pointer to its button: any
+  // press answers it.
+  if (std::erase_if(pending_, [](const Arrival& request) { return request.paths.empty(); }) > 0) ShowPending();
+  const auto it = std::find_if(pending_.begin(), pending_.end(), [&](const Arrival& request) {
+    return !request.action || *request.action == fromwhere;
+  });
+  if (it == pending_.end()) return false;
   if (fromwhere == Action::UnlockAndOpen) {
-    if (auto refusal = OpenRefusal(pending_->paths)) {
+    if (auto refusal = OpenRefusal(it->paths)) {
       services_.messages.Show(*refusal, MessageStyle::Exclamation);
       return true;  // they keep waiting, for another button
     }
   }
-  Arrival taken = std::move(*pending_);
-  pending_.reset();
-  view_.SetStatus("", kBlack);
+  const auto at = it - pending_.begin();
+  Arrival taken = std::move(*it);
+  pending_.erase(it);
+  ShowPending();
   if (RunOnPaths(fromwhere, taken.paths) == BatchEnd::BackToPassword) {
-    // Back to the password: they wait on for its button.
-    pending_ = std::move(taken);
-    ShowPending();
+    // Back to the password: they wait on for its button, in their place.
+    pending_.insert(pending_.begin() + std::min<std::ptrdiff_t>(at, std::ssize(pending_)), std::move(taken));
   }
+  if (!pending_.empty()) ShowPending();
   return true;
 }
 
 void Form4::ShowPending() {
-  const auto& paths = pending_->paths;
-  const auto folders = static_cast<std::size_t>(std::count_if(paths.begin(), paths.end(), IsFolder));
-  view_.SetStatus(text::Waiting(pending_->action, paths.size() - folders, folders, !PasswordEmpty()), kBlack);
+  if (pending_.empty()) {
+    view_.SetStatus("", kBlack);
+    return;
+  }
+  const bool typed = !PasswordEmpty();
+  const Arrival& first = pending_.front();
+  std::string line;
+  if (first.paths.empty()) {
+    line = text::ActionAsked(*first.action, typed);
+  } else {
+    const auto& paths = first.paths;
+    const auto folders = static_cast<std::size_t>(std::count_if(paths.begin(), paths.end(), IsFolder));
+    line = text::Waiting(first.action, paths.size() - folders, folders, typed);
+  }
+  if (pending_.size() > 1) {
+    std::vector<std::optional<Action>> others;
+    for (std::size_t i = 1; i < pending_.size(); ++i) others.push_back(pending_[i].action);
+    line += "\n" + text::AlsoWaiting(others);
+  }
+  view_.SetHintVisible(false);
+  view_.SetStatus(line, kBlack);
 }
 
 std::optional<std::string> Form4::OpenRefusal(const std::vector<std::string>& paths) {

@@ -62,14 +62,18 @@ class Form4 {
 
   // Files from outside (a file manager's menu, a second launch), for an
   // action or for none. With an action and a password typed they act as a
-  // drop onto its button. Otherwise they wait, the status line says for
-  // what, and the next press of that button (of any, for none) runs its
-  // batch on them without the dialog. Arriving while a batch, a dialog or
-  // a message is open, they are taken once it is over.
+  // drop onto its button. Otherwise they wait as a request, the status line
+  // says for what, and the next press of that button (of any, for none)
+  // runs its batch on them without the dialog. Requests for different
+  // buttons each wait for their own; files to unlock and open wait one by
+  // one, each for its own press. An action without files only names that
+  // action in the status line, until a button is pressed. Arriving while a
+  // batch, a dialog or a message is open, they are taken once it is over.
   void FilesFromOutside(std::optional<Action> fromwhere, std::vector<std::string> paths);
-  // The files waiting for a button, and the action they wait for (none: any).
-  [[nodiscard]] const std::vector<std::string>& PendingFiles() const noexcept;
-  [[nodiscard]] std::optional<Action> PendingAction() const noexcept;
+  // The requests waiting for a button, oldest first.
+  [[nodiscard]] const std::vector<Arrival>& Pending() const noexcept { return pending_; }
+  // All files waiting, in the order they came.
+  [[nodiscard]] std::vector<std::string> PendingFiles() const;
 
   // The batch dispatcher.
   void ShowDialog(Action fromwhere);
@@ -109,9 +113,12 @@ class Form4 {
   void SetControls(BatchControls state);
   // Why "Unlock and Open" cannot take these paths, or nothing.
   [[nodiscard]] static std::optional<std::string> OpenRefusal(const std::vector<std::string>& paths);
-  // The press of an action button takes the files waiting for it: true
-  // when it did (and ran their batch).
+  // The press of an action button takes the oldest request waiting for
+  // it: true when it did (and ran its batch, or said why not).
   bool TakePending(Action fromwhere);
+  // A request joins one for the same button, or waits after the others.
+  void AddPending(Arrival request);
+  // The status line for what waits; empty when nothing does.
   void ShowPending();
   // Files from outside that came while the window was busy, now that it
   // is not: run from the event loop, never from inside a handler.
@@ -142,7 +149,7 @@ class Form4 {
   bool takePosted_ = false;  // TakeArrivals is on its way through the event loop
   BatchControls state_ = BatchControls::Idle;
   ArrivalQueue arrived_;            // came while busy
-  std::optional<Arrival> pending_;  // waiting for a button
+  std::vector<Arrival> pending_;  // waiting for a button, oldest first
 };
 
 }  // namespace sealdoor::ui

@@ -127,7 +127,7 @@ Form4::BatchEnd Form4::RunBatch(Action fromwhere, const std::string& selection, 
   bool result = false;
   bool stopped = false;
   CommitGroup group(port_);
-  port_.Restart();
+  port_.Restart(files.size() > 1);
   for (std::size_t i = 0; i < files.size(); ++i) {
     if (files.several) port_.Yield();
     if ((stopped = port_.StopRequested())) break;
@@ -142,11 +142,18 @@ Form4::BatchEnd Form4::RunBatch(Action fromwhere, const std::string& selection, 
   }
   if (!group.Flush()) result = false;
   SetControls(BatchControls::Closing);
+  // Beyond the first message, what the batch had to say comes once, as the
+  // panel closes, before the closing words.
+  const auto sumUp = [&] {
+    if (auto summary = port_.TakeSummary(fromwhere, group.Placed(), files.size()))
+      services_.messages.ShowSummary(summary->heading, summary->list, MessageStyle::Exclamation);
+  };
 
   if (stopped) {
     services_.pointer.SetNormal();
     view_.SetStatus("", kBlack);
     view_.SetProgressVisible(false);
+    sumUp();
     services_.messages.Show(text::Stopped(fromwhere, group.Placed(), files.size()), MessageStyle::Information);
     SetControls(BatchControls::Idle);
     return BatchEnd::Ran;
@@ -157,6 +164,7 @@ Form4::BatchEnd Form4::RunBatch(Action fromwhere, const std::string& selection, 
     view_.SetStatus("", kBlack);
     view_.Yield();
     view_.SetProgressVisible(false);
+    sumUp();
     if (result) OpenIt(selection);
     SetControls(BatchControls::Idle);
     return BatchEnd::Ran;
@@ -169,6 +177,7 @@ Form4::BatchEnd Form4::RunBatch(Action fromwhere, const std::string& selection, 
   view_.SetStatus("", kBlack);
   const text::ActionTexts& words = text::TextsOf(fromwhere);
   view_.SetProgressVisible(false);
+  sumUp();
   if (result) services_.messages.Show(text::Tr(files.several ? words.closingMany : words.closingOne),
                                       MessageStyle::Information);
   SetControls(BatchControls::Idle);

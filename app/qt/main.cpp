@@ -193,6 +193,6 @@ int main(int argc, char** argv) {
       messages.Show(text.substr(0, text.size() - 1), sealdoor::text::MessageStyle::Exclamation);
     });
   }
-  if (!own.paths.empty()) handover.Accept(std::move(own));
+  if (!own.paths.empty() || own.action) handover.Accept(std::move(own));
   return QApplication::exec();
 }

@@ -169,6 +169,59 @@ TEST(Form4Behaviour, BatchStartsEmptyAndClosesInTheOrderGiven) {
   EXPECT_EQ(b.view.captions[Caption::Label16], "a");
 }
 
+TEST(Form4Behaviour, ABatchSaysItsFirstFailureThenSumsUpTheRestOnce) {
+  // Twenty locked files under another password: one box for the first,
+  // naming its file, and at the end one summary listing every file with
+  // its reason and the counts. One failure among several files: that box
+  // alone. A batch of one file: the box as it always was.
+  struct Case {
+    const char* name;
+    std::size_t files, lockedElsewhere;
+  };
+  for (const Case c : {Case{"twenty", 20, 20}, Case{"one of three", 3, 1}, Case{"a single file", 1, 1}}) {
+    SCOPED_TRACE(c.name);
+    ScratchDir dir;
+    std::string selection = dir.Path().string();
+    std::vector<std::string> names;
+    for (std::size_t i = 0; i < c.files; ++i) {
+      names.push_back("f" + std::to_string(100 + i));
+      WriteBytes(dir / names.back(), RandomBytes(2000, static_cast<unsigned>(i)));
+      selection += '\0' + names.back();
+    }
+    for (std::size_t i = 0; i < c.lockedElsewhere; ++i) ASSERT_TRUE(Lock(dir / names[i], "other1"));
+    Behaviour b;
+    b.view.Type("pw1");
+    b.dialog.answers = {c.files == 1 ? (dir / names[0]).string() : selection};
+    const std::string wrong = "Invalid password !";
+    // The rest under the password typed.
+    for (std::size_t i = c.lockedElsewhere; i < c.files; ++i) ASSERT_TRUE(Lock(dir / names[i], "pw1"));
+    b.form.Command5_Click();
+    const auto quoted = [&](std::size_t i) { return "'" + (dir / names[i]).string() + "'"; };
+    const std::size_t done = c.files - c.lockedElsewhere;
+    for (std::size_t i = 0; i < c.files; ++i) EXPECT_EQ(IsLocked(dir / names[i]), i < c.lockedElsewhere) << i;
+    if (c.files == 1) {
+      EXPECT_EQ(b.messages.Texts(), std::vector<std::string>{wrong});
+      continue;
+    }
+    ASSERT_FALSE(b.messages.shown.empty());
+    EXPECT_EQ(b.messages.shown[0].first, quoted(0) + ": " + wrong);
+    if (c.lockedElsewhere == 1) {
+      EXPECT_TRUE(b.messages.summaries.empty());
+      EXPECT_EQ(b.messages.Texts(), (std::vector<std::string>{quoted(0) + ": " + wrong, "Files Unlocked !"}));
+      continue;
+    }
+    ASSERT_EQ(b.messages.summaries.size(), 1u);
+    EXPECT_EQ(b.messages.summaries[0].first,
+              std::to_string(done) + " of " + std::to_string(c.files) + " files unlocked.");
+    std::string list = std::to_string(c.lockedElsewhere) + " files were not unlocked:";
+    for (std::size_t i = 0; i < c.lockedElsewhere; ++i) list += "\r\n" + quoted(i) + ": " + wrong;
+    EXPECT_EQ(b.messages.summaries[0].second, list);
+    // Nothing else: the first box and the summary (no file done, no closing).
+    EXPECT_EQ(b.messages.shown.size(), 2u);
+    EXPECT_TRUE(b.view.enabled);
+  }
+}
+
 TEST(Form4Behaviour, ABatchOfManySmallFilesLetsTheWindowPaintAboutOnceAFrame) {
   // Painting at every one of the engine's pauses would cost more than the
   // files; the window still hears from the batch each frame, and the panel
@@ -549,6 +602,71 @@ TEST(Form4Behaviour, FilesFromOutsideWaitForThePasswordAndTheirButton) {
   b.form.Command6_Click();  // several: "Unlock and Open" says so, and they wait on
   EXPECT_EQ(b.messages.Texts().back(), "\"Unlock and Open\" takes one file at a time.");
   EXPECT_EQ(b.form.PendingFiles().size(), 3u);
+}
+
+TEST(Form4Behaviour, RequestsForDifferentButtonsEachWaitForTheirOwn) {
+  ScratchDir dir;
+  const auto plain = RandomBytes(3000, 11);
+  for (const char* name : {"a", "b", "c", "d"}) WriteBytes(dir / name, plain);
+  for (const char* name : {"b", "c", "d"}) ASSERT_TRUE(Lock(dir / name, "pw6"));
+  const auto path = [&](const char* name) { return (dir / name).string(); };
+  Behaviour b;
+  b.form.FilesFromOutside(Action::Lock, {path("a")});
+  b.form.FilesFromOutside(Action::Unlock, {path("b")});
+  EXPECT_EQ(b.view.status, "1 file to lock: type the password, then press Lock Files\nAlso waiting: files to unlock");
+  // The line says to type the password: no red hint beside it, even on hover.
+  b.form.Command4_MouseMove();
+  EXPECT_FALSE(b.view.hint);
+  b.view.Type("pw6");
+  b.form.Command5_Click();  // the second request, for its own button
+  EXPECT_EQ(ReadBytes(dir / "b"), plain);
+  EXPECT_FALSE(IsLocked(dir / "a"));
+  EXPECT_EQ(b.view.status, "1 file to lock: press Lock Files");
+  b.form.Command4_Click();
+  EXPECT_TRUE(IsLocked(dir / "a"));
+  EXPECT_TRUE(b.form.Pending().empty());
+  EXPECT_TRUE(b.dialog.asked.empty());
+  b.view.SetText1("");
+  EXPECT_TRUE(b.view.hint);  // nothing waits: the hint rule as ever
+
+  // Files to unlock and open wait one by one, each for its own press.
+  b.form.FilesFromOutside(Action::UnlockAndOpen, {path("c")});
+  b.form.FilesFromOutside(Action::UnlockAndOpen, {path("d")});
+  EXPECT_EQ(b.view.status,
+            "1 file to unlock and open: type the password, then press Unlock and Open\n"
+            "Also waiting: a file to unlock and open");
+  b.view.Type("pw6");
+  b.form.Command6_Click();
+  EXPECT_EQ(ReadBytes(dir / "c"), plain);
+  EXPECT_TRUE(IsLocked(dir / "d"));
+  EXPECT_EQ(b.view.status, "1 file to unlock and open: press Unlock and Open");
+  b.form.Command6_Click();
+  EXPECT_EQ(ReadBytes(dir / "d"), plain);
+  EXPECT_TRUE(b.dialog.asked.empty());
+}
+
+TEST(Form4Behaviour, AnActionWithoutFilesNamesItsButton) {
+  ScratchDir dir;
+  WriteBytes(dir / "a", RandomBytes(3000, 12));
+  Behaviour b;
+  b.form.FilesFromOutside(Action::Unlock, {});
+  EXPECT_EQ(b.view.status, "To unlock files, type the password, then press Unlock Files");
+  EXPECT_TRUE(b.messages.shown.empty());
+  b.form.Frame3_MouseMove();
+  b.view.Type("pw7");
+  EXPECT_EQ(b.view.status, "To unlock files, press Unlock Files");
+  b.form.Command5_Click();  // the button's own way: its dialog
+  EXPECT_EQ(b.dialog.asked.size(), 1u);
+  EXPECT_EQ(b.view.status, "");
+  EXPECT_TRUE(b.form.Pending().empty());
+  // Any press answers it; files for the same button join it.
+  b.form.FilesFromOutside(Action::Lock, {});
+  b.form.Command5_Click();
+  EXPECT_EQ(b.view.status, "");
+  b.view.SetText1("");
+  b.form.FilesFromOutside(Action::Lock, {});
+  b.form.FilesFromOutside(Action::Lock, {(dir / "a").string()});
+  EXPECT_EQ(b.view.status, "1 file to lock: type the password, then press Lock Files");
 }
 
 TEST(Form4Behaviour, FilesFromOutsideWaitWhileTheWindowIsBusy) {

@@ -7,6 +7,8 @@
 #include <QTemporaryDir>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QScrollBar>
 #include <QPushButton>
 #include <QTextDocument>
 #include <QtTest>
@@ -56,6 +58,7 @@ class Form4Test : public QObject {
   void dropsAreTakenAsACopyNeverAMove();
   void namesAreNeverMarkup_data();
   void namesAreNeverMarkup();
+  void aSummaryShowsEveryLineAndScrolls();
   void stopEscapeAndTheTitleBarsCloseStopABatch_data();
   void stopEscapeAndTheTitleBarsCloseStopABatch();
   void closeEndsTheProgram();
@@ -463,6 +466,48 @@ void Form4Test::namesAreNeverMarkup() {
     QCOMPARE(seen->first, Qt::PlainText);
     QCOMPARE(seen->second, QString::fromStdString(text));
   }
+}
+
+void Form4Test::aSummaryShowsEveryLineAndScrolls() {
+  // Sixty files' reasons: a read-only list that scrolls, every line in it
+  // as it came (a name is no markup), the heading beside it, OK to close.
+  Harness h;
+  sealdoor::ui::QtMessageBoxes boxes;
+  boxes.SetParent(&h.window);
+  QStringList lines;
+  for (int i = 0; i < 60; ++i) lines << QStringLiteral("'/home/u/<b>%1</b>.txt': Invalid password !").arg(i);
+  // What the box holds, read while it is up; checked once it is closed.
+  struct Seen {
+    bool readOnly = false, scrolls = false, heading = false, closedByEnter = false;
+    QString list, title;
+  };
+  std::optional<Seen> seen;
+  QTimer::singleShot(0, [&] {
+    QWidget* box = QApplication::activeModalWidget();
+    if (!box) return;
+    Seen s;
+    if (auto* list = box->findChild<QPlainTextEdit*>(QStringLiteral("SummaryList"))) {
+      s.readOnly = list->isReadOnly();
+      s.scrolls = list->verticalScrollBar()->maximum() > 0;
+      s.list = list->toPlainText();
+    }
+    for (QLabel* label : box->findChildren<QLabel*>()) s.heading |= label->text() == QStringLiteral("0 of 60 files unlocked.");
+    s.title = box->windowTitle();
+    // OK has the focus: Enter closes the box.
+    if (auto* ok = qobject_cast<QPushButton*>(box->focusWidget())) QTest::keyClick(ok, Qt::Key_Return);
+    s.closedByEnter = !box->isVisible();
+    if (!s.closedByEnter) box->close();
+    seen = s;
+  });
+  boxes.ShowSummary("0 of 60 files unlocked.", lines.join(QStringLiteral("\r\n")).toStdString(),
+                    MessageStyle::Exclamation);
+  QVERIFY(seen);
+  QVERIFY(seen->readOnly);
+  QVERIFY(seen->scrolls);
+  QVERIFY(seen->heading);
+  QVERIFY(seen->closedByEnter);
+  QCOMPARE(seen->list, lines.join(QChar('\n')));
+  QCOMPARE(seen->title, QStringLiteral("Sealdoor"));
 }
 
 void Form4Test::stopEscapeAndTheTitleBarsCloseStopABatch_data() {

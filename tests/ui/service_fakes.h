@@ -25,6 +25,12 @@ struct FakeMessages final : ui::MessageBoxes {
     shown.emplace_back(std::string(text), style);
     if (onShow) onShow(shown.back().first);
   }
+  // A summary is recorded as a box of its heading, a blank line and its list.
+  void ShowSummary(std::string_view heading, std::string_view list, MessageStyle style) override {
+    summaries.emplace_back(std::string(heading), std::string(list));
+    Show(std::string(heading) + "\r\n\r\n" + std::string(list), style);
+  }
+  std::vector<std::pair<std::string, std::string>> summaries;
   // Questions asked, and the answers to give (No when none is left).
   std::vector<std::string> asked;
   std::deque<bool> answers;
