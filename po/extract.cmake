@@ -4,8 +4,9 @@
 #     -DMETAINFO=... -DPYTHON_FILES=a|b -P extract.cmake
 # (lists separated by "|": a command line keeps no ";").
 # xgettext warns of every text with a carriage return; the window's own
-# texts have them on purpose ("\n\rWorking..."), so that one warning is
-# left out of what it says, and every other goes through.
+# texts have them on purpose ("\n\rWorking..."), so that warning is left
+# out of what it says, as is the one of the template's own unnamed
+# character set while it is joined; every other goes through.
 foreach(list PROGRAM_SOURCES DESKTOP_FILES DESKTOP_KEYWORDS PYTHON_FILES)
   string(REPLACE "|" ";" ${list} "${${list}}")
 endforeach()
@@ -29,13 +30,15 @@ foreach(run cxx desktop metainfo python)
   endif()
   execute_process(COMMAND ${XGETTEXT} ${common} --output=${OUTPUT}.new ${args}
     WORKING_DIRECTORY ${SOURCE_DIR} RESULT_VARIABLE status ERROR_VARIABLE said)
-  string(REGEX REPLACE "[^\n]*warning: internationalized messages should not contain the '\\\\r' escape sequence\n"
-         "" said "${said}")
-  string(REGEX REPLACE "[^\n]*warning: Charset \"CHARSET\" is not a portable encoding name\.\n[^\n]*Message conversion[^\n]*\n\n?" ""
-         said "${said}")
-  if(said)
-    message("${said}")
-  endif()
+  # Line by line: what xgettext says, less the warnings above.
+  string(REPLACE "\n" ";" lines "${said}")
+  foreach(line IN LISTS lines)
+    if(line MATCHES "should not contain the '.r' escape sequence|Charset .CHARSET. is not a portable|Message conversion to user's charset"
+       OR line STREQUAL "")
+      continue()
+    endif()
+    message("${line}")
+  endforeach()
   if(NOT status EQUAL 0)
     message(FATAL_ERROR "xgettext failed")
   endif()
@@ -43,5 +46,8 @@ endforeach()
 # The date xgettext writes would make every build a new template.
 file(READ ${OUTPUT}.new pot)
 string(REGEX REPLACE "\"POT-Creation-Date: [^\"]*\"" "\"POT-Creation-Date: \\\\n\"" pot "${pot}")
+# References name the sources as the repository has them.
+string(REPLACE "${METAINFO}" "packaging/linux/sealdoor.metainfo.xml.in" pot "${pot}")
+string(REPLACE "${SOURCE_DIR}/" "" pot "${pot}")
 file(WRITE ${OUTPUT}.new "${pot}")
 file(RENAME ${OUTPUT}.new ${OUTPUT})

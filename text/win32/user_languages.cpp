@@ -28,7 +28,8 @@ std::vector<Language> UserLanguages() {
 
 std::vector<std::filesystem::path> CatalogueFolders() {
   // Beside the program: INSTDIR\locale (the installer, the zip); and the
-  // build tree's share\locale.
+  // build tree's share\locale (build\cli\sealdoor-cli.exe,
+  // build\app\win32\sealdoor.exe).
   std::wstring self(MAX_PATH, L'\0');
   for (;;) {
     const DWORD n = ::GetModuleFileNameW(nullptr, self.data(), static_cast<DWORD>(self.size()));
@@ -40,7 +41,8 @@ std::vector<std::filesystem::path> CatalogueFolders() {
     self.resize(self.size() * 2);
   }
   const std::filesystem::path folder = std::filesystem::path(self).parent_path();
-  return {folder / "locale", (folder / ".." / "share" / "locale").lexically_normal()};
+  return {folder / "locale", (folder / ".." / "share" / "locale").lexically_normal(),
+          (folder / ".." / ".." / "share" / "locale").lexically_normal()};
 }
 
 }  // namespace sealdoor::text
