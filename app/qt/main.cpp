@@ -4,8 +4,10 @@
 #include <unistd.h>
 
 #include <QApplication>
+#include <QLibraryInfo>
 #include <QMessageBox>
 #include <QTimer>
+#include <QTranslator>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -166,6 +168,13 @@ int main(int argc, char** argv) {
   QApplication app(qtArgc, argv);
   startup.reset();
   QApplication::setApplicationName(QStringLiteral("Sealdoor"));
+  // Qt's own words (the message boxes' buttons, the file dialog) in the
+  // language our catalogues speak, where Qt's translations are installed.
+  QTranslator qtWords;
+  if (const std::string language = sealdoor::text::ActiveLanguage(); !language.empty() &&
+      qtWords.load(QStringLiteral("qtbase_") + QString::fromStdString(language),
+                   QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+    QApplication::installTranslator(&qtWords);
   QApplication::setDesktopFileName(QStringLiteral("sealdoor"));
 
   sealdoor::ui::QtPointer pointer;
