@@ -6,11 +6,15 @@
 #include <algorithm>
 #include <filesystem>
 #include <optional>
+#include <span>
+#include <system_error>
 #include <variant>
 #include <string>
 #include <vector>
 
 #include "console.h"
+#include "edit_guard.h"
+#include "editor.h"
 #include "engine/action.h"
 #include "engine/batch_counters.h"
 #include "engine/commit_group.h"
@@ -36,6 +40,7 @@ constexpr const char* kVersion = "sealdoor-cli 1.01\n";
 // TRANSLATORS: keep the command names, the options and FILE as they are,
 // and the lines within 80 columns.
 constexpr const char* kUsage = text::N("Usage: sealdoor-cli lock|unlock|status [OPTION...] [--] FILE...\n"
+    "       sealdoor-cli edit [--password-stdin] [--quiet] [--] FILE\n"
     "\n"
     "Locks files in place with a password, unlocks them, or tells whether they\n"
     "are locked. A locked file keeps its name and grows by 702 bytes.\n"
@@ -43,6 +48,10 @@ constexpr const char* kUsage = text::N("Usage: sealdoor-cli lock|unlock|status [
     "  lock      lock each FILE (a locked file is refused)\n"
     "  unlock    unlock each FILE with the password it was locked with\n"
     "  status    print \"FILE: locked\" or \"FILE: not locked\" for each FILE\n"
+    "  edit      unlock a locked FILE, run the editor on it ($VISUAL, else\n"
+    "            $EDITOR, else sensible-editor; Notepad on Windows), and lock\n"
+    "            it again with the same password once the editor ends, also\n"
+    "            when it fails or Ctrl-C is pressed\n"
     "\n"
     "  --password-stdin  read the password from the first line of standard\n"
     "                    input; otherwise it is asked for on the terminal\n"
@@ -68,11 +77,15 @@ constexpr const char* kUsage = text::N("Usage: sealdoor-cli lock|unlock|status [
     "or failed, 2 usage error, 130 stopped by Ctrl-C (the file at hand left as\n"
     "it was, the files before it done).\n"
     "Exit status of status: 0 every file locked, 1 a file not locked, 2 a file\n"
-    "that could not be read, or a usage error.\n");
+    "that could not be read, or a usage error.\n"
+    "Exit status of edit: 0 edited and locked again, 1 not unlocked, the editor\n"
+    "failed, or the file could not be locked again (the message says which),\n"
+    "2 usage error, 130 Ctrl-C (the file locked again first).\n");
 
 struct Options {
-  std::optional<Action> action;  // lock or unlock; none for status
+  std::optional<Action> action;  // lock or unlock (edit: unlock first); none for status
   bool status = false;
+  bool edit = false;
   bool passwordFromStdin = false;
   bool quiet = false;
   bool recursive = false;
@@ -125,15 +138,19 @@ std::variant<Options, int> Parse(const std::vector<std::string>& args) {
         o.action = Action::Unlock;
       else if (a == "status")
         o.status = true;
+      else if (a == "edit")
+        o.edit = true, o.action = Action::Unlock;
       else
-        return UsageError(text::Fill(text::Tr("unknown command {command} (lock, unlock or status)"),
+        return UsageError(text::Fill(text::Tr("unknown command {command} (lock, unlock, status or edit)"),
                                      {{"command", QuoteAlways(a)}}));
       continue;
     }
     o.files.push_back(a);
   }
-  if (!o.action && !o.status) return UsageError(text::Tr("no command given (lock, unlock or status)"));
+  if (!o.action && !o.status) return UsageError(text::Tr("no command given (lock, unlock, status or edit)"));
   if (o.files.empty()) return UsageError(text::Tr("no FILE given"));
+  if (o.edit && o.files.size() > 1) return UsageError(text::Tr("edit takes one FILE"));
+  if (o.edit && (o.recursive || o.oneFileSystem || o.yes)) return UsageError(text::Tr("edit takes one FILE, not folders"));
   return o;
 }
 
@@ -210,6 +227,85 @@ std::string StoppedLine(Action action, std::size_t done, std::size_t files) {
   return text::Fill(pattern, {{"done", std::to_string(done)}, {"files", std::to_string(files)}});
 }
 
+// One file through the engine: true when it took its new form.
+bool RunOne(Action action, const std::string& file, TerminalPort& port, const CliSettings& settings) {
+  BatchFiles batch = PrepareBatch(std::span(&file, 1));
+  CommitGroup group(port, settings.groups);
+  const fs::path f = PathFromText(file);
+  port.BeginFile();
+  bool result = false;
+  {
+    Form1 engine(port, batch.counters, &group);
+    const std::string name = PathText(f.filename());
+    result = Locks(action) ? engine.LockIt(f, name) : engine.UnlockIt(f, name);
+  }
+  port.EndFile();
+  return group.Flush() && result;
+}
+
+void Say(const std::string& line) {
+  Write(Stream::Err, "sealdoor-cli: " + line + "\n");
+  (void)Flush(Stream::Err);  // said before the editor takes the terminal
+}
+
+// Unlocks the file, waits for the editor, locks it again with the same
+// password. From the unlock on, no interrupt ends the process before the
+// file is locked again: the first one is answered after that.
+int Edit(const Options& o, const CliSettings& settings) {
+  const std::string& file = o.files.front();
+  const fs::path path = PathFromText(file);
+  const std::string quoted = QuoteAlways(file);
+  auto guard = EditGuard::Take(path);
+  if (!guard) {
+    Say(text::Fill(text::Tr("{file} cannot be edited now: {why}"), {{"file", quoted}, {"why", guard.error()}}));
+    return 1;
+  }
+  auto password = GetPassword(o);
+  if (!password) return 2;
+  TerminalPort port(std::move(*password), !o.quiet);
+  SecureWipe(*password);
+  HoldInterrupts(true);
+  struct Release {
+    ~Release() { HoldInterrupts(false); }
+  } release;
+  const auto interrupted = [] { return HeldInterrupt() ? 128 + HeldInterrupt() : 0; };
+  if (!RunOne(Action::Unlock, file, port, settings)) return interrupted() ? interrupted() : 1;
+
+  std::optional<EditorEnd> editor;
+  if (!interrupted()) {
+    Say(text::Fill(text::Tr("{file} is unlocked until the editor ends"), {{"file", quoted}}));
+    editor = RunEditor(path);
+  }
+  std::error_code ec;
+  if (!fs::exists(fs::symlink_status(path, ec))) {
+    Say(text::Fill(text::Tr("{file} is gone: the editor deleted or moved it, so nothing was locked again"),
+                   {{"file", quoted}}));
+    return interrupted() ? interrupted() : 1;
+  }
+  if (!RunOne(Action::Lock, file, port, settings)) {
+    Say(text::Fill(text::Tr("{file} could not be locked again: it stays unlocked"), {{"file", quoted}}));
+    return 1;
+  }
+  if (editor && !editor->started) {
+    Say(text::Fill(text::Tr("the editor {editor} could not be started ({why}); {file} is locked again"),
+                   {{"editor", QuoteAlways(editor->command)}, {"why", editor->why}, {"file", quoted}}));
+    return 1;
+  }
+  if (interrupted()) {
+    Say(text::Fill(text::Tr("interrupted; {file} is locked again"), {{"file", quoted}}));
+    return interrupted();
+  }
+  if (editor->status != 0) {
+    Say(text::Fill(text::Tr("the editor {editor} ended with status {status}; {file} is locked again"),
+                   {{"editor", QuoteAlways(editor->command)},
+                    {"status", std::to_string(editor->status)},
+                    {"file", quoted}}));
+    return 1;
+  }
+  if (!o.quiet) Say(text::Fill(text::Tr("{file} is locked again"), {{"file", quoted}}));
+  return 0;
+}
+
 }  // namespace
 
 int RunCli(const std::vector<std::string>& args, const CliSettings& settings) {
@@ -228,6 +324,7 @@ int RunCli(const std::vector<std::string>& args, const CliSettings& settings) {
     }
   }
   if (o.status) return std::max(Status(o), folders.unreadable ? 2 : 0);
+  if (o.edit) return Edit(o, settings);
   const Action action = *o.action;
 
   auto password = GetPassword(o);

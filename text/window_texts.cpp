@@ -117,6 +117,16 @@ std::string ActionAsked(Action action, bool passwordTyped) {
   return {};
 }
 
+std::string OpenUnlocked(std::string_view name, bool passwordTyped) {
+  return Fill(passwordTyped ? Tr("'{name}' is open unlocked: Lock Files locks it again")
+                            : Tr("'{name}' is open unlocked: type the password, then press Lock Files to lock it again"),
+              {{"name", name}});
+}
+
+std::string LockedAgain(std::string_view name) {
+  return Fill(Tr("'{name}' was closed, and is locked again"), {{"name", name}});
+}
+
 std::string AlsoWaiting(const std::vector<std::optional<Action>>& others) {
   std::vector<std::string> names;
   for (const auto& action : others) {

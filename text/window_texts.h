@@ -51,6 +51,11 @@ struct BatchSummary {
 // The status line when a desktop menu asks for an action without files.
 [[nodiscard]] std::string ActionAsked(Action action, bool passwordTyped);
 // The line under the first waiting request that names the others' actions.
+// A file "Unlock and Open" left open unlocked, waiting for Lock Files;
+// `name` is the file's name alone.
+[[nodiscard]] std::string OpenUnlocked(std::string_view name, bool passwordTyped);
+// Its program ended, and the window locked it again by itself.
+[[nodiscard]] std::string LockedAgain(std::string_view name);
 [[nodiscard]] std::string AlsoWaiting(const std::vector<std::optional<Action>>& others);
 
 // "5 files to lock": the count a folder batch begins with.

@@ -3,8 +3,11 @@
 #include <algorithm>
 #include <filesystem>
 #include <system_error>
+#include <utility>
 
+#include "engine/file_head.h"
 #include "engine/folder_walk.h"
+#include "engine/format.h"
 #include "engine/password_rule.h"
 #include "engine/path_text.h"
 #include "engine/secure_wipe.h"
@@ -189,7 +192,7 @@ void Form4::FilesFromOutside(std::optional<Action> fromwhere, std::vector<std::s
 
 void Form4::AddPending(Arrival request) {
   for (auto& waiting : pending_) {
-    if (waiting.action != request.action) continue;
+    if (waiting.action != request.action || waiting.reopened || request.reopened) continue;
     // Files to unlock and open never join: each opens on its own press.
     const bool oneEach = request.action == Action::UnlockAndOpen;
     if (oneEach && !waiting.paths.empty() && !request.paths.empty()) continue;
@@ -236,6 +239,8 @@ bool Form4::TakePending(Action fromwhere) {
   if (RunOnPaths(fromwhere, taken.paths) == BatchEnd::BackToPassword) {
     // Back to the password: they wait on for its button, in their place.
     pending_.insert(pending_.begin() + std::min<std::ptrdiff_t>(at, std::ssize(pending_)), std::move(taken));
+  } else if (taken.reopened) {
+    WaitAgainIfUnlocked(taken.paths.front());  // refused (open for writing, ...): it waits on
   }
   if (!pending_.empty()) ShowPending();
   return true;
@@ -251,6 +256,8 @@ void Form4::ShowPending() {
   std::string line;
   if (first.paths.empty()) {
     line = text::ActionAsked(*first.action, typed);
+  } else if (first.reopened) {
+    line = text::OpenUnlocked(PathText(PathFromText(first.paths.front()).filename()), typed);
   } else {
     const auto& paths = first.paths;
     const auto folders = static_cast<std::size_t>(std::count_if(paths.begin(), paths.end(), IsFolder));
@@ -281,34 +288,101 @@ void Form4::ShowDialog(Action fromwhere) {
   RunBatch(fromwhere, *chosen);
 }
 
-void Form4::OpenIt(const std::string& filesseps) {
+std::optional<shell::Started> Form4::OpenIt(const std::string& filesseps) {
   services_.pointer.SetBusy();
   const auto dot = filesseps.rfind('.');
   const std::string extension = dot == std::string::npos ? filesseps : filesseps.substr(dot);
   const auto yield = [this] { view_.Yield(); };
-  const auto cannotStart = [&](const std::string& reason) {
+  const auto cannotStart = [&](const std::string& reason) -> std::optional<shell::Started> {
     services_.pointer.SetNormal();
     services_.messages.Show(text::CouldNotStart(filesseps, reason), MessageStyle::Exclamation);
+    return std::nullopt;
   };
 
   if (shell::StartsItself(extension)) {
-    if (auto started = services_.starter.StartFile(filesseps); !started) return cannotStart(started.error());
+    auto started = services_.starter.StartFile(filesseps);
+    if (!started) return cannotStart(started.error());
     shell::WaitSeconds(openPause_, yield);
     services_.pointer.SetNormal();
     view_.Yield();
-    return;
+    return std::move(*started);
   }
 
   if (const auto command = shell::GetOpenCommand(extension)) {
     if (command->terminalMissing) return cannotStart(text::Tr(text::kNoTerminal));
     const std::string line = shell::ExpandSystemRoot(command->prefix, windowsFolder_);
-    if (auto started = services_.starter.StartCommand(line, filesseps); !started) return cannotStart(started.error());
+    auto started = services_.starter.StartCommand(line, filesseps);
+    if (!started) return cannotStart(started.error());
     shell::WaitSeconds(openPause_, yield);
     services_.pointer.SetNormal();
-    return;
+    return std::move(*started);
   }
   services_.pointer.SetNormal();
   services_.messages.Show(text::NotRegistered(filesseps), MessageStyle::Exclamation);
+  return std::nullopt;
+}
+
+constexpr std::chrono::milliseconds kWatchEvery{500};
+
+Form4::~Form4() {
+  for (auto& file : opened_) SecureWipe(file.password);
+}
+
+void Form4::KeepOpened(const std::string& path, shell::Started program) {
+  OpenedFile file{path, std::move(program), std::chrono::steady_clock::now(), WipedString(view_.Text1()).Get()};
+  const bool watched = file.program != nullptr;
+  std::erase_if(opened_, [&](OpenedFile& o) {
+    if (o.path != path) return false;
+    SecureWipe(o.password);
+    return true;
+  });
+  opened_.push_back(std::move(file));
+  std::erase_if(pending_, [&](const Arrival& a) { return a.reopened && a.paths.front() == path; });
+  AddPending({Action::Lock, {path}, true});
+  ShowPending();
+  if (watched && !std::exchange(watching_, true)) view_.After(kWatchEvery, [this] { WatchOpened(); });
+}
+
+void Form4::WatchOpened() {
+  watching_ = false;
+  // While the window is busy, the programs' ends wait for it.
+  if (busy_ == 0 && state_ == BatchControls::Idle) {
+    for (std::size_t i = 0; i < opened_.size();) {
+      OpenedFile& file = opened_[i];
+      if (!file.program || !file.program->Ended()) {
+        ++i;
+        continue;
+      }
+      OpenedFile ended = std::move(file);
+      opened_.erase(opened_.begin() + static_cast<std::ptrdiff_t>(i));
+      if (std::chrono::steady_clock::now() - ended.started >= ranAWhile_) LockAgainByItself(ended);
+      SecureWipe(ended.password);
+      if (busy_ > 0 || state_ != BatchControls::Idle) break;
+    }
+  }
+  const bool anyWatched = std::any_of(opened_.begin(), opened_.end(), [](const OpenedFile& f) { return f.program; });
+  if (anyWatched && !std::exchange(watching_, true)) view_.After(kWatchEvery, [this] { WatchOpened(); });
+}
+
+void Form4::LockAgainByItself(OpenedFile& file) {
+  const auto waiting = std::find_if(pending_.begin(), pending_.end(),
+                                    [&](const Arrival& a) { return a.reopened && a.paths.front() == file.path; });
+  if (waiting == pending_.end()) return;  // locked already, by the button
+  // With the password that unlocked it, and only while the box still
+  // holds it: a password changed since is the user's to press the button with.
+  if (WipedString(view_.Text1()).Get() != file.password) return;
+  pending_.erase(waiting);
+  ShowPending();
+  RunBatch(Action::Lock, file.path, {}, true);
+  WaitAgainIfUnlocked(file.path);
+}
+
+void Form4::WaitAgainIfUnlocked(const std::string& path) {
+  auto head = ReadFileHead(PathFromText(path));
+  if (!head || format::IsLocked(*head)) return;
+  std::erase_if(pending_, [&](const Arrival& a) { return a.reopened && a.paths.front() == path; });
+  AddPending({Action::Lock, {path}, true});
+  ShowPending();
 }
 
 }  // namespace sealdoor::ui

@@ -4,6 +4,7 @@
 // dispatcher ShowDialog and OpenIt. It works on the window through
 // Form4View, and on the system through the services below.
 
+#include <chrono>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -15,10 +16,8 @@
 #include "form4_port.h"
 #include "form4_view.h"
 #include "selection.h"
-
-namespace sealdoor::shell {
-class ProgramStarter;
-}
+#include "typo_guard.h"
+#include "shell/program_starter.h"
 
 namespace sealdoor::ui {
 
@@ -36,6 +35,7 @@ struct Form4Services {
 
 class Form4 {
  public:
+  ~Form4();
   // `windowsFolder` stands for "%SystemRoot%" in registered commands.
   Form4(Form4View& view, Form4Services services, std::string windowsFolder = {});
 
@@ -77,12 +77,24 @@ class Form4 {
 
   // The batch dispatcher.
   void ShowDialog(Action fromwhere);
-  // Starts the program the system associates with the file.
-  void OpenIt(const std::string& filesseps);
+  // Starts the program the system associates with the file: the program
+  // started (a null one where the system gives nothing to watch it by),
+  // or nothing when none could be started (said in a message).
+  std::optional<shell::Started> OpenIt(const std::string& filesseps);
 
   [[nodiscard]] BatchCounters& Counters() noexcept { return counters_; }
   // How long OpenIt waits after starting a program (3 seconds).
   void SetOpenPause(std::chrono::seconds pause) noexcept { openPause_ = pause; }
+  // How long a program started for a file must run before its end locks
+  // the file again by itself (3 seconds): one that ends sooner handed the
+  // file to a program already running.
+  void SetRanAWhile(std::chrono::milliseconds span) noexcept { ranAWhile_ = span; }
+  // The look for a likely typo before a lock, and how long it may take
+  // before the lock goes ahead without it (3 seconds): for tests.
+  void SetTypoGuard(TypoGuard guard, std::chrono::milliseconds bound) {
+    typoGuard_ = std::move(guard);
+    typoGuardBound_ = bound;
+  }
   // The engine's view of this window.
   [[nodiscard]] Form4Port& Port() noexcept { return port_; }
 
@@ -99,8 +111,11 @@ class Form4 {
   // Whether the password box is empty (its text, a copy, is wiped at once).
   [[nodiscard]] bool PasswordEmpty() const;
   // Everything after the dialog: the files of `selection`, one by one.
-  // `note`, when given, heads the working text.
-  BatchEnd RunBatch(Action fromwhere, const std::string& selection, std::string_view note = {});
+  // `note`, when given, heads the working text. `byItself`: a file opened
+  // unlocked, locked again when its program ended: no question, and the
+  // closing said on the status line rather than in a box.
+  BatchEnd RunBatch(Action fromwhere, const std::string& selection, std::string_view note = {},
+                    bool byItself = false);
   // A batch on files and folders, as a drop does it.
   BatchEnd RunOnPaths(Action fromwhere, const std::vector<std::string>& paths);
   // A batch whose paths hold a folder: its files counted, said, and past
@@ -124,6 +139,22 @@ class Form4 {
   // is not: run from the event loop, never from inside a handler.
   void TakeArrivals();
 
+  // A file "Unlock and Open" opened: it waits for Lock Files, and while its
+  // program is watched, for that program's end.
+  struct OpenedFile {
+    std::string path;
+    shell::Started program;  // null: not watched
+    std::chrono::steady_clock::time_point started;
+    std::string password;  // the one that unlocked it; wiped when let go
+  };
+  void KeepOpened(const std::string& path, shell::Started program);
+  // Every half second while programs are watched: a file whose program
+  // ran a while and ended is locked again by itself.
+  void WatchOpened();
+  void LockAgainByItself(OpenedFile& file);
+  // A file opened unlocked that a lock left as it was waits again.
+  void WaitAgainIfUnlocked(const std::string& path);
+
   // Handlers that show a dialog or a message, or run a batch, count as
   // busy; when the last one ends, files that arrived meanwhile are taken,
   // from the event loop.
@@ -144,12 +175,17 @@ class Form4 {
   BatchCounters counters_;
   Form4Port port_;
   std::chrono::seconds openPause_{3};
+  std::chrono::milliseconds ranAWhile_{3000};
+  TypoGuard typoGuard_ = NearestStoredPassword;
+  std::chrono::milliseconds typoGuardBound_{3000};
   int dialogFlags_ = 0;  // open-file dialog flags set by the button handlers
   int busy_ = 0;
   bool takePosted_ = false;  // TakeArrivals is on its way through the event loop
   BatchControls state_ = BatchControls::Idle;
   ArrivalQueue arrived_;            // came while busy
   std::vector<Arrival> pending_;  // waiting for a button, oldest first
+  std::vector<OpenedFile> opened_;  // opened unlocked, in the order opened
+  bool watching_ = false;           // WatchOpened is on its way
 };
 
 }  // namespace sealdoor::ui

@@ -9,6 +9,8 @@
 #include <map>
 #include <optional>
 #include <random>
+#include <span>
+#include <thread>
 
 #include "../engine/test_support.h"
 #include "engine/format.h"
@@ -430,6 +432,105 @@ TEST(Form4Behaviour, OpenItPausesWithTheBusyPointerWhileTheWindowWaits) {
   EXPECT_FALSE(b.pointer.busy);
 }
 
+TEST(Form4Behaviour, AFileOpenedUnlockedWaitsForLockFilesOrItsProgramsEnd) {
+  // After "Unlock and Open" the file waits for Lock Files, the password
+  // kept in the box; its program ending after a while locks it again by
+  // itself, said on the status line. A program that ends at once handed
+  // the file on: the file waits for the button. A file the lock refuses
+  // waits on.
+  enum class Way { Button, ProgramRanAWhile, ProgramEndedAtOnce, PasswordChanged };
+#ifndef _WIN32
+  const XdgFixture desktop;  // one desktop for every case: GIO reads it once
+  desktop.Apply();
+#endif
+  for (const Way way : {Way::Button, Way::ProgramRanAWhile, Way::ProgramEndedAtOnce, Way::PasswordChanged}) {
+    SCOPED_TRACE(static_cast<int>(way));
+    ScratchDir dir;
+#ifdef _WIN32
+    const fs::path file = dir / "setup.exe";
+#else
+    const fs::path file = dir / "report.sdtest";
+#endif
+    const auto plain = RandomBytes(2500, 9);
+    WriteBytes(file, plain);
+    ASSERT_TRUE(Lock(file, "pw1"));
+    Behaviour b;
+    b.form.SetRanAWhile(way == Way::ProgramEndedAtOnce ? std::chrono::hours(1) : std::chrono::milliseconds(0));
+    b.view.Type("pw1");
+    b.dialog.answers = {file.string()};
+    b.form.Command6_Click();
+    ASSERT_EQ(b.starter.started.size(), 1u);
+    ASSERT_EQ(ReadBytes(file), plain);
+    EXPECT_EQ(b.view.Text1(), "pw1");
+    EXPECT_EQ(b.view.status, "'" + file.filename().string() + "' is open unlocked: Lock Files locks it again");
+    EXPECT_EQ(b.form.PendingFiles(), std::vector<std::string>{file.string()});
+    b.messages.shown.clear();
+    b.view.RunTimers();  // the program still runs: nothing changes
+    EXPECT_EQ(ReadBytes(file), plain);
+    ASSERT_EQ(b.view.timers.size(), 1u);  // and it is watched on
+    if (way == Way::Button) {
+      b.form.Command4_Click();
+      EXPECT_TRUE(b.dialog.asked.size() == 1u);  // no dialog for it
+      EXPECT_TRUE(IsLockedFormOf(ReadBytes(file), plain, "pw1"));
+      EXPECT_EQ(b.messages.Texts(), std::vector<std::string>{"File locked !"});
+      EXPECT_TRUE(b.form.PendingFiles().empty());
+      b.starter.programs[0]->ended = true;
+      b.view.RunTimers();  // the program's end then changes nothing
+      EXPECT_TRUE(b.view.timers.empty());
+      continue;
+    }
+    if (way == Way::PasswordChanged) b.view.Type("pw2");
+    b.starter.programs[0]->ended = true;
+    b.view.RunTimers();
+    EXPECT_TRUE(b.view.timers.empty());  // nothing more to watch
+    if (way == Way::ProgramRanAWhile) {
+      EXPECT_TRUE(IsLockedFormOf(ReadBytes(file), plain, "pw1"));
+      EXPECT_TRUE(b.messages.shown.empty());  // no box for it
+      EXPECT_EQ(b.view.status, "'" + file.filename().string() + "' was closed, and is locked again");
+      EXPECT_TRUE(b.form.PendingFiles().empty());
+    } else {
+      EXPECT_EQ(ReadBytes(file), plain);
+      EXPECT_EQ(b.form.PendingFiles(), std::vector<std::string>{file.string()});
+    }
+  }
+}
+
+TEST(Form4Behaviour, AFileOpenedUnlockedThatTheLockRefusesWaitsOn) {
+  ScratchDir dir;
+#ifdef _WIN32
+  const fs::path file = dir / "setup.exe";
+#else
+  const XdgFixture desktop;
+  desktop.Apply();
+  const fs::path file = dir / "report.sdtest";
+#endif
+  const auto plain = RandomBytes(2500, 10);
+  WriteBytes(file, plain);
+  ASSERT_TRUE(Lock(file, "pw1"));
+  Behaviour b;
+  b.form.SetRanAWhile(std::chrono::milliseconds(0));
+  b.view.Type("pw1");
+  b.dialog.answers = {file.string()};
+  b.form.Command6_Click();
+  ASSERT_EQ(b.starter.programs.size(), 1u);
+  ASSERT_EQ(ReadBytes(file), plain);
+  b.messages.shown.clear();
+  {
+    // Its program's end, while another program still writes to it: refused
+    // as any such file, and it waits on.
+    std::ofstream writer(file, std::ios::binary | std::ios::app);
+    b.starter.programs[0]->ended = true;
+    b.view.RunTimers();
+  }
+  EXPECT_EQ(ReadBytes(file), plain);
+  EXPECT_EQ(b.messages.shown.size(), 1u);
+  EXPECT_EQ(b.form.PendingFiles(), std::vector<std::string>{file.string()});
+  EXPECT_EQ(b.view.status, "'" + file.filename().string() + "' is open unlocked: Lock Files locks it again");
+  b.form.Command4_Click();
+  EXPECT_TRUE(IsLockedFormOf(ReadBytes(file), plain, "pw1"));
+  EXPECT_TRUE(b.form.PendingFiles().empty());
+}
+
 TEST(Form4Behaviour, DroppedFilesRunTheButtonsBatch) {
   ScratchDir dir;
   fs::create_directory(dir / "other");
@@ -523,6 +624,53 @@ TEST(Form4Behaviour, APasswordOneSlipFromTheFoldersIsAskedAboutOnceBeforeTheLock
 
 // A tree of files to lock as one folder: nested folders, a housekeeping
 // name of ours, and contents to compare after the round trip.
+TEST(Form4Behaviour, ASlowLookForATypoKeepsTheWindowAliveStopsOnStopAndIsGivenUpOn) {
+  // A look that would take for ever (a slow disk): the window yields with
+  // the busy pointer and Close reading "Stop"; Stop ends it and nothing is
+  // locked; left alone, the lock goes ahead once the bound has passed.
+  using ui::Nearness, ui::TypoGuard, ui::TypoGuardLimits;
+  const TypoGuard endless = [](std::span<const fs::path>, std::string_view, TypoGuardLimits limits) {
+    while (!limits.stop->load()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    return Nearness::CaseOnly;  // what it would have said: never heard
+  };
+  for (const bool pressStop : {true, false}) {
+    SCOPED_TRACE(pressStop ? "Stop" : "given up on");
+    ScratchDir dir;
+    const auto plain = RandomBytes(3000, 21);
+    WriteBytes(dir / "a", plain);
+    Behaviour b;
+    b.form.SetTypoGuard(endless, pressStop ? std::chrono::seconds(30) : std::chrono::milliseconds(300));
+    b.view.Type("pw1");
+    b.dialog.answers = {(dir / "a").string()};
+    bool sawStop = false;
+    std::chrono::steady_clock::time_point stoppedAt;
+    b.view.onYield = [&] {
+      if (sawStop || b.view.enabled) return;
+      sawStop = true;
+      EXPECT_TRUE(b.pointer.busy);
+      if (pressStop) {
+        stoppedAt = std::chrono::steady_clock::now();
+        b.form.Command7_Click();
+      }
+    };
+    const auto start = std::chrono::steady_clock::now();
+    b.form.Command4_Click();
+    EXPECT_TRUE(sawStop);
+    EXPECT_TRUE(b.messages.asked.empty());  // nothing asked: nothing was heard
+    if (pressStop) {
+      // Ended by the Stop, not by the bound of half a minute.
+      EXPECT_LT(std::chrono::steady_clock::now() - stoppedAt, std::chrono::seconds(10));
+      EXPECT_EQ(ReadBytes(dir / "a"), plain);
+      EXPECT_TRUE(b.view.text1Selected);
+    } else {
+      EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(300));  // the bound, no sooner
+      EXPECT_TRUE(IsLockedFormOf(ReadBytes(dir / "a"), plain, "pw1"));
+    }
+    EXPECT_TRUE(b.view.enabled);
+    EXPECT_FALSE(b.pointer.busy);
+  }
+}
+
 struct Tree {
   ScratchDir dir;
   fs::path root = dir / "tree";

@@ -16,6 +16,9 @@
 #include "fakes.h"
 #include "ui/form4_layout.h"
 #include "ui/contrast.h"
+#include "text/action_texts.h"
+#include "text/tr.h"
+#include "text/window_texts.h"
 #include "ui/qt/qt_message_boxes.h"
 
 using sealdoor::text::MessageStyle;
@@ -59,6 +62,7 @@ class Form4Test : public QObject {
   void namesAreNeverMarkup_data();
   void namesAreNeverMarkup();
   void aSummaryShowsEveryLineAndScrolls();
+  void everyStatusTextFitsItsLine();
   void stopEscapeAndTheTitleBarsCloseStopABatch_data();
   void stopEscapeAndTheTitleBarsCloseStopABatch();
   void closeEndsTheProgram();
@@ -508,6 +512,41 @@ void Form4Test::aSummaryShowsEveryLineAndScrolls() {
   QVERIFY(seen->closedByEnter);
   QCOMPARE(seen->list, lines.join(QChar('\n')));
   QCOMPARE(seen->title, QStringLiteral("Sealdoor"));
+}
+
+void Form4Test::everyStatusTextFitsItsLine() {
+  // The longest texts the status line shows, measured with the window's own
+  // font: each fits in the room it is given, wrapped; a text no room holds
+  // (a very long name) is cut at a word, and the tooltip has it whole.
+  // Run at 1x and, as a test of its own, at 2x.
+  using sealdoor::Action;
+  namespace t = sealdoor::text;
+  const std::string name = "Quarterly report for the board.txt";
+  const std::vector<std::string> texts = {
+      t::Waiting(Action::Unlock, 5, 1, false),
+      t::Waiting(std::nullopt, 1, 0, false),
+      t::Waiting(std::nullopt, 12, 3, false) + "\n" + t::AlsoWaiting({Action::Lock, Action::Unlock}),
+      t::ActionAsked(Action::UnlockAndOpen, false),
+      t::OpenUnlocked(name, false) + "\n" + t::AlsoWaiting({Action::Unlock}),
+      t::LockedAgain(name),
+      t::ToDo(Action::Unlock, 123456) + t::Tr(t::kWorking),
+      t::OpenUnlocked(std::string(300, 'x') + ".txt", true),
+  };
+  Harness h;
+  auto* status = Child<QLabel>(h.window, "Label12");
+  for (const std::string& text : texts) {
+    h.window.SetStatus(text, sealdoor::ui::kBlack);
+    const QString full = status->property("fullText").toString();
+    const QString shown = status->text();
+    const QRect needed = status->fontMetrics().boundingRect(QRect(0, 0, status->width(), 1 << 20),
+                                                            Qt::TextWordWrap | Qt::AlignHCenter, shown);
+    QVERIFY2(needed.height() <= status->height() && needed.width() <= status->width(), qPrintable(full));
+    QVERIFY2(status->geometry().right() <= status->parentWidget()->width(), qPrintable(full));
+    if (shown != full) {
+      QVERIFY2(shown.endsWith(QStringLiteral("...")), qPrintable(shown));
+      QCOMPARE(ShownAsToolTip(status->toolTip()), full);
+    }
+  }
 }
 
 void Form4Test::stopEscapeAndTheTitleBarsCloseStopABatch_data() {

@@ -341,6 +341,10 @@ void QtForm4::Yield() { QCoreApplication::processEvents(); }
 
 void QtForm4::Post(std::function<void()> work) { QTimer::singleShot(0, this, std::move(work)); }
 
+void QtForm4::After(std::chrono::milliseconds delay, std::function<void()> work) {
+  QTimer::singleShot(delay, this, std::move(work));
+}
+
 void QtForm4::EndProgram() { QCoreApplication::exit(0); }
 
 }  // namespace sealdoor::ui

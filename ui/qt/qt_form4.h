@@ -42,6 +42,7 @@ class QtForm4 final : public QWidget, public Form4View {
   void SetBatchControls(BatchControls state) override;
   void Yield() override;
   void Post(std::function<void()> work) override;
+  void After(std::chrono::milliseconds delay, std::function<void()> work) override;
   void EndProgram() override;
 
  protected:

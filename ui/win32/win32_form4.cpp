@@ -395,6 +395,12 @@ void Win32Form4::Post(std::function<void()> work) {
   ::PostMessageW(window_, kPosted, 0, 0);
 }
 
+void Win32Form4::After(std::chrono::milliseconds delay, std::function<void()> work) {
+  const UINT_PTR id = nextTimer_++;
+  timed_.emplace(id, std::move(work));
+  ::SetTimer(window_, id, static_cast<UINT>(delay.count()), nullptr);
+}
+
 void Win32Form4::EndProgram() {
   ended_ = true;
   ::DestroyWindow(window_);

@@ -75,6 +75,7 @@ class Win32Form4 final : public Form4View {
   void SetBatchControls(BatchControls state) override;
   void Yield() override;
   void Post(std::function<void()> work) override;
+  void After(std::chrono::milliseconds delay, std::function<void()> work) override;
   void EndProgram() override;
 
   // Pixels for twips at the window's DPI (15 twips a pixel at 96 dpi).
@@ -139,6 +140,9 @@ class Win32Form4 final : public Form4View {
   std::map<int, CopyDropTarget*> dropTargets_;  // by button
   // Work waiting to run from the message loop.
   std::deque<std::function<void()>> posted_;
+  // Work waiting for its timer, by the timer's id.
+  std::map<UINT_PTR, std::function<void()>> timed_;
+  UINT_PTR nextTimer_ = 1;
 };
 
 }  // namespace sealdoor::ui

@@ -103,6 +103,15 @@ LRESULT Win32Form4::OnMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
       // Escape, as IsDialogMessage tells it.
       if (LOWORD(wp) == IDCANCEL && form_) form_->EscapePressed();
       return 0;
+    case WM_TIMER: {
+      ::KillTimer(hwnd, wp);
+      const auto it = timed_.find(wp);
+      if (it == timed_.end()) return 0;
+      auto work = std::move(it->second);
+      timed_.erase(it);
+      work();
+      return 0;
+    }
     case kPosted:
       while (!posted_.empty()) {
         auto work = std::move(posted_.front());

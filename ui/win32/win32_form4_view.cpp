@@ -20,14 +20,16 @@ namespace {
 constexpr DWORD kLiveRegionChanged = 0x8019;  // EVENT_OBJECT_LIVEREGIONCHANGED
 
 // The height `text` takes in `label`, wrapped at words to `width` pixels.
-int WrappedHeight(HWND label, const std::wstring& text, int width) {
+// Whether `text` fits in `width` x `height` pixels as the label draws it,
+// wrapped at words: a word longer than the width does not.
+bool Fits(HWND label, const std::wstring& text, int width, int height) {
   HDC dc = ::GetDC(label);
   HGDIOBJ old = ::SelectObject(dc, reinterpret_cast<HGDIOBJ>(::SendMessageW(label, WM_GETFONT, 0, 0)));
   RECT r{0, 0, width, 0};
   ::DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &r, DT_CALCRECT | DT_WORDBREAK | DT_CENTER | DT_NOPREFIX);
   ::SelectObject(dc, old);
   ::ReleaseDC(label, dc);
-  return r.bottom - r.top;
+  return r.bottom - r.top <= height && r.right - r.left <= width;
 }
 
 void SetTip(HWND tooltip, HWND owner, HWND control, std::wstring tip) {
@@ -79,14 +81,14 @@ void Win32Form4::SetStatus(std::string_view text, Rgb colour) {
 void Win32Form4::PlaceStatus() {
   HWND label = Control(kLabel12);
   const layout::Twips design = layout::Find("Label12").place, wide = layout::kWideStatus;
-  const bool roomy = WrappedHeight(label, statusText_, Px(design.width)) <= Px(design.height);
+  const bool roomy = Fits(label, statusText_, Px(design.width), Px(design.height));
   const layout::Twips& place = roomy ? design : wide;
   ::SetWindowPos(label, nullptr, Px(place.left), Px(place.top), Px(place.width), Px(place.height),
                  SWP_NOZORDER | SWP_NOACTIVATE);
   std::wstring shown = statusText_;
   // Longer than any room the box has: cut at a word, the whole in the
   // tooltip.
-  while (!roomy && !shown.empty() && WrappedHeight(label, shown + L"...", Px(wide.width)) > Px(wide.height)) {
+  while (!roomy && !shown.empty() && !Fits(label, shown + L"...", Px(wide.width), Px(wide.height))) {
     const auto space = shown.find_last_of(L' ');
     shown.resize(space != std::wstring::npos && space > 0 ? space : shown.size() - 1);
   }

@@ -3,9 +3,13 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "engine/win32/wide.h"
+#include "text/tr.h"
+#include "text/window_texts.h"
 #include "ui/selection.h"
 #include "ui/win32/win32_file_dialog.h"
 #include "window_fixture.h"
@@ -155,6 +159,57 @@ TEST(Win32Dialog, TheSystemsDialogGetsWhatTheDispatcherAsks) {
   EXPECT_EQ(split.Path(1).wstring(), L"C:\\work\\b c.txt");
   const std::wstring one(L"C:\\work\\a.txt\0\0", 15);
   EXPECT_EQ(SelectionText(std::vector<wchar_t>(one.begin(), one.end())), "C:\\work\\a.txt");
+}
+
+
+TEST(Win32Window, EveryStatusTextFitsItsLineAtEachScale) {
+  // The longest texts the status line shows, measured as the label draws
+  // them: each fits in the room it is given, wrapped, at 96 and at 192 dpi;
+  // a text no room holds (a very long name) is cut at a word.
+  const std::string name = "Quarterly report for the board.txt";
+  const std::vector<std::string> texts = {
+      text::Waiting(Action::Unlock, 5, 1, false),
+      text::Waiting(std::nullopt, 1, 0, false),
+      text::Waiting(std::nullopt, 12, 3, false) + "\n" + text::AlsoWaiting({Action::Lock, Action::Unlock}),
+      text::ActionAsked(Action::UnlockAndOpen, false),
+      text::OpenUnlocked(name, false) + "\n" + text::AlsoWaiting({Action::Unlock}),
+      text::LockedAgain(name),
+      text::ToDo(Action::Unlock, 123456) + text::Tr(text::kWorking),
+      text::OpenUnlocked(std::string(300, 'x') + ".txt", true),
+  };
+  for (const int dpi : {96, 192}) {
+    Window w;
+    if (dpi != 96) {
+      RECT r{};
+      ::GetWindowRect(w.view.Handle(), &r);
+      r.right = r.left + (r.right - r.left) * dpi / 96;
+      r.bottom = r.top + (r.bottom - r.top) * dpi / 96;
+      ::SendMessageW(w.view.Handle(), WM_DPICHANGED, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&r));
+    }
+    ASSERT_EQ(w.view.Dpi(), dpi);
+    HWND label = w.view.Control(kLabel12);
+    for (const std::string& t : texts) {
+      SCOPED_TRACE(std::to_string(dpi) + " dpi: " + t);
+      w.view.SetStatus(t, kBlack);
+      wchar_t buffer[1024] = {};
+      ::GetWindowTextW(label, buffer, 1024);
+      const std::wstring shown = buffer;
+      RECT room{};
+      ::GetClientRect(label, &room);
+      HDC dc = ::GetDC(label);
+      HGDIOBJ old = ::SelectObject(dc, reinterpret_cast<HGDIOBJ>(::SendMessageW(label, WM_GETFONT, 0, 0)));
+      RECT needed{0, 0, room.right, 0};
+      ::DrawTextW(dc, shown.c_str(), static_cast<int>(shown.size()), &needed,
+                  DT_CALCRECT | DT_WORDBREAK | DT_CENTER | DT_NOPREFIX);
+      ::SelectObject(dc, old);
+      ::ReleaseDC(label, dc);
+      EXPECT_LE(needed.bottom, room.bottom);
+      EXPECT_LE(needed.right, room.right);
+      if (shown != win32::Widen(t)) {
+        EXPECT_TRUE(shown.ends_with(L"..."));
+      }
+    }
+  }
 }
 
 }  // namespace
