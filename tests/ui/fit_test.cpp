@@ -65,6 +65,9 @@ std::vector<std::function<std::string()>> StatusTexts() {
     out.push_back([a] { return text::NothingToDo(a, ""); });
     out.push_back([a] { return Tr(text::TextsOf(a).closingMany); });
   }
+  // A file "Unlock and Open" left open, and locked again once closed.
+  for (const bool typed : {false, true}) out.push_back([typed] { return text::OpenUnlocked("Quarterly report.odt", typed); });
+  out.push_back([] { return text::LockedAgain("Quarterly report.odt"); });
   for (const char* fixed : {text::kWorking, text::kReadingFolders, text::kStoppedReading, text::kOneAtATime,
                             text::kInvalidCharacters})
     out.push_back([fixed] { return Tr(fixed); });

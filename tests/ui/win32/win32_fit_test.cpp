@@ -93,6 +93,9 @@ TEST(Win32Fit, StatusTextsFitWhereTheEnglishDoes) {
     texts.push_back([a] { return text::Stopped(a, 1234, 5678); });
     texts.push_back([a] { return text::NothingToDo(a, ""); });
   }
+  // A file "Unlock and Open" left open, and locked again once closed.
+  for (const bool typed : {false, true}) texts.push_back([typed] { return text::OpenUnlocked("Quarterly report.odt", typed); });
+  texts.push_back([] { return text::LockedAgain("Quarterly report.odt"); });
   for (const char* fixed : {text::kWorking, text::kReadingFolders, text::kStoppedReading, text::kOneAtATime})
     texts.push_back([fixed] { return text::Tr(fixed); });
   const auto fits = [&](const std::string& t) {
