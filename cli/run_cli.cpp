@@ -37,8 +37,9 @@ namespace fs = std::filesystem;
 
 constexpr const char* kVersion = "sealdoor-cli 1.01\n";
 
-constexpr const char* kUsage =
-    "Usage: sealdoor-cli lock|unlock|status [OPTION...] [--] FILE...\n"
+// TRANSLATORS: keep the command names, the options and FILE as they are,
+// and the lines within 80 columns.
+constexpr const char* kUsage = text::N("Usage: sealdoor-cli lock|unlock|status [OPTION...] [--] FILE...\n"
     "       sealdoor-cli edit [--password-stdin] [--quiet] [--] FILE\n"
     "\n"
     "Locks files in place with a password, unlocks them, or tells whether they\n"
@@ -79,7 +80,7 @@ constexpr const char* kUsage =
     "that could not be read, or a usage error.\n"
     "Exit status of edit: 0 edited and locked again, 1 not unlocked, the editor\n"
     "failed, or the file could not be locked again (the message says which),\n"
-    "2 usage error, 130 Ctrl-C (the file locked again first).\n";
+    "2 usage error, 130 Ctrl-C (the file locked again first).\n");
 
 struct Options {
   std::optional<Action> action;  // lock or unlock (edit: unlock first); none for status
@@ -94,7 +95,7 @@ struct Options {
 };
 
 int UsageError(const std::string& what) {
-  Write(Stream::Err, "sealdoor-cli: " + what + "\nTry 'sealdoor-cli --help' for more information.\n");
+  Write(Stream::Err, "sealdoor-cli: " + what + "\n" + text::Tr("Try 'sealdoor-cli --help' for more information.") + "\n");
   return 2;
 }
 
@@ -105,7 +106,7 @@ std::variant<Options, int> Parse(const std::vector<std::string>& args) {
   for (const auto& a : args) {
     if (!filesOnly && o.files.empty() && a.size() > 1 && a.front() == '-') {
       if (a == "--help") {
-        Write(Stream::Out, kUsage);
+        Write(Stream::Out, text::Tr(kUsage));
         return Flush(Stream::Out) ? 0 : 2;
       }
       if (a == "--version") {
@@ -125,7 +126,8 @@ std::variant<Options, int> Parse(const std::vector<std::string>& args) {
       } else if (a == "--yes") {
         o.yes = true;
       } else {
-        return UsageError("unknown option " + QuoteAlways(a) + " (a FILE whose name starts with \"-\" goes after \"--\")");
+        return UsageError(text::Fill(text::Tr("unknown option {option} (a FILE whose name starts with \"-\" goes after \"--\")"),
+                                     {{"option", QuoteAlways(a)}}));
       }
       continue;
     }
@@ -139,15 +141,16 @@ std::variant<Options, int> Parse(const std::vector<std::string>& args) {
       else if (a == "edit")
         o.edit = true, o.action = Action::Unlock;
       else
-        return UsageError("unknown command " + QuoteAlways(a) + " (lock, unlock, status or edit)");
+        return UsageError(text::Fill(text::Tr("unknown command {command} (lock, unlock, status or edit)"),
+                                     {{"command", QuoteAlways(a)}}));
       continue;
     }
     o.files.push_back(a);
   }
-  if (!o.action && !o.status) return UsageError("no command given (lock, unlock, status or edit)");
-  if (o.files.empty()) return UsageError("no FILE given");
-  if (o.edit && o.files.size() > 1) return UsageError("edit takes one FILE");
-  if (o.edit && (o.recursive || o.oneFileSystem || o.yes)) return UsageError("edit takes one FILE, not folders");
+  if (!o.action && !o.status) return UsageError(text::Tr("no command given (lock, unlock, status or edit)"));
+  if (o.files.empty()) return UsageError(text::Tr("no FILE given"));
+  if (o.edit && o.files.size() > 1) return UsageError(text::Tr("edit takes one FILE"));
+  if (o.edit && (o.recursive || o.oneFileSystem || o.yes)) return UsageError(text::Tr("edit takes one FILE, not folders"));
   return o;
 }
 
@@ -162,10 +165,11 @@ int Status(const Options& o) {
     }
     const bool locked = format::IsLocked(*head);
     if (!locked && rc == 0) rc = 1;
+    // Never translated: scripts read these lines.
     if (!o.quiet) Write(Stream::Out, QuoteIfNeeded(f) + (locked ? ": locked\n" : ": not locked\n"));
   }
   if (!Flush(Stream::Out)) {
-    Write(Stream::Err, "sealdoor-cli: the output could not be written\n");
+    Write(Stream::Err, "sealdoor-cli: " + text::Tr("the output could not be written") + "\n");
     return 2;
   }
   return rc;
@@ -173,8 +177,8 @@ int Status(const Options& o) {
 
 // The prompt, with a word of warning where the terminal tells that Caps
 // Lock is on.
-std::string Prompt(const char* prompt) {
-  return std::string(CapsLockOn().value_or(false) ? "Caps Lock is on.\n" : "") + prompt;
+std::string Prompt(const std::string& prompt) {
+  return (CapsLockOn().value_or(false) ? text::Tr("Caps Lock is on.") + "\n" : std::string()) + prompt;
 }
 
 // The password, asked for or read; nullopt (after saying why) when there is none.
@@ -183,30 +187,44 @@ std::optional<std::string> GetPassword(const Options& o) {
   if (o.passwordFromStdin) {
     password = ReadPasswordLine();
   } else {
-    auto first = AskPassword(Prompt("Password: "));
+    auto first = AskPassword(Prompt(text::Tr("Password: ")));
     if (!first) {
-      Write(Stream::Err, "sealdoor-cli: no terminal to ask for the password; use --password-stdin\n");
+      Write(Stream::Err,
+            "sealdoor-cli: " + text::Tr("no terminal to ask for the password; use --password-stdin") + "\n");
       return std::nullopt;
     }
     password = std::move(*first);
     SecureWipe(*first);
     if (o.action == Action::Lock) {
-      auto again = AskPassword(Prompt("Password again: "));
+      auto again = AskPassword(Prompt(text::Tr("Password again: ")));
       const bool same = again && *again == password;
       if (again) SecureWipe(*again);
       if (!same) {
         SecureWipe(password);
-        Write(Stream::Err, "sealdoor-cli: the two passwords differ\n");
+        Write(Stream::Err, "sealdoor-cli: " + text::Tr("the two passwords differ") + "\n");
         return std::nullopt;
       }
     }
   }
   if (!IsValidPassword(password)) {
     SecureWipe(password);
-    Write(Stream::Err, "sealdoor-cli: the password must be 1 to 24 letters or digits\n");
+    Write(Stream::Err, "sealdoor-cli: " + text::Tr("the password must be 1 to 24 letters or digits") + "\n");
     return std::nullopt;
   }
   return password;
+}
+
+// "stopped: 12 of 40 files locked; the others were not changed".
+std::string StoppedLine(Action action, std::size_t done, std::size_t files) {
+  const bool lock = Locks(action);
+  const std::string pattern =
+      files == 1 ? (lock ? text::Tr("stopped: {done} of 1 file locked; it was not changed")
+                         : text::Tr("stopped: {done} of 1 file unlocked; it was not changed"))
+                 : (lock ? text::TrN("stopped: {done} of {files} file locked; the others were not changed",
+                                     "stopped: {done} of {files} files locked; the others were not changed", files)
+                         : text::TrN("stopped: {done} of {files} file unlocked; the others were not changed",
+                                     "stopped: {done} of {files} files unlocked; the others were not changed", files));
+  return text::Fill(pattern, {{"done", std::to_string(done)}, {"files", std::to_string(files)}});
 }
 
 // One file through the engine: true when it took its new form.
@@ -338,11 +356,7 @@ int RunCli(const std::vector<std::string>& args, const CliSettings& settings) {
   StopOnInterrupt(false);
   if (!folders.leftOut.empty() && !o.quiet) Write(Stream::Err, "sealdoor-cli: " + folders.leftOut + "\n");
   if (stopped) {
-    if (!o.quiet)
-      Write(Stream::Err, "sealdoor-cli: stopped: " + std::to_string(group.Placed()) + " of " +
-                             std::to_string(o.files.size()) + (o.files.size() == 1 ? " file " : " files ") +
-                             text::TextsOf(action).done +
-                             (o.files.size() == 1 ? "; it was not changed\n" : "; the others were not changed\n"));
+    if (!o.quiet) Write(Stream::Err, "sealdoor-cli: " + StoppedLine(action, group.Placed(), o.files.size()) + "\n");
     return 130;
   }
   return folders.unreadable ? 1 : rc;

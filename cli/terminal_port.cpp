@@ -60,7 +60,10 @@ void TerminalPort::Draw() {
   dirty_ = false;
   // "Locking NAME  37%  (all 12%)", the name cut in the middle to fit the
   // line, one column spare so the terminal never wraps.
-  const std::string figures = filePercent_.empty() ? "" : "  " + filePercent_ + "  (all " + allPercent_ + ")";
+  const std::string figures =
+      filePercent_.empty()
+          ? ""
+          : "  " + filePercent_ + "  " + text::Fill(text::Tr("(all {percent})"), {{"percent", allPercent_}});
   const std::size_t width = TerminalWidth();
   const std::size_t fixed = DisplayLength(operation_) + 1 + DisplayLength(figures) + 1;
   const std::string name = QuoteIfNeeded(name_);

@@ -10,18 +10,20 @@
 
 #include "engine/action.h"
 #include "engine/folder_walk.h"
+#include "tr.h"
 
 namespace sealdoor::text {
 
 // The window's fixed texts, in English as the sources write them; shown
 // through Tr().
 inline constexpr const char* kCaption = "Sealdoor";
-inline constexpr const char* kInvalidCharacters = "Invalid characters in password !\n\rEnter letters or digits only.";
-inline constexpr const char* kWorking = "\n\rWorking...  Plese wait...";
-inline constexpr const char* kReadingFolders = "\n\rReading the folders...";
-inline constexpr const char* kStoppedReading = "Stopped while the folders were read: no file was changed.";
-inline constexpr const char* kOneAtATime = "\"Unlock and Open\" takes one file at a time.";
-inline constexpr const char* kNoTerminal = "its program runs in a terminal, and no terminal program is installed";
+inline constexpr const char* kInvalidCharacters =
+    N("Invalid characters in password !\n\rEnter letters or digits only.");
+inline constexpr const char* kWorking = N("\n\rWorking...  Plese wait...");
+inline constexpr const char* kReadingFolders = N("\n\rReading the folders...");
+inline constexpr const char* kStoppedReading = N("Stopped while the folders were read: no file was changed.");
+inline constexpr const char* kOneAtATime = N("\"Unlock and Open\" takes one file at a time.");
+inline constexpr const char* kNoTerminal = N("its program runs in a terminal, and no terminal program is installed");
 
 // "These could not be read, and are left out:" and the lines, at most ten
 // of them, then how many others.

@@ -25,10 +25,11 @@
 namespace sealdoor::ui {
 namespace {
 
-constexpr const char* kFilter =
-    "All Files (*.*)|*.*|Text (*.txt)|*.txt|Pictures (*.jpg;*.gif;*.bmp)|*.jpg;*.gif;*.bmp|"
+// TRANSLATORS: the file dialog's types: a name, "|", its patterns, "|", and
+// so on. Translate the names only; keep every "|" and pattern as it is.
+constexpr const char* kFilter = text::N("All Files (*.*)|*.*|Text (*.txt)|*.txt|Pictures (*.jpg;*.gif;*.bmp)|*.jpg;*.gif;*.bmp|"
     "Microsoft Word (*.doc)|*.doc|Microsoft Access (*.mdb)|*.mdb|Excel (*.xls)|*.xls|"
-    "Sound (*.wav)|*.wav";
+    "Sound (*.wav)|*.wav");
 
 // Open-file dialog flags of the buttons; they differ in multi-select only.
 constexpr int kFlagsSeveral = 3691020;  // 0x38520C
@@ -280,7 +281,7 @@ void Form4::ShowDialog(Action fromwhere) {
   FileDialogOptions options;
   options.initialDir = shell::InitialDialogFolder();
   options.title = text::Tr(text::TextsOf(fromwhere).dialogTitle);
-  options.filter = kFilter;
+  options.filter = text::Tr(kFilter);
   options.flags = dialogFlags_;
   const std::optional<std::string> chosen = services_.dialog.Show(options);
   if (!chosen) return;  // cancelled: nothing changes

@@ -1,4 +1,5 @@
 #include "cli/edit_guard.h"
+#include "text/tr.h"
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -27,17 +28,19 @@ std::string GuardPath(const std::filesystem::path& file) {
 std::expected<EditGuard, std::string> EditGuard::Take(const std::filesystem::path& file) {
   const std::string path = GuardPath(file);
   const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
-  if (fd < 0) return std::unexpected("its edit lock " + path + " could not be made: " + std::strerror(errno));
+  if (fd < 0) return std::unexpected(text::Fill(text::Tr("its edit lock {lock} could not be made: {reason}"),
+                                                {{"lock", path}, {"reason", std::strerror(errno)}}));
   struct stat st {};
   if (::fstat(fd, &st) != 0 || st.st_uid != ::getuid() || !S_ISREG(st.st_mode)) {
     ::close(fd);
-    return std::unexpected("its edit lock " + path + " belongs to another user");
+    return std::unexpected(text::Fill(text::Tr("its edit lock {lock} belongs to another user"), {{"lock", path}}));
   }
   if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
     const int e = errno;
     ::close(fd);
-    if (e == EWOULDBLOCK) return std::unexpected(std::string("another edit of it runs"));
-    return std::unexpected("its edit lock " + path + " could not be taken: " + std::strerror(e));
+    if (e == EWOULDBLOCK) return std::unexpected(text::Tr("another edit of it runs"));
+    return std::unexpected(text::Fill(text::Tr("its edit lock {lock} could not be taken: {reason}"),
+                                      {{"lock", path}, {"reason", std::strerror(e)}}));
   }
   // The file stays: removing it could let a second edit lock a new file of
   // the same name while the first still holds the old one.

@@ -4,6 +4,7 @@
 
 #include "engine/win32/wide.h"
 #include "engine/win32/windows_h.h"
+#include "text/tr.h"
 
 namespace sealdoor::cli {
 
@@ -12,10 +13,11 @@ namespace sealdoor::cli {
 std::expected<EditGuard, std::string> EditGuard::Take(const std::filesystem::path& file) {
   const std::wstring name = L"Local\\" + win32::Widen(EditGuardName(file));
   HANDLE mutex = ::CreateMutexW(nullptr, TRUE, name.c_str());
-  if (!mutex) return std::unexpected("its edit lock could not be made (error " + std::to_string(::GetLastError()) + ")");
+  if (!mutex) return std::unexpected(
+        text::Fill(text::Tr("its edit lock could not be made (error {code})"), {{"code", std::to_string(::GetLastError())}}));
   if (::GetLastError() == ERROR_ALREADY_EXISTS) {
     ::CloseHandle(mutex);
-    return std::unexpected(std::string("another edit of it runs"));
+    return std::unexpected(text::Tr("another edit of it runs"));
   }
   return EditGuard(reinterpret_cast<std::intptr_t>(mutex));
 }

@@ -6,6 +6,7 @@
 
 #include "command_line.h"
 #include "spawn_starter.h"
+#include "text/tr.h"
 
 namespace sealdoor::shell {
 namespace {
@@ -41,7 +42,7 @@ std::expected<Started, std::string> SpawnStarter::StartCommand(const std::string
 }
 
 std::expected<Started, std::string> SpawnStarter::Spawn(const std::vector<std::string>& argv) {
-  if (argv.empty() || argv.front().empty()) return std::unexpected(std::string("no program named"));
+  if (argv.empty() || argv.front().empty()) return std::unexpected(text::Tr("no program named"));
   std::vector<gchar*> raw;
   raw.reserve(argv.size() + 1);
   for (const auto& a : argv) raw.push_back(const_cast<gchar*>(a.c_str()));
@@ -52,7 +53,7 @@ std::expected<Started, std::string> SpawnStarter::Spawn(const std::vector<std::s
                                     static_cast<GSpawnFlags>(G_SPAWN_SEARCH_PATH | G_SPAWN_DO_NOT_REAP_CHILD), nullptr,
                                     nullptr, &pid, &error);
   if (!ok) {
-    std::string reason = error ? error->message : "unknown error";
+    std::string reason = error ? error->message : text::Tr("unknown error");
     g_clear_error(&error);
     return std::unexpected(reason);
   }

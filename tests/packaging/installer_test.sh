@@ -67,7 +67,7 @@ for mode in CurrentUser AllUsers; do
   dir="$(reg_value "$root\\$key" InstallLocation)"
   [ -n "$dir" ] || fail "no uninstall entry"
   udir="$(unix "$dir")"
-  for f in sealdoor.exe sealdoor-cli.exe README.txt LICENSE.txt uninstall.exe; do
+  for f in sealdoor.exe sealdoor-cli.exe README.txt LICENSE.txt uninstall.exe locale/de/LC_MESSAGES/sealdoor.mo; do
     [ -f "$udir/$f" ] || fail "$f not installed in $dir"
   done
   for f in sealdoor.exe sealdoor-cli.exe; do
