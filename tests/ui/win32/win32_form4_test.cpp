@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <optional>
 #include <string>
 #include <vector>
@@ -210,6 +211,31 @@ TEST(Win32Window, EveryStatusTextFitsItsLineAtEachScale) {
       }
     }
   }
+}
+
+
+TEST(Win32Window, WorkAskedForLaterRunsFromTheMessageLoopInTheOrderOfItsDelays) {
+  // What the behaviour asks to run after a while (the watch on a program
+  // started for a file) comes from the window's message loop, each once.
+  Window w;
+  std::vector<int> ran;
+  w.view.After(std::chrono::milliseconds(60), [&] { ran.push_back(2); });
+  w.view.After(std::chrono::milliseconds(10), [&] { ran.push_back(1); });
+  const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+  MSG msg;
+  while (ran.size() < 2 && std::chrono::steady_clock::now() < until) {
+    while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+      ::TranslateMessage(&msg);
+      ::DispatchMessageW(&msg);
+    }
+    ::Sleep(5);
+  }
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(200);
+  while (std::chrono::steady_clock::now() < deadline) {  // and never again
+    while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) ::DispatchMessageW(&msg);
+    ::Sleep(5);
+  }
+  EXPECT_EQ(ran, (std::vector<int>{1, 2}));
 }
 
 }  // namespace
