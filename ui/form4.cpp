@@ -324,18 +324,11 @@ std::optional<shell::Started> Form4::OpenIt(const std::string& filesseps) {
 
 constexpr std::chrono::milliseconds kWatchEvery{500};
 
-Form4::~Form4() {
-  for (auto& file : opened_) SecureWipe(file.password);
-}
-
 void Form4::KeepOpened(const std::string& path, shell::Started program) {
-  OpenedFile file{path, std::move(program), std::chrono::steady_clock::now(), WipedString(view_.Text1()).Get()};
+  OpenedFile file{path, std::move(program), std::chrono::steady_clock::now(),
+                  std::make_unique<WipedString>(view_.Text1())};
   const bool watched = file.program != nullptr;
-  std::erase_if(opened_, [&](OpenedFile& o) {
-    if (o.path != path) return false;
-    SecureWipe(o.password);
-    return true;
-  });
+  std::erase_if(opened_, [&](const OpenedFile& o) { return o.path == path; });
   opened_.push_back(std::move(file));
   std::erase_if(pending_, [&](const Arrival& a) { return a.reopened && a.paths.front() == path; });
   AddPending({Action::Lock, {path}, true});
@@ -356,7 +349,6 @@ void Form4::WatchOpened() {
       OpenedFile ended = std::move(file);
       opened_.erase(opened_.begin() + static_cast<std::ptrdiff_t>(i));
       if (std::chrono::steady_clock::now() - ended.started >= ranAWhile_) LockAgainByItself(ended);
-      SecureWipe(ended.password);
       if (busy_ > 0 || state_ != BatchControls::Idle) break;
     }
   }
@@ -370,7 +362,7 @@ void Form4::LockAgainByItself(OpenedFile& file) {
   if (waiting == pending_.end()) return;  // locked already, by the button
   // With the password that unlocked it, and only while the box still
   // holds it: a password changed since is the user's to press the button with.
-  if (WipedString(view_.Text1()).Get() != file.password) return;
+  if (WipedString(view_.Text1()).Get() != file.password->Get()) return;
   pending_.erase(waiting);
   ShowPending();
   RunBatch(Action::Lock, file.path, {}, true);

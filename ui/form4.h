@@ -5,6 +5,7 @@
 // Form4View, and on the system through the services below.
 
 #include <chrono>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -13,6 +14,7 @@
 #include "arrival_queue.h"
 #include "engine/action.h"
 #include "engine/batch_counters.h"
+#include "engine/secure_wipe.h"
 #include "form4_port.h"
 #include "form4_view.h"
 #include "selection.h"
@@ -35,7 +37,6 @@ struct Form4Services {
 
 class Form4 {
  public:
-  ~Form4();
   // `windowsFolder` stands for "%SystemRoot%" in registered commands.
   Form4(Form4View& view, Form4Services services, std::string windowsFolder = {});
 
@@ -145,7 +146,9 @@ class Form4 {
     std::string path;
     shell::Started program;  // null: not watched
     std::chrono::steady_clock::time_point started;
-    std::string password;  // the one that unlocked it; wiped when let go
+    // The one that unlocked it, wiped when let go; held by pointer so that
+    // moving the entry leaves no copy behind.
+    std::unique_ptr<WipedString> password;
   };
   void KeepOpened(const std::string& path, shell::Started program);
   // Every half second while programs are watched: a file whose program
