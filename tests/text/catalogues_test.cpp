@@ -19,6 +19,7 @@
 #include "text/languages.h"
 #include "text/plural_rule.h"
 #include "text/tr.h"
+#include "languages_under_test.h"
 
 namespace sealdoor::text {
 namespace {
@@ -70,14 +71,6 @@ std::vector<Message> TemplateMessages() {
   return out;
 }
 
-std::vector<std::string> Languages() {
-  std::vector<std::string> out;
-  std::stringstream list(SEALDOOR_LANGUAGES);
-  for (std::string l; std::getline(list, l, ',');)
-    if (!l.empty()) out.push_back(l);
-  return out;
-}
-
 std::set<std::string> Placeholders(std::string_view text) {
   static const std::regex placeholder(R"(\{[a-z_]+\})");
   std::set<std::string> out;
@@ -97,7 +90,7 @@ Catalogue Compiled(const std::string& language) {
 TEST(Catalogues, EveryLanguageHasEveryTextWithItsPlaceholders) {
   const auto messages = TemplateMessages();
   ASSERT_GT(messages.size(), 150u);
-  const auto languages = Languages();
+  const auto languages = test::Languages();
   ASSERT_EQ(languages.size(), 9u);
   for (const auto& language : languages) {
     SCOPED_TRACE(language);

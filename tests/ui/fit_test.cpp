@@ -6,8 +6,6 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QtTest>
-#include <functional>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -17,20 +15,13 @@
 #include "text/languages.h"
 #include "text/tr.h"
 #include "text/window_texts.h"
+#include "../text/languages_under_test.h"
 #include "ui/form4_layout.h"
 #include "ui/qt/qt_form4.h"
 #include "ui/qt/twips.h"
 
 namespace sealdoor {
 namespace {
-
-std::vector<std::string> Languages() {
-  std::vector<std::string> out;
-  std::stringstream list(SEALDOOR_LANGUAGES);
-  for (std::string l; std::getline(list, l, ',');)
-    if (!l.empty()) out.push_back(l);
-  return out;
-}
 
 QString Q(const std::string& s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
 
@@ -43,47 +34,6 @@ bool FitsWrapped(const QFontMetrics& metrics, const QRect& place, const QString&
   return needed.height() <= place.height() && needed.width() <= place.width();
 }
 
-// The status line's texts, the longest the window shows: many files and
-// folders, several requests waiting, a batch stopped.
-std::vector<std::function<std::string()>> StatusTexts() {
-  using text::Tr;
-  std::vector<std::function<std::string()>> out;
-  const std::optional<Action> actions[] = {std::nullopt, Action::Lock, Action::Unlock, Action::UnlockAndOpen};
-  for (const bool typed : {false, true}) {
-    for (const auto& a : actions) {
-      out.push_back([a, typed] { return text::Waiting(a, 1, 0, typed); });
-      if (a != Action::UnlockAndOpen) out.push_back([a, typed] { return text::Waiting(a, 12345, 678, typed); });
-      if (a) out.push_back([a, typed] { return text::ActionAsked(*a, typed); });
-      out.push_back([a, typed] {
-        return text::Waiting(a, 1, 0, typed) + "\n" + text::AlsoWaiting({Action::Lock, Action::Unlock, std::nullopt});
-      });
-    }
-  }
-  for (const Action a : {Action::Lock, Action::Unlock}) {
-    out.push_back([a] { return text::Stopped(a, 1234, 5678); });
-    out.push_back([a] { return text::Stopped(a, 0, 1); });
-    out.push_back([a] { return text::NothingToDo(a, ""); });
-    out.push_back([a] { return Tr(text::TextsOf(a).closingMany); });
-  }
-  // A file "Unlock and Open" left open, and locked again once closed.
-  for (const bool typed : {false, true}) out.push_back([typed] { return text::OpenUnlocked("Quarterly report.odt", typed); });
-  out.push_back([] { return text::LockedAgain("Quarterly report.odt"); });
-  for (const char* fixed : {text::kWorking, text::kReadingFolders, text::kStoppedReading, text::kOneAtATime,
-                            text::kInvalidCharacters})
-    out.push_back([fixed] { return Tr(fixed); });
-  return out;
-}
-
-void UseLanguage(const std::string& language) {
-  if (language.empty()) {
-    text::UseCatalogue(std::nullopt);
-    return;
-  }
-  auto c = text::Catalogue::Read(text::CatalogueFile(SEALDOOR_LOCALE_DIR, language));
-  QVERIFY2(c.has_value(), language.c_str());
-  text::UseCatalogue(std::move(*c), language);
-}
-
 }  // namespace
 
 class FitTest : public QObject {
@@ -92,8 +42,8 @@ class FitTest : public QObject {
  private slots:
   void captionsFitTheirControls() {
     QStringList misfits;
-    for (const std::string& language : Languages()) {
-      UseLanguage(language);
+    for (const std::string& language : test::Languages()) {
+      QVERIFY2(test::UseLanguage(language), language.c_str());
       ui::QtForm4 window;
       window.show();
       for (const auto& c : ui::layout::kControls) {
@@ -130,15 +80,15 @@ class FitTest : public QObject {
     const QFontMetrics metrics = window.findChild<QLabel*>(QStringLiteral("Label12"))->fontMetrics();
     const QRect wide = ui::TwipsRect(ui::layout::kWideStatus.left, ui::layout::kWideStatus.top,
                                      ui::layout::kWideStatus.width, ui::layout::kWideStatus.height);
-    const auto texts = StatusTexts();
+    const auto texts = test::StatusTexts();
     std::vector<bool> englishFits;
-    UseLanguage("");
+    QVERIFY(test::UseLanguage(""));
     for (const auto& t : texts) englishFits.push_back(FitsWrapped(metrics, wide, Q(t())));
     // Most of them fit in English; a test that measured nothing would pass.
     QVERIFY(std::count(englishFits.begin(), englishFits.end(), true) > static_cast<long>(texts.size()) / 2);
     QStringList misfits;
-    for (const std::string& language : Languages()) {
-      UseLanguage(language);
+    for (const std::string& language : test::Languages()) {
+      QVERIFY2(test::UseLanguage(language), language.c_str());
       for (std::size_t i = 0; i < texts.size(); ++i) {
         const QString shown = Q(texts[i]());
         if (englishFits[i] && !FitsWrapped(metrics, wide, shown))

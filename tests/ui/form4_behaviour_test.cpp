@@ -389,18 +389,29 @@ TEST(Form4Behaviour, AStopAtAnyMomentLeavesEveryFileWholeAndSaysHowManyWereDone)
   }
 }
 
+// A desktop where "Unlock and Open" finds a program for a file, and such a
+// file in `dir`: on Windows one that starts itself; elsewhere one whose type
+// a desktop of the test's own gives a program (GIO reads it once a process).
+#ifdef _WIN32
+struct Desktop {
+  Desktop() {}  // nothing to set up
+};
+fs::path OpenableIn(const ScratchDir& dir) { return dir / "setup.exe"; }
+#else
+struct Desktop {
+  XdgFixture xdg;
+  Desktop() { xdg.Apply(); }
+};
+fs::path OpenableIn(const ScratchDir& dir) { return dir / "report.sdtest"; }
+#endif
+
 TEST(Form4Behaviour, OpenItPausesWithTheBusyPointerWhileTheWindowWaits) {
   // The pause after the started program: one that starts itself where a
   // file may (Windows), else the program of the file's type, from a desktop
   // of the test's own.
   ScratchDir dir;
-#ifdef _WIN32
-  const fs::path file = dir / "setup.exe";
-#else
-  const XdgFixture desktop;
-  desktop.Apply();
-  const fs::path file = dir / "report.sdtest";
-#endif
+  const Desktop desktop;
+  const fs::path file = OpenableIn(dir);
   const bool direct = shell::StartsItself(file.extension().string());
   WriteBytes(file, RandomBytes(2000, 3));
   Behaviour b;
@@ -439,18 +450,11 @@ TEST(Form4Behaviour, AFileOpenedUnlockedWaitsForLockFilesOrItsProgramsEnd) {
   // the file on: the file waits for the button. A file the lock refuses
   // waits on.
   enum class Way { Button, ProgramRanAWhile, ProgramEndedAtOnce, PasswordChanged };
-#ifndef _WIN32
-  const XdgFixture desktop;  // one desktop for every case: GIO reads it once
-  desktop.Apply();
-#endif
+  const Desktop desktop;  // one for every case
   for (const Way way : {Way::Button, Way::ProgramRanAWhile, Way::ProgramEndedAtOnce, Way::PasswordChanged}) {
     SCOPED_TRACE(static_cast<int>(way));
     ScratchDir dir;
-#ifdef _WIN32
-    const fs::path file = dir / "setup.exe";
-#else
-    const fs::path file = dir / "report.sdtest";
-#endif
+    const fs::path file = OpenableIn(dir);
     const auto plain = RandomBytes(2500, 9);
     WriteBytes(file, plain);
     ASSERT_TRUE(Lock(file, "pw1"));
@@ -497,13 +501,8 @@ TEST(Form4Behaviour, AFileOpenedUnlockedWaitsForLockFilesOrItsProgramsEnd) {
 
 TEST(Form4Behaviour, AFileOpenedUnlockedThatTheLockRefusesWaitsOn) {
   ScratchDir dir;
-#ifdef _WIN32
-  const fs::path file = dir / "setup.exe";
-#else
-  const XdgFixture desktop;
-  desktop.Apply();
-  const fs::path file = dir / "report.sdtest";
-#endif
+  const Desktop desktop;
+  const fs::path file = OpenableIn(dir);
   const auto plain = RandomBytes(2500, 10);
   WriteBytes(file, plain);
   ASSERT_TRUE(Lock(file, "pw1"));
