@@ -227,20 +227,28 @@ std::string StoppedLine(Action action, std::size_t done, std::size_t files) {
   return text::Fill(pattern, {{"done", std::to_string(done)}, {"files", std::to_string(files)}});
 }
 
-// One file through the engine: true when it took its new form.
+// One file through the engine, its new version waiting in `group`.
+struct FileRun {
+  bool done;     // it took its new form (or waits for the group to give it)
+  bool stopped;  // Ctrl-C stopped it, the file as it was
+};
+FileRun RunFile(Action action, const std::string& file, TerminalPort& port, BatchCounters& counters,
+                CommitGroup& group) {
+  const fs::path f = PathFromText(file);
+  port.BeginFile();
+  Form1 engine(port, counters, &group);
+  const std::string name = PathText(f.filename());
+  const bool done = Locks(action) ? engine.LockIt(f, name) : engine.UnlockIt(f, name);
+  port.EndFile();
+  return {done, engine.Stopped()};
+}
+
+// One file alone, committed: true when it took its new form.
 bool RunOne(Action action, const std::string& file, TerminalPort& port, const CliSettings& settings) {
   BatchFiles batch = PrepareBatch(std::span(&file, 1));
   CommitGroup group(port, settings.groups);
-  const fs::path f = PathFromText(file);
-  port.BeginFile();
-  bool result = false;
-  {
-    Form1 engine(port, batch.counters, &group);
-    const std::string name = PathText(f.filename());
-    result = Locks(action) ? engine.LockIt(f, name) : engine.UnlockIt(f, name);
-  }
-  port.EndFile();
-  return group.Flush() && result;
+  const bool done = RunFile(action, file, port, batch.counters, group).done;
+  return group.Flush() && done;
 }
 
 void Say(const std::string& line) {
@@ -343,14 +351,9 @@ int RunCli(const std::vector<std::string>& args, const CliSettings& settings) {
   CommitGroup group(port, settings.groups);
   for (const auto& file : o.files) {
     if ((stopped = port.StopRequested())) break;
-    const fs::path f = PathFromText(file);
-    port.BeginFile();
-    Form1 engine(port, counters, &group);
-    const std::string name = PathText(f.filename());
-    const bool result = Locks(action) ? engine.LockIt(f, name) : engine.UnlockIt(f, name);
-    port.EndFile();
-    if ((stopped = engine.Stopped())) break;
-    if (!result) rc = 1;
+    const FileRun run = RunFile(action, file, port, counters, group);
+    if ((stopped = run.stopped)) break;
+    if (!run.done) rc = 1;
   }
   if (!group.Flush()) rc = 1;
   StopOnInterrupt(false);

@@ -48,9 +48,8 @@ bool TerminalPort::StopRequested() const { return Interrupted(); }
 void TerminalPort::Report(const Notice& notice) {
   ClearLine();
   const text::NoticeText said = text::Describe(notice, Quoted);
-  std::string line = "sealdoor-cli: ";
-  if (!said.namesFile) line += Quoted(notice.path) + ": ";
-  line += said.message.text;
+  std::string line =
+      "sealdoor-cli: " + (said.namesFile ? said.message.text : text::NamedFile(notice.path, said.message.text, Quoted));
   if (const std::string advice = Advice(notice); !advice.empty()) line += " (" + advice + ")";
   Write(Stream::Err, line + "\n");
 }

@@ -29,8 +29,8 @@ std::string Property(const Failure& f) {
 
 std::string SingleQuoted(const std::filesystem::path& path) { return "'" + PathText(path) + "'"; }
 
-std::string NamedFile(const std::filesystem::path& path, std::string_view message) {
-  return Fill(Tr("{path}: {message}"), {{"path", SingleQuoted(path)}, {"message", message}});
+std::string NamedFile(const std::filesystem::path& path, std::string_view message, const QuotePath& quote) {
+  return Fill(Tr("{path}: {message}"), {{"path", quote(path)}, {"message", message}});
 }
 
 std::string OneLine(std::string_view message) {

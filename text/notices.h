@@ -29,7 +29,8 @@ struct NoticeText {
 };
 
 // A message that does not say which file, with the file's name before it.
-[[nodiscard]] std::string NamedFile(const std::filesystem::path& path, std::string_view message);
+[[nodiscard]] std::string NamedFile(const std::filesystem::path& path, std::string_view message,
+                                    const QuotePath& quote = SingleQuoted);
 // A message as one line of a list: its line breaks become spaces.
 [[nodiscard]] std::string OneLine(std::string_view message);
 
