@@ -325,15 +325,16 @@ std::optional<shell::Started> Form4::OpenIt(const std::string& filesseps) {
 constexpr std::chrono::milliseconds kWatchEvery{500};
 
 void Form4::KeepOpened(const std::string& path, shell::Started program) {
-  OpenedFile file{path, std::move(program), std::chrono::steady_clock::now(),
-                  std::make_unique<WipedString>(view_.Text1())};
-  const bool watched = file.program != nullptr;
   std::erase_if(opened_, [&](const OpenedFile& o) { return o.path == path; });
-  opened_.push_back(std::move(file));
-  std::erase_if(pending_, [&](const Arrival& a) { return a.reopened && a.paths.front() == path; });
-  AddPending({Action::Lock, {path}, true});
-  ShowPending();
-  if (watched && !std::exchange(watching_, true)) view_.After(kWatchEvery, [this] { WatchOpened(); });
+  opened_.push_back({path, std::move(program), std::chrono::steady_clock::now(),
+                     std::make_unique<WipedString>(view_.Text1())});
+  WaitToLockAgain(path);
+  WatchSoon();
+}
+
+void Form4::WatchSoon() {
+  const bool anyWatched = std::any_of(opened_.begin(), opened_.end(), [](const OpenedFile& f) { return f.program; });
+  if (anyWatched && !std::exchange(watching_, true)) view_.After(kWatchEvery, [this] { WatchOpened(); });
 }
 
 void Form4::WatchOpened() {
@@ -352,13 +353,16 @@ void Form4::WatchOpened() {
       if (busy_ > 0 || state_ != BatchControls::Idle) break;
     }
   }
-  const bool anyWatched = std::any_of(opened_.begin(), opened_.end(), [](const OpenedFile& f) { return f.program; });
-  if (anyWatched && !std::exchange(watching_, true)) view_.After(kWatchEvery, [this] { WatchOpened(); });
+  WatchSoon();
+}
+
+std::vector<Arrival>::iterator Form4::Reopened(const std::string& path) {
+  return std::find_if(pending_.begin(), pending_.end(),
+                      [&](const Arrival& a) { return a.reopened && a.paths.front() == path; });
 }
 
 void Form4::LockAgainByItself(OpenedFile& file) {
-  const auto waiting = std::find_if(pending_.begin(), pending_.end(),
-                                    [&](const Arrival& a) { return a.reopened && a.paths.front() == file.path; });
+  const auto waiting = Reopened(file.path);
   if (waiting == pending_.end()) return;  // locked already, by the button
   // With the password that unlocked it, and only while the box still
   // holds it: a password changed since is the user's to press the button with.
@@ -369,12 +373,15 @@ void Form4::LockAgainByItself(OpenedFile& file) {
   WaitAgainIfUnlocked(file.path);
 }
 
-void Form4::WaitAgainIfUnlocked(const std::string& path) {
-  auto head = ReadFileHead(PathFromText(path));
-  if (!head || format::IsLocked(*head)) return;
-  std::erase_if(pending_, [&](const Arrival& a) { return a.reopened && a.paths.front() == path; });
+void Form4::WaitToLockAgain(const std::string& path) {
+  if (const auto waiting = Reopened(path); waiting != pending_.end()) pending_.erase(waiting);
   AddPending({Action::Lock, {path}, true});
   ShowPending();
+}
+
+void Form4::WaitAgainIfUnlocked(const std::string& path) {
+  auto head = ReadFileHead(PathFromText(path));
+  if (head && !format::IsLocked(*head)) WaitToLockAgain(path);
 }
 
 }  // namespace sealdoor::ui

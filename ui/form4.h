@@ -154,7 +154,12 @@ class Form4 {
   // Every half second while programs are watched: a file whose program
   // ran a while and ended is locked again by itself.
   void WatchOpened();
+  void WatchSoon();  // the next look, while any program is watched
   void LockAgainByItself(OpenedFile& file);
+  // The request of a file opened unlocked, or pending_.end().
+  [[nodiscard]] std::vector<Arrival>::iterator Reopened(const std::string& path);
+  // It waits for Lock Files (once, whatever waited for it before).
+  void WaitToLockAgain(const std::string& path);
   // A file opened unlocked that a lock left as it was waits again.
   void WaitAgainIfUnlocked(const std::string& path);
 
