@@ -251,6 +251,15 @@ void Form4Test::everyTextReadsUnderALightAndADarkPalette() {
     QApplication::setPalette(dark ? DarkPalette() : saved);
     Harness h;
     h.window.SetStatus("\n\rWorking...  Plese wait...", sealdoor::ui::kRed);
+    h.window.show();
+    // One look for the whole window: no box or button takes the desktop's
+    // dark surfaces beside the light panel.
+    for (QWidget* w : h.window.findChildren<QWidget*>()) {
+      if (!w->isVisible()) continue;
+      for (const auto role : {QPalette::Base, QPalette::Button, QPalette::Text, QPalette::ButtonText})
+        QVERIFY2(w->palette().color(role) == h.window.palette().color(role),
+                 qPrintable(QString("%1 %2: role %3").arg(dark ? "dark" : "light", w->objectName()).arg(role)));
+    }
     for (QLabel* label : h.window.findChildren<QLabel*>()) {
       if (label->text().isEmpty() && label->objectName() != "Label12") continue;
       const QColor text = label->palette().color(QPalette::WindowText);

@@ -134,6 +134,8 @@ QWidget* QtForm4::Make(const layout::Control& c) {
       auto* e = new QLineEdit(parent);
       e->setEchoMode(QLineEdit::Password);
       e->setStyleSheet(QStringLiteral("QLineEdit { lineedit-password-character: 42; }"));
+      // A style sheet makes the box take the application's palette again.
+      e->setPalette(LightPalette());
       e->setMaxLength(static_cast<int>(kMaxPassword));
       w = e;
       break;
