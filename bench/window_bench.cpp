@@ -3,11 +3,20 @@
 // given files and message boxes closing at once. Offscreen; prints seconds.
 //
 //   window_bench lock|unlock PASSWORD FILE...   (all FILEs in one folder)
+//   DROP=1 window_bench lock|unlock PASSWORD PATH...
+//     the PATHs (files or folders) dropped onto the button instead
+//   STOP_AFTER=SECONDS window_bench ...
+//     presses Stop that long into the batch and prints, instead, how long
+//     the "Stopped" message took to show after it.
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QTimer>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
+#include <string>
+#include <vector>
 
 #include "shell/program_starter.h"
 #include "ui/file_dialog.h"
@@ -20,7 +29,12 @@ namespace {
 
 struct QuietMessages final : sealdoor::ui::MessageBoxes {
   int shown = 0;
-  void Show(std::string_view, sealdoor::text::MessageStyle) override { ++shown; }
+  QElapsedTimer* clock = nullptr;
+  qint64 stoppedShownAt = -1;
+  void Show(std::string_view text, sealdoor::text::MessageStyle) override {
+    ++shown;
+    if (clock && text.starts_with("Stopped")) stoppedShownAt = clock->nsecsElapsed();
+  }
 };
 struct NoPointer final : sealdoor::ui::Pointer {
   void SetBusy() override {}
@@ -64,10 +78,29 @@ int main(int argc, char** argv) {
   window.SetText1(argv[2]);
   QElapsedTimer timer;
   timer.start();
-  if (lock)
+  messages.clock = &timer;
+  qint64 stopPressedAt = -1;
+  if (const char* after = std::getenv("STOP_AFTER")) {
+    QTimer::singleShot(static_cast<int>(std::atof(after) * 1000), [&] {
+      stopPressedAt = timer.nsecsElapsed();
+      form.Command7_Click();
+    });
+  }
+  const sealdoor::Action action = lock ? sealdoor::Action::Lock : sealdoor::Action::Unlock;
+  if (std::getenv("DROP")) {
+    std::vector<std::string> paths;
+    for (int i = 3; i < argc; ++i) paths.push_back(std::filesystem::absolute(argv[i]).string());
+    form.DropFiles(action, paths);
+  } else if (lock) {
     form.Command4_Click();
-  else
+  } else {
     form.Command5_Click();
+  }
+  if (std::getenv("STOP_AFTER")) {
+    if (stopPressedAt < 0 || messages.stoppedShownAt < 0) return 3;  // the batch ended before Stop
+    std::printf("%.4f\n", static_cast<double>(messages.stoppedShownAt - stopPressedAt) / 1e9);
+    return 0;
+  }
   std::printf("%.4f\n", static_cast<double>(timer.nsecsElapsed()) / 1e9);
   return messages.shown == 1 ? 0 : 1;  // only the closing message: nothing refused
 }

@@ -346,7 +346,7 @@ int RunCli(const std::vector<std::string>& args, const CliSettings& settings) {
   int rc = 0;
   bool stopped = false;
   // Ctrl-C from here on stops at the next pause: the file at hand stays as
-  // it was, the files whose new versions are complete are committed.
+  // it was, and so do the files whose new versions wait for their group.
   StopOnInterrupt(true);
   CommitGroup group(port, settings.groups);
   for (const auto& file : o.files) {
@@ -355,6 +355,7 @@ int RunCli(const std::vector<std::string>& args, const CliSettings& settings) {
     if ((stopped = run.stopped)) break;
     if (!run.done) rc = 1;
   }
+  if (stopped) group.Drop();
   if (!group.Flush()) rc = 1;
   StopOnInterrupt(false);
   if (!folders.leftOut.empty() && !o.quiet) Write(Stream::Err, "sealdoor-cli: " + folders.leftOut + "\n");

@@ -56,6 +56,11 @@ void CommitGroup::Add(PendingReplacement pending) {
   if (pending_.size() >= limits_.files || bytes_ >= limits_.bytes) Commit();
 }
 
+void CommitGroup::Drop() {
+  pending_.clear();
+  bytes_ = 0;
+}
+
 bool CommitGroup::Flush() {
   Commit();
   // The batch says it is done only once every folder's new names are on

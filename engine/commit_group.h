@@ -60,6 +60,11 @@ class CommitGroup {
   // reason, after every file is let go.
   void Commit();
 
+  // Lets go of what waits, uncommitted: each of those files stays as it
+  // was. For a stop, which then waits for no sync of theirs; what earlier
+  // groups put in place stays in place.
+  void Drop();
+
   // Commits what waits, and lets go of what the folders kept between
   // groups. False when any file since the last Flush could not be put in
   // place (also one of a group committed earlier).

@@ -176,8 +176,9 @@ Form4::BatchEnd Form4::RunBatch(Action fromwhere, const std::string& selection, 
 
   // Dispatch: a fresh engine object for every call, gone after it. The new
   // versions are committed in groups, each made durable at once. A stop
-  // leaves the file at hand as it was; what is complete and waits in the
-  // group is finished work, and is committed with the rest.
+  // leaves the file at hand as it was, and the files that wait in the
+  // group too: the user waits for no sync of theirs, and the closing count
+  // says what took its new form.
   bool result = false;
   bool stopped = false;
   CommitGroup group(port_);
@@ -194,6 +195,7 @@ Form4::BatchEnd Form4::RunBatch(Action fromwhere, const std::string& selection, 
     if (stopped) break;
     if (files.several) port_.Yield();
   }
+  if (stopped) group.Drop();
   if (!group.Flush()) result = false;
   SetControls(BatchControls::Closing);
   // Beyond the first message, what the batch had to say comes once, as the

@@ -22,7 +22,10 @@ namespace sealdoor {
 namespace {
 
 // Start writing back every this many bytes, so the disk works while we go
-// on and the final sync has little left to wait for.
+// on and the final sync has little left to wait for. At most two such
+// stretches are on their way to the disk at once: letting a working file
+// go (a stop, a failure) waits for the pages being written, and so waits
+// for little on a slow disk too.
 constexpr std::uint64_t kWriteBackEvery = 8u << 20;
 // Removing the former version again after a failure: a passing fault (a
 // disk busy for a moment) gets another chance, a lasting one is told of.
@@ -71,6 +74,7 @@ struct ReplacementFile::Impl {
   bool done = false;
   std::uint64_t writtenTo = 0;
   std::uint64_t writeBackFrom = 0;
+  std::uint64_t writingBackFrom = 0;  // the stretch started before, up to writeBackFrom
   std::uint64_t length = 0;  // the file's length so far: what was written or reserved
 
   int Dir() const noexcept { return source.Dir(); }
@@ -270,6 +274,11 @@ std::expected<void, Failure> ReplacementFile::WriteAt(std::uint64_t offset, std:
     // Only a head start for the disk: errors show in the final sync.
     (void)::sync_file_range(fd, static_cast<off_t>(impl_->writeBackFrom),
                             static_cast<off_t>(impl_->writtenTo - impl_->writeBackFrom), SYNC_FILE_RANGE_WRITE);
+    if (impl_->writeBackFrom > impl_->writingBackFrom)
+      (void)::sync_file_range(fd, static_cast<off_t>(impl_->writingBackFrom),
+                              static_cast<off_t>(impl_->writeBackFrom - impl_->writingBackFrom),
+                              SYNC_FILE_RANGE_WAIT_BEFORE | SYNC_FILE_RANGE_WRITE | SYNC_FILE_RANGE_WAIT_AFTER);
+    impl_->writingBackFrom = impl_->writeBackFrom;
     impl_->writeBackFrom = impl_->writtenTo;
   }
   return {};

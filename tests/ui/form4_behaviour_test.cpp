@@ -263,9 +263,10 @@ TEST(Form4Behaviour, StopEscapeAndTheTitleBarsCloseStopTheBatchAndTheWindowStays
     b.view.Type("pw1");
     std::optional<bool> cancelled;
     bool stopOffered = false, hoverChangedNothing = false;
-    // While the panel shows the first file, before its content.
-    b.view.onYield = [&] {
-      if (cancelled || b.view.captions[Caption::Label16] != "a" || !b.view.progress) return;
+    // As the panel shows the last file, before its content: the two before
+    // it are complete and wait in their group, and stay as they were.
+    b.view.onCaption = [&] {
+      if (cancelled || b.view.captions[Caption::Label16] != "c" || !b.view.progress) return;
       stopOffered = b.view.stopOffered && !b.view.enabled;
       // The pointer over the panel leaves the working text alone meanwhile.
       b.form.Frame3_MouseMove();
