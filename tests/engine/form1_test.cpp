@@ -18,6 +18,7 @@
 #include "engine/format.h"
 #include "engine/failure.h"
 #include "engine/io_faults.h"
+#include "support/fault_hook.h"
 #include "engine/path_text.h"
 #include "engine/system_error.h"
 #include "test_support.h"
@@ -360,11 +361,12 @@ TEST(Failures, AFailingWriteSyncOrRenameLeavesTheOriginal) {
       }
       const auto before = ReadBytes(dir / "f");
       gFailing = op;
-      io::SetFaultHook(&FailWith);
       Outcome o;
       o.result = true;
-      RunEngine(o, dir / "f", lock);
-      io::SetFaultHook(nullptr);
+      {
+        const test::ScopedFaultHook hook(&FailWith);
+        RunEngine(o, dir / "f", lock);
+      }
       EXPECT_FALSE(o.result);
       EXPECT_EQ(ReadBytes(dir / "f"), before) << static_cast<int>(op);
       ASSERT_EQ(o.port.messages.size(), 1u) << o.port.messages[1].first;
@@ -395,10 +397,11 @@ TEST(Failures, EachReadWriteAndSyncFailingInTurnLeavesTheOriginal) {
         gFailing = op;
         gNth = n;
         gSeen = 0;
-        io::SetFaultHook(&FailNth);
         Outcome o;
-        RunEngine(o, dir / "f", lock);
-        io::SetFaultHook(nullptr);
+        {
+          const test::ScopedFaultHook hook(&FailNth);
+          RunEngine(o, dir / "f", lock);
+        }
         if (o.result) {
           // Past the last call: the new version is complete.
           EXPECT_GT(n, 1) << "no call of this kind was made";

@@ -27,6 +27,7 @@
 #include "engine/form1.h"
 #include "engine/format.h"
 #include "engine/io_faults.h"
+#include "support/fault_hook.h"
 #include "engine/folder_journal.h"
 #include "engine/journal.h"
 #include "engine/process_guard.h"
@@ -410,17 +411,16 @@ TEST(OtherPrograms, AWriterHeldUpBeforeTheExchangeGetsItsFileBack) {
         found);
     ASSERT_TRUE(WaitForLeaseBreak());
   };
-  io::SetFaultHook(&ActAtRename);
   RecordingPort port;
   BatchCounters counters{1e6, 0};
   {
+    const test::ScopedFaultHook hook(&ActAtRename);
     CommitGroup group(port);
     // Both complete and waiting in the group; its commit is what fails.
     EXPECT_TRUE(Form1(port, counters, &group).LockIt(dir / "first", "first"));
     EXPECT_TRUE(Form1(port, counters, &group).LockIt(dir / "second", "second"));
     EXPECT_FALSE(group.Flush());
   }
-  io::SetFaultHook(nullptr);
   gAction = nullptr;
   ::close(found);
   ASSERT_TRUE(writer);
@@ -500,15 +500,14 @@ TEST(AfterTheExchange, NothingIsLostAndWhatIsSaidIsWhatIsOnTheDisk) {
     found = ::open(f.c_str(), O_PATH);
     gFaults = c.faults;
     gRenameCalls = 0;
-    io::SetFaultHook(&ByCase);
     RecordingPort port;
     BatchCounters counters{1e6, 0};
     {
+      const test::ScopedFaultHook hook(&ByCase);
       CommitGroup group(port);
       EXPECT_TRUE(Form1(port, counters, &group).LockIt(f, "first")) << c.what;
       EXPECT_FALSE(group.Flush()) << c.what;
     }
-    io::SetFaultHook(nullptr);
     gFaults = nullptr;
     ::close(found);
     if (writer) writer->Wait();
@@ -760,11 +759,12 @@ TEST(GroupCommit, AFileOfAGroupThatCannotBeCommittedLeavesItAndTheOthersGoIn) {
   // fourth meanwhile.
   gFailingSyncs = {1, 3};
   gSyncs = 0;
-  io::SetFaultHook(&FailSyncs);
   WriteBytes(dir / "other", {7});
   fs::rename(dir / "other", dir / "f3");
-  EXPECT_FALSE(group.Flush());
-  io::SetFaultHook(nullptr);
+  {
+    const test::ScopedFaultHook hook(&FailSyncs);
+    EXPECT_FALSE(group.Flush());
+  }
   ASSERT_EQ(port.messages.size(), 2u);
   EXPECT_EQ(port.messages[0].first, "'" + (dir / "f1").string() + "' could not be locked: Input/output error");
   EXPECT_TRUE(port.messages[1].first.starts_with("'" + (dir / "f3").string() +
@@ -780,9 +780,8 @@ TEST(GroupCommit, AFileOfAGroupThatCannotBeCommittedLeavesItAndTheOthersGoIn) {
 // Working files with a name, as on file systems without nameless files.
 int NamedWorkingFiles(io::Op op) { return op == io::Op::NamelessFile ? EOPNOTSUPP : 0; }
 
-struct NamedMode {
-  NamedMode() { io::SetFaultHook(&NamedWorkingFiles); }
-  ~NamedMode() { io::SetFaultHook(nullptr); }
+struct NamedMode : test::ScopedFaultHook {
+  NamedMode() : ScopedFaultHook(&NamedWorkingFiles) {}
 };
 
 TEST(NamedWorkingFiles, RoundTripAndFailuresLeaveNothingBehind) {
