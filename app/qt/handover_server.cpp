@@ -25,9 +25,11 @@ bool OurUser(const QLocalSocket& socket) {
 }  // namespace
 
 HandoverServer::HandoverServer(int listener, Front front, Files files)
-    : listener_(listener), front_(std::move(front)), files_(std::move(files)) {
+    : listener_(listener),
+      desk_(std::move(front), std::move(files),
+            [this](std::chrono::milliseconds wait) { timer_.start(static_cast<int>(wait.count())); }) {
   timer_.setSingleShot(true);
-  connect(&timer_, &QTimer::timeout, this, &HandoverServer::DeliverDue);
+  connect(&timer_, &QTimer::timeout, this, [this] { desk_.DeliverDue(); });
   connect(&server_, &QLocalServer::newConnection, this, &HandoverServer::OnConnection);
 }
 
@@ -74,28 +76,7 @@ void HandoverServer::OnConnection() {
   }
 }
 
-void HandoverServer::Accept(Arrival arrival) {
-  if (front_) front_();
-  // Without files and without an action, the window only comes forward.
-  if (arrival.paths.empty() && !arrival.action) return;
-  gatherer_.Add(std::move(arrival), ArrivalGatherer::Clock::now());
-  Schedule();
-}
-
-// Files go to the window from the timer alone, never from inside a
-// socket's handler: a batch they start runs the event loop itself.
-void HandoverServer::DeliverDue() {
-  for (const Arrival& arrival : gatherer_.Take(ArrivalGatherer::Clock::now()))
-    if (files_) files_(arrival);
-  Schedule();
-}
-
-void HandoverServer::Schedule() {
-  if (const auto due = gatherer_.Due()) {
-    const auto wait = std::chrono::ceil<std::chrono::milliseconds>(*due - ArrivalGatherer::Clock::now());
-    timer_.start(std::max<int>(0, static_cast<int>(wait.count())));
-  }
-}
+void HandoverServer::Accept(Arrival arrival) { desk_.Accept(std::move(arrival)); }
 
 HandoverServer::Front BringForward(QWidget& window) {
   return [&window] {

@@ -9,7 +9,7 @@
 #include <QTimer>
 #include <functional>
 
-#include "app/arrival_gatherer.h"
+#include "app/arrival_desk.h"
 
 class QWidget;
 
@@ -21,8 +21,8 @@ namespace sealdoor::app {
 
 class HandoverServer final : public QObject {
  public:
-  using Front = std::function<void()>;
-  using Files = std::function<void(const Arrival&)>;
+  using Front = ArrivalDesk::Front;
+  using Files = ArrivalDesk::Files;
 
   // `listener`: the listening socket (SingleInstance::Listener(), which
   // keeps its own); `front` runs for every launch heard (it brings the
@@ -39,15 +39,11 @@ class HandoverServer final : public QObject {
 
  private:
   void OnConnection();
-  void DeliverDue();
-  void Schedule();
 
   int listener_;
-  Front front_;
-  Files files_;
   QLocalServer server_;
   QTimer timer_;
-  ArrivalGatherer gatherer_;
+  ArrivalDesk desk_;
 };
 
 // What the window program does with a launch heard: its window to the

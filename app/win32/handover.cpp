@@ -2,6 +2,7 @@
 
 #include <shellapi.h>
 
+#include <algorithm>
 #include <chrono>
 #include <memory>
 #include <string>
@@ -54,7 +55,9 @@ std::uint64_t LaunchStamp() {
 }  // namespace
 
 HandoverWindow::HandoverWindow(HINSTANCE instance, Front front, Files files)
-    : front_(std::move(front)), files_(std::move(files)) {
+    : desk_(std::move(front), std::move(files), [this](std::chrono::milliseconds wait) {
+        ::SetTimer(window_, kTimer, static_cast<UINT>(std::max<long long>(USER_TIMER_MINIMUM, wait.count())), nullptr);
+      }) {
   WNDCLASSEXW cls{};
   cls.cbSize = sizeof cls;
   cls.lpfnWndProc = Proc;
@@ -77,7 +80,7 @@ LRESULT CALLBACK HandoverWindow::Proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
     return self->OnCopyData(reinterpret_cast<HWND>(wp), reinterpret_cast<const COPYDATASTRUCT*>(lp));
   if (self && msg == WM_TIMER && wp == kTimer) {
     ::KillTimer(hwnd, kTimer);
-    self->DeliverDue();
+    self->desk_.DeliverDue();
     return 0;
   }
   return ::DefWindowProcW(hwnd, msg, wp, lp);
@@ -101,28 +104,7 @@ LRESULT HandoverWindow::OnCopyData(HWND sender, const COPYDATASTRUCT* data) {
   return TRUE;
 }
 
-void HandoverWindow::Accept(Arrival arrival) {
-  if (front_) front_();
-  // Without files and without an action, the window only comes forward.
-  if (arrival.paths.empty() && !arrival.action) return;
-  gatherer_.Add(std::move(arrival), ArrivalGatherer::Clock::now());
-  Schedule();
-}
-
-// Files go to the window from the timer alone, never while the sender
-// waits for WM_COPYDATA's answer: a batch runs the message loop itself.
-void HandoverWindow::DeliverDue() {
-  for (const Arrival& arrival : gatherer_.Take(ArrivalGatherer::Clock::now()))
-    if (files_) files_(arrival);
-  Schedule();
-}
-
-void HandoverWindow::Schedule() {
-  if (const auto due = gatherer_.Due()) {
-    const auto wait = std::chrono::ceil<std::chrono::milliseconds>(*due - ArrivalGatherer::Clock::now());
-    ::SetTimer(window_, kTimer, static_cast<UINT>(std::max<long long>(USER_TIMER_MINIMUM, wait.count())), nullptr);
-  }
-}
+void HandoverWindow::Accept(Arrival arrival) { desk_.Accept(std::move(arrival)); }
 
 void BringForward(HWND window) {
   if (::IsIconic(window)) ::ShowWindow(window, SW_RESTORE);

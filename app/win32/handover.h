@@ -7,7 +7,7 @@
 #include <functional>
 #include <optional>
 
-#include "app/arrival_gatherer.h"
+#include "app/arrival_desk.h"
 #include "app/launch_args.h"
 #include "engine/win32/windows_h.h"
 
@@ -20,8 +20,8 @@ inline constexpr ULONG_PTR kHandoverTag = 0x53454C44;  // "SELD"
 
 class HandoverWindow {
  public:
-  using Front = std::function<void()>;
-  using Files = std::function<void(const Arrival&)>;
+  using Front = ArrivalDesk::Front;
+  using Files = ArrivalDesk::Files;
 
   HandoverWindow(HINSTANCE instance, Front front, Files files);
   ~HandoverWindow();
@@ -35,13 +35,9 @@ class HandoverWindow {
  private:
   static LRESULT CALLBACK Proc(HWND, UINT, WPARAM, LPARAM);
   LRESULT OnCopyData(HWND sender, const COPYDATASTRUCT* data);
-  void DeliverDue();
-  void Schedule();
 
   HWND window_ = nullptr;
-  Front front_;
-  Files files_;
-  ArrivalGatherer gatherer_;
+  ArrivalDesk desk_;
 };
 
 // Brings the main window to the front (later launches allow it).
