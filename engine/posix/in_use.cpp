@@ -6,7 +6,9 @@
 #include <sys/sysmacros.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -73,7 +75,29 @@ bool FilesInUse::Holds(const std::filesystem::path& file, const FileIdentity* kn
 
 bool HeldByAnotherRun(std::uint64_t device, std::uint64_t inode) {
   const FileIdentity id{device, inode};
-  return FilesInUse::Now().Holds({}, &id);
+  if (FilesInUse::Now().Holds({}, &id)) return true;
+  // The kernel hands /proc/locks out a page at a time, each page a fresh
+  // walk of the list: locks let go between two pages shift the rest, and
+  // a line can be skipped. On a busy system (a batch taking and letting go
+  // of hundreds of locks) that can be the very run that holds the file, so
+  // the few processes of ours are asked by their open files as well.
+  namespace fs = std::filesystem;
+  std::error_code ec;
+  for (fs::directory_iterator process("/proc", ec), end; !ec && process != end; process.increment(ec)) {
+    const std::string pid = process->path().filename().string();
+    if (pid.empty() || !std::all_of(pid.begin(), pid.end(), [](char c) { return c >= '0' && c <= '9'; })) continue;
+    const long number = std::stol(pid);
+    if (number == static_cast<long>(::getpid()) || !IsSealdoor(number)) continue;
+    // Gone meanwhile, or not ours to look into: nothing to learn there.
+    std::error_code gone;
+    for (fs::directory_iterator fd(process->path() / "fd", gone); !gone && fd != end; fd.increment(gone)) {
+      struct stat st {};
+      if (::stat(fd->path().c_str(), &st) == 0 && static_cast<std::uint64_t>(st.st_dev) == device &&
+          static_cast<std::uint64_t>(st.st_ino) == inode)
+        return true;
+    }
+  }
+  return false;
 }
 
 }  // namespace sealdoor
