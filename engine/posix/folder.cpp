@@ -6,6 +6,7 @@
 #include <sys/ioctl.h>
 #include <sys/statfs.h>
 #include <sys/xattr.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <map>
@@ -68,6 +69,8 @@ std::expected<std::shared_ptr<Folder>, Failure> Open(const std::string& path) {
     folder->project = x.fsx_projid;
   }
   folder->defaultAccessList = ::fgetxattr(fd, "system.posix_acl_default", nullptr, 0) > 0;
+  folder->ourUid = ::geteuid();
+  folder->ourGid = ::getegid();
   return folder;
 }
 
