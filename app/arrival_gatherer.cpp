@@ -7,7 +7,9 @@ namespace sealdoor::app {
 void ArrivalGatherer::Add(Arrival arrival, Clock::time_point now) {
   if (!gatherings_.empty()) {
     Gathering& open = gatherings_.back();
-    if (open.parts.front().action == arrival.action && now - open.first < kLongest) {
+    // Files to unlock and open are opened one by one, each in its turn.
+    if (open.parts.front().action == arrival.action && arrival.action != Action::UnlockAndOpen &&
+        now - open.first < kLongest) {
       open.parts.push_back(std::move(arrival));
       open.last = now;
       return;

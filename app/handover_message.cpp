@@ -53,7 +53,7 @@ std::optional<Arrival> DecodeArrival(std::string_view bytes) {
     if (!PathFromText(*path).is_absolute()) return std::nullopt;
     out.paths.emplace_back(*path);
   }
-  if (out.action == Action::UnlockAndOpen && out.paths.size() != 1) return std::nullopt;
+  if (out.action == Action::UnlockAndOpen && out.paths.size() > 1) return std::nullopt;
   return out;
 }
 

@@ -38,8 +38,8 @@ struct FullNames {
 // What to tell about names MakeFullNames left out: one line.
 [[nodiscard]] std::string UnreachableNamesText(const std::vector<std::string>& names);
 
-// `sealdoor --help`.
-[[nodiscard]] const char* LaunchUsage() noexcept;
+// `sealdoor --help`, in the user's language.
+[[nodiscard]] std::string LaunchUsage();
 
 inline constexpr const char* kLaunchVersion = "sealdoor 1.01\n";
 

@@ -14,6 +14,8 @@
 #include <system_error>
 #include <vector>
 
+#include "text/tr.h"
+
 namespace sealdoor::app {
 namespace fs = std::filesystem;
 namespace {
@@ -25,8 +27,9 @@ struct Ours {
   const char* description;
 };
 constexpr Ours kActions[] = {
-    {"sealdoor-lock", "Lock with Sealdoor", "--lock", "Lock the selected files and folders with a password"},
-    {"sealdoor-unlock", "Unlock with Sealdoor", "--unlock", "Unlock the selected files and folders"},
+    {"sealdoor-lock", text::N("Lock with Sealdoor"), "--lock",
+     text::N("Lock the selected files and folders with a password")},
+    {"sealdoor-unlock", text::N("Unlock with Sealdoor"), "--unlock", text::N("Unlock the selected files and folders")},
 };
 
 std::string Escaped(std::string_view text) {
@@ -55,11 +58,11 @@ std::string Word(std::string_view program) {
 std::string ActionXml(const Ours& a, std::string_view program) {
   return std::string("<action>\n") +
          "\t<icon>sealdoor</icon>\n"
-         "\t<name>" + a.name + "</name>\n"
+         "\t<name>" + Escaped(text::Tr(a.name)) + "</name>\n"
          "\t<submenu></submenu>\n"
          "\t<unique-id>" + a.id + "</unique-id>\n"
          "\t<command>" + Escaped(Word(program)) + " " + a.option + " %F</command>\n"
-         "\t<description>" + a.description + "</description>\n"
+         "\t<description>" + Escaped(text::Tr(a.description)) + "</description>\n"
          "\t<range>*</range>\n"
          "\t<patterns>*</patterns>\n"
          "\t<directories/>\n"
@@ -97,8 +100,8 @@ std::expected<Listed, std::string> ReadActions(std::string_view text) {
       case QXmlStreamReader::StartElement:
         ++depth;
         if (depth == 1 && xml.name() != QLatin1String("actions")) {
-          return std::unexpected("its outermost element is <" + xml.name().toString().toStdString() +
-                                 ">, not <actions>");
+          return std::unexpected(text::Fill(text::Tr("its outermost element is <{element}>, not <actions>"),
+                                            {{"element", xml.name().toString().toStdString()}}));
         }
         if (depth == 2 && xml.name() == QLatin1String("action")) listed.ids.emplace_back();
         inId = depth == 3 && xml.name() == QLatin1String("unique-id") && !listed.ids.empty();
@@ -115,8 +118,11 @@ std::expected<Listed, std::string> ReadActions(std::string_view text) {
     }
   }
   if (xml.hasError()) {
-    return std::unexpected("line " + std::to_string(xml.lineNumber()) + ", column " +
-                           std::to_string(xml.columnNumber()) + ": " + xml.errorString().toStdString());
+    // Qt's own words for what is wrong.
+    return std::unexpected(text::Fill(text::Tr("line {line}, column {column}: {error}"),
+                                      {{"line", std::to_string(xml.lineNumber())},
+                                       {"column", std::to_string(xml.columnNumber())},
+                                       {"error", xml.errorString().toStdString()}}));
   }
   return listed;
 }
@@ -125,7 +131,7 @@ std::expected<Listed, std::string> ReadActions(std::string_view text) {
 constexpr int kNotRegular = -1;
 
 std::string ErrorText(int err) {
-  return err == kNotRegular ? std::string("it is not a regular file") : std::generic_category().message(err);
+  return err == kNotRegular ? text::Tr("it is not a regular file") : std::generic_category().message(err);
 }
 
 // The whole of a regular file; never waits on a pipe or a device.
@@ -172,7 +178,7 @@ bool Same(const struct stat& a, const struct stat& b) {
          a.st_mtim.tv_sec == b.st_mtim.tv_sec && a.st_mtim.tv_nsec == b.st_mtim.tv_nsec;
 }
 
-constexpr const char* kCannotMerge = "its actions are laid out in a way Sealdoor cannot merge into safely";
+constexpr const char* kCannotMerge = text::N("its actions are laid out in a way Sealdoor cannot merge into safely");
 
 }  // namespace
 
@@ -185,7 +191,7 @@ std::expected<std::string, std::string> MergeThunarActions(std::string_view uca,
   if (!before) return std::unexpected(before.error());
   if (const std::size_t empty = text.rfind("<actions/>"); empty != std::string::npos)
     text.replace(empty, std::string_view("<actions/>").size(), "<actions>\n</actions>");
-  if (text.rfind("</actions>") == std::string::npos) return std::unexpected(std::string(kCannotMerge));
+  if (text.rfind("</actions>") == std::string::npos) return std::unexpected(text::Tr(kCannotMerge));
   for (const Ours& a : kActions) {
     const std::string block = ActionXml(a, program);
     const std::string id = std::string("<unique-id>") + a.id + "</unique-id>";
@@ -208,7 +214,7 @@ std::expected<std::string, std::string> MergeThunarActions(std::string_view uca,
   const auto after = ReadActions(text);
   bool sound = after && after->Others() == before->Others();
   for (const Ours& a : kActions) sound = sound && after->Count(a.id) == 1;
-  if (!sound) return std::unexpected(std::string(kCannotMerge));
+  if (!sound) return std::unexpected(text::Tr(kCannotMerge));
   return text;
 }
 
@@ -219,10 +225,12 @@ ThunarResult AddToThunar(const std::string& program) {
   else if (const char* home = std::getenv("HOME"); home && *home)
     config = fs::path(home) / ".config";
   else
-    return {false, "sealdoor: no home folder to find Thunar's settings in"};
+    return {false, "sealdoor: " + text::Tr("no home folder to find Thunar's settings in")};
   const fs::path file = config / "Thunar" / "uca.xml";
-  const std::string kept = "; it was left as it was, and nothing was added.";
-  auto refuse = [&](const std::string& why) { return ThunarResult{false, "sealdoor: " + file.string() + " " + why}; };
+  // `pattern` names the file {file}, and the system's reason {reason}.
+  auto refuse = [&](const std::string& pattern, const std::string& reason = {}) {
+    return ThunarResult{false, "sealdoor: " + text::Fill(pattern, {{"file", file.string()}, {"reason", reason}})};
+  };
 
   // A link (a dotfiles folder's) stays a link: the file it leads to is the
   // one that gets the new text.
@@ -231,7 +239,10 @@ ThunarResult AddToThunar(const std::string& program) {
   struct stat link {};
   if (::lstat(file.c_str(), &link) == 0 && S_ISLNK(link.st_mode)) {
     target = fs::canonical(file, ec);
-    if (ec) return refuse("is a link to a file that cannot be reached (" + ec.message() + ")" + kept);
+    if (ec)
+      return refuse(text::Tr("{file} is a link to a file that cannot be reached ({reason}); it was left as it was, "
+                             "and nothing was added."),
+                    ec.message());
   }
   struct stat st {};
   bool exists = true;
@@ -254,16 +265,20 @@ ThunarResult AddToThunar(const std::string& program) {
       }
     }
   } else {
-    return refuse("could not be read (" + ErrorText(text.error()) + ")" + kept);
+    return refuse(text::Tr("{file} could not be read ({reason}); it was left as it was, and nothing was added."),
+                  ErrorText(text.error()));
   }
 
   auto merged = MergeThunarActions(before, program);
   if (!merged) {
-    return refuse("is not a list of Thunar's actions that Sealdoor can read (" + merged.error() + ")" + kept +
-                  " Correct it or move it away, then run sealdoor --add-to-thunar again.");
+    return refuse(text::Tr("{file} is not a list of Thunar's actions that Sealdoor can read ({reason}); it was left "
+                           "as it was, and nothing was added. Correct it or move it away, then run sealdoor "
+                           "--add-to-thunar again."),
+                  merged.error());
   }
   if (exists && *merged == before)
-    return {true, "Thunar's menu already has \"Lock with Sealdoor\" and \"Unlock with Sealdoor\"."};
+    return {true, text::Fill(text::Tr("Thunar's menu already has \"{lock}\" and \"{unlock}\"."),
+                             {{"lock", text::Tr(kActions[0].name)}, {"unlock", text::Tr(kActions[1].name)}})};
 
   // The new text goes to a file of its own beside the old one, with the
   // old one's mode and owner, reaches the disk, and only then takes its
@@ -272,7 +287,9 @@ ThunarResult AddToThunar(const std::string& program) {
   if (!exists) fs::create_directories(folder, ec);
   std::string name = (folder / ".uca.xml.XXXXXX").string();
   const int fd = ::mkostemp(name.data(), O_CLOEXEC);
-  if (fd < 0) return refuse("could not be written (" + ErrorText(errno) + ")" + kept);
+  if (fd < 0)
+    return refuse(text::Tr("{file} could not be written ({reason}); it was left as it was, and nothing was added."),
+                  ErrorText(errno));
   mode_t mode = st.st_mode & 07777;
   if (!exists) {
     const mode_t mask = ::umask(0);
@@ -292,19 +309,24 @@ ThunarResult AddToThunar(const std::string& program) {
   const bool there = ::stat(target.c_str(), &now) == 0;
   if (err == 0 && (exists ? !there || !Same(now, st) : there)) {
     ::unlink(name.c_str());
-    return refuse("changed while Sealdoor was adding to it" + kept + " Run sealdoor --add-to-thunar again.");
+    return refuse(text::Tr("{file} changed while Sealdoor was adding to it; it was left as it was, and nothing was "
+                           "added. Run sealdoor --add-to-thunar again."));
   }
   if (err == 0 && ::rename(name.c_str(), target.c_str()) != 0) err = errno;
   if (err != 0) {
     ::unlink(name.c_str());
-    return refuse("could not be written (" + ErrorText(err) + ")" + kept);
+    return refuse(text::Tr("{file} could not be written ({reason}); it was left as it was, and nothing was added."),
+                  ErrorText(err));
   }
   if (const int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC); dir >= 0) {
     (void)::fsync(dir);
     ::close(dir);
   }
-  return {true, "Added \"Lock with Sealdoor\" and \"Unlock with Sealdoor\" to Thunar's menu (" + file.string() +
-                    "); they show from Thunar's next start."};
+  return {true, text::Fill(text::Tr("Added \"{lock}\" and \"{unlock}\" to Thunar's menu ({file}); they show from "
+                                    "Thunar's next start."),
+                           {{"lock", text::Tr(kActions[0].name)},
+                            {"unlock", text::Tr(kActions[1].name)},
+                            {"file", file.string()}})};
 }
 
 }  // namespace sealdoor::app

@@ -31,8 +31,12 @@ struct Answer final : sealdoor::ui::FileDialog {
   std::optional<std::string> Show(const sealdoor::ui::FileDialogOptions&) override { return selection; }
 };
 struct NoStarter final : sealdoor::shell::ProgramStarter {
-  std::expected<void, std::string> StartFile(const std::string&) override { return {}; }
-  std::expected<void, std::string> StartCommand(const std::string&, const std::string&) override { return {}; }
+  std::expected<sealdoor::shell::Started, std::string> StartFile(const std::string&) override {
+    return sealdoor::shell::Started{};
+  }
+  std::expected<sealdoor::shell::Started, std::string> StartCommand(const std::string&, const std::string&) override {
+    return sealdoor::shell::Started{};
+  }
 };
 
 }  // namespace

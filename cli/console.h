@@ -47,4 +47,11 @@ void StopOnInterrupt(bool on);
 // Whether an interrupt came while StopOnInterrupt was set.
 [[nodiscard]] bool Interrupted() noexcept;
 
+// While set, interrupts never end the process, however many come: Ctrl-C
+// (and on POSIX systems the terminal hanging up, or a plain kill) is only
+// noted, so that what has to happen before the end still happens.
+void HoldInterrupts(bool on);
+// The first interrupt held: its signal number (Ctrl-C: 2), or 0 for none.
+[[nodiscard]] int HeldInterrupt() noexcept;
+
 }  // namespace sealdoor::cli

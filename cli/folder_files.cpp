@@ -24,25 +24,33 @@ std::expected<FolderFiles, int> ExpandForCommand(const std::vector<std::string>&
   const FolderBatch batch = ExpandFolders(args, walk);
   StopOnInterrupt(false);
   if (batch.stopped) {
-    if (!quiet) Write(Stream::Err, "sealdoor-cli: stopped while reading the folders; no file was changed\n");
+    if (!quiet)
+      Write(Stream::Err, "sealdoor-cli: " + text::Tr("stopped while reading the folders; no file was changed") + "\n");
     return std::unexpected(130);
   }
   FolderFiles out{batch.files, {}, !batch.unreadable.empty()};
   for (const auto& u : batch.unreadable)
-    Write(Stream::Err, "sealdoor-cli: " + QuoteAlways(u.path) + " could not be read: " + u.error.message() + "\n");
+    Write(Stream::Err, "sealdoor-cli: " +
+                           text::Fill(text::Tr("{path} could not be read: {reason}"),
+                                      {{"path", QuoteAlways(u.path)}, {"reason", u.error.message()}}) +
+                           "\n");
   if (!batch.hadFolder || !action) return out;
   const bool lock = Locks(*action);
   out.leftOut = text::LeftOut(batch, *action);
   if (!quiet && !out.files.empty()) Write(Stream::Err, "sealdoor-cli: " + text::ToDo(*action, out.files.size()) + "\n");
   if (out.files.size() > kConfirmAbove && !yes) {
-    const auto answer = AskAnswer(std::string(lock ? "Lock" : "Unlock") + " them all? [y/N] ");
+    // The answer is y or n in every language: the prompt says so.
+    const auto answer = AskAnswer((lock ? text::Tr("Lock them all?") : text::Tr("Unlock them all?")) + " [y/N] ");
     if (!answer) {
-      Write(Stream::Err, "sealdoor-cli: more than " + text::Files(kConfirmAbove) +
-                             " want a yes on the terminal, or --yes\n");
+      Write(Stream::Err, "sealdoor-cli: " +
+                             text::Fill(text::Tr("more than {files} want a yes on the terminal, or --yes"),
+                                        {{"files", text::Files(kConfirmAbove)}}) +
+                             "\n");
       return std::unexpected(2);
     }
     if (*answer != "y" && *answer != "Y" && *answer != "yes") {
-      Write(Stream::Err, std::string("sealdoor-cli: nothing was ") + (lock ? "locked" : "unlocked") + "\n");
+      Write(Stream::Err,
+            "sealdoor-cli: " + (lock ? text::Tr("nothing was locked") : text::Tr("nothing was unlocked")) + "\n");
       return std::unexpected(1);
     }
   }

@@ -6,11 +6,15 @@
 #include <algorithm>
 #include <filesystem>
 #include <optional>
+#include <span>
+#include <system_error>
 #include <variant>
 #include <string>
 #include <vector>
 
 #include "console.h"
+#include "edit_guard.h"
+#include "editor.h"
 #include "engine/action.h"
 #include "engine/batch_counters.h"
 #include "engine/commit_group.h"
@@ -33,8 +37,10 @@ namespace fs = std::filesystem;
 
 constexpr const char* kVersion = "sealdoor-cli 1.01\n";
 
-constexpr const char* kUsage =
-    "Usage: sealdoor-cli lock|unlock|status [OPTION...] [--] FILE...\n"
+// TRANSLATORS: keep the command names, the options and FILE as they are,
+// and the lines within 80 columns.
+constexpr const char* kUsage = text::N("Usage: sealdoor-cli lock|unlock|status [OPTION...] [--] FILE...\n"
+    "       sealdoor-cli edit [--password-stdin] [--quiet] [--] FILE\n"
     "\n"
     "Locks files in place with a password, unlocks them, or tells whether they\n"
     "are locked. A locked file keeps its name and grows by 702 bytes.\n"
@@ -42,6 +48,10 @@ constexpr const char* kUsage =
     "  lock      lock each FILE (a locked file is refused)\n"
     "  unlock    unlock each FILE with the password it was locked with\n"
     "  status    print \"FILE: locked\" or \"FILE: not locked\" for each FILE\n"
+    "  edit      unlock a locked FILE, run the editor on it ($VISUAL, else\n"
+    "            $EDITOR, else sensible-editor; Notepad on Windows), and lock\n"
+    "            it again with the same password once the editor ends, also\n"
+    "            when it fails or Ctrl-C is pressed\n"
     "\n"
     "  --password-stdin  read the password from the first line of standard\n"
     "                    input; otherwise it is asked for on the terminal\n"
@@ -67,11 +77,15 @@ constexpr const char* kUsage =
     "or failed, 2 usage error, 130 stopped by Ctrl-C (the file at hand left as\n"
     "it was, the files before it done).\n"
     "Exit status of status: 0 every file locked, 1 a file not locked, 2 a file\n"
-    "that could not be read, or a usage error.\n";
+    "that could not be read, or a usage error.\n"
+    "Exit status of edit: 0 edited and locked again, 1 not unlocked, the editor\n"
+    "failed, or the file could not be locked again (the message says which),\n"
+    "2 usage error, 130 Ctrl-C (the file locked again first).\n");
 
 struct Options {
-  std::optional<Action> action;  // lock or unlock; none for status
+  std::optional<Action> action;  // lock or unlock (edit: unlock first); none for status
   bool status = false;
+  bool edit = false;
   bool passwordFromStdin = false;
   bool quiet = false;
   bool recursive = false;
@@ -81,7 +95,7 @@ struct Options {
 };
 
 int UsageError(const std::string& what) {
-  Write(Stream::Err, "sealdoor-cli: " + what + "\nTry 'sealdoor-cli --help' for more information.\n");
+  Write(Stream::Err, "sealdoor-cli: " + what + "\n" + text::Tr("Try 'sealdoor-cli --help' for more information.") + "\n");
   return 2;
 }
 
@@ -92,7 +106,7 @@ std::variant<Options, int> Parse(const std::vector<std::string>& args) {
   for (const auto& a : args) {
     if (!filesOnly && o.files.empty() && a.size() > 1 && a.front() == '-') {
       if (a == "--help") {
-        Write(Stream::Out, kUsage);
+        Write(Stream::Out, text::Tr(kUsage));
         return Flush(Stream::Out) ? 0 : 2;
       }
       if (a == "--version") {
@@ -112,7 +126,8 @@ std::variant<Options, int> Parse(const std::vector<std::string>& args) {
       } else if (a == "--yes") {
         o.yes = true;
       } else {
-        return UsageError("unknown option " + QuoteAlways(a) + " (a FILE whose name starts with \"-\" goes after \"--\")");
+        return UsageError(text::Fill(text::Tr("unknown option {option} (a FILE whose name starts with \"-\" goes after \"--\")"),
+                                     {{"option", QuoteAlways(a)}}));
       }
       continue;
     }
@@ -123,14 +138,19 @@ std::variant<Options, int> Parse(const std::vector<std::string>& args) {
         o.action = Action::Unlock;
       else if (a == "status")
         o.status = true;
+      else if (a == "edit")
+        o.edit = true, o.action = Action::Unlock;
       else
-        return UsageError("unknown command " + QuoteAlways(a) + " (lock, unlock or status)");
+        return UsageError(text::Fill(text::Tr("unknown command {command} (lock, unlock, status or edit)"),
+                                     {{"command", QuoteAlways(a)}}));
       continue;
     }
     o.files.push_back(a);
   }
-  if (!o.action && !o.status) return UsageError("no command given (lock, unlock or status)");
-  if (o.files.empty()) return UsageError("no FILE given");
+  if (!o.action && !o.status) return UsageError(text::Tr("no command given (lock, unlock, status or edit)"));
+  if (o.files.empty()) return UsageError(text::Tr("no FILE given"));
+  if (o.edit && o.files.size() > 1) return UsageError(text::Tr("edit takes one FILE"));
+  if (o.edit && (o.recursive || o.oneFileSystem || o.yes)) return UsageError(text::Tr("edit takes one FILE, not folders"));
   return o;
 }
 
@@ -145,10 +165,11 @@ int Status(const Options& o) {
     }
     const bool locked = format::IsLocked(*head);
     if (!locked && rc == 0) rc = 1;
+    // Never translated: scripts read these lines.
     if (!o.quiet) Write(Stream::Out, QuoteIfNeeded(f) + (locked ? ": locked\n" : ": not locked\n"));
   }
   if (!Flush(Stream::Out)) {
-    Write(Stream::Err, "sealdoor-cli: the output could not be written\n");
+    Write(Stream::Err, "sealdoor-cli: " + text::Tr("the output could not be written") + "\n");
     return 2;
   }
   return rc;
@@ -156,8 +177,8 @@ int Status(const Options& o) {
 
 // The prompt, with a word of warning where the terminal tells that Caps
 // Lock is on.
-std::string Prompt(const char* prompt) {
-  return std::string(CapsLockOn().value_or(false) ? "Caps Lock is on.\n" : "") + prompt;
+std::string Prompt(const std::string& prompt) {
+  return (CapsLockOn().value_or(false) ? text::Tr("Caps Lock is on.") + "\n" : std::string()) + prompt;
 }
 
 // The password, asked for or read; nullopt (after saying why) when there is none.
@@ -166,30 +187,131 @@ std::optional<std::string> GetPassword(const Options& o) {
   if (o.passwordFromStdin) {
     password = ReadPasswordLine();
   } else {
-    auto first = AskPassword(Prompt("Password: "));
+    auto first = AskPassword(Prompt(text::Tr("Password: ")));
     if (!first) {
-      Write(Stream::Err, "sealdoor-cli: no terminal to ask for the password; use --password-stdin\n");
+      Write(Stream::Err,
+            "sealdoor-cli: " + text::Tr("no terminal to ask for the password; use --password-stdin") + "\n");
       return std::nullopt;
     }
     password = std::move(*first);
     SecureWipe(*first);
     if (o.action == Action::Lock) {
-      auto again = AskPassword(Prompt("Password again: "));
+      auto again = AskPassword(Prompt(text::Tr("Password again: ")));
       const bool same = again && *again == password;
       if (again) SecureWipe(*again);
       if (!same) {
         SecureWipe(password);
-        Write(Stream::Err, "sealdoor-cli: the two passwords differ\n");
+        Write(Stream::Err, "sealdoor-cli: " + text::Tr("the two passwords differ") + "\n");
         return std::nullopt;
       }
     }
   }
   if (!IsValidPassword(password)) {
     SecureWipe(password);
-    Write(Stream::Err, "sealdoor-cli: the password must be 1 to 24 letters or digits\n");
+    Write(Stream::Err, "sealdoor-cli: " + text::Tr("the password must be 1 to 24 letters or digits") + "\n");
     return std::nullopt;
   }
   return password;
+}
+
+// "stopped: 12 of 40 files locked; the others were not changed".
+std::string StoppedLine(Action action, std::size_t done, std::size_t files) {
+  const bool lock = Locks(action);
+  const std::string pattern =
+      files == 1 ? (lock ? text::Tr("stopped: {done} of 1 file locked; it was not changed")
+                         : text::Tr("stopped: {done} of 1 file unlocked; it was not changed"))
+                 : (lock ? text::TrN("stopped: {done} of {files} file locked; the others were not changed",
+                                     "stopped: {done} of {files} files locked; the others were not changed", files)
+                         : text::TrN("stopped: {done} of {files} file unlocked; the others were not changed",
+                                     "stopped: {done} of {files} files unlocked; the others were not changed", files));
+  return text::Fill(pattern, {{"done", std::to_string(done)}, {"files", std::to_string(files)}});
+}
+
+// One file through the engine, its new version waiting in `group`.
+struct FileRun {
+  bool done;     // it took its new form (or waits for the group to give it)
+  bool stopped;  // Ctrl-C stopped it, the file as it was
+};
+FileRun RunFile(Action action, const std::string& file, TerminalPort& port, BatchCounters& counters,
+                CommitGroup& group) {
+  const fs::path f = PathFromText(file);
+  port.BeginFile();
+  Form1 engine(port, counters, &group);
+  const std::string name = PathText(f.filename());
+  const bool done = Locks(action) ? engine.LockIt(f, name) : engine.UnlockIt(f, name);
+  port.EndFile();
+  return {done, engine.Stopped()};
+}
+
+// One file alone, committed: true when it took its new form.
+bool RunOne(Action action, const std::string& file, TerminalPort& port, const CliSettings& settings) {
+  BatchFiles batch = PrepareBatch(std::span(&file, 1));
+  CommitGroup group(port, settings.groups);
+  const bool done = RunFile(action, file, port, batch.counters, group).done;
+  return group.Flush() && done;
+}
+
+void Say(const std::string& line) {
+  Write(Stream::Err, "sealdoor-cli: " + line + "\n");
+  (void)Flush(Stream::Err);  // said before the editor takes the terminal
+}
+
+// Unlocks the file, waits for the editor, locks it again with the same
+// password. From the unlock on, no interrupt ends the process before the
+// file is locked again: the first one is answered after that.
+int Edit(const Options& o, const CliSettings& settings) {
+  const std::string& file = o.files.front();
+  const fs::path path = PathFromText(file);
+  const std::string quoted = QuoteAlways(file);
+  auto guard = EditGuard::Take(path);
+  if (!guard) {
+    Say(text::Fill(text::Tr("{file} cannot be edited now: {why}"), {{"file", quoted}, {"why", guard.error()}}));
+    return 1;
+  }
+  auto password = GetPassword(o);
+  if (!password) return 2;
+  TerminalPort port(std::move(*password), !o.quiet);
+  SecureWipe(*password);
+  HoldInterrupts(true);
+  struct Release {
+    ~Release() { HoldInterrupts(false); }
+  } release;
+  const auto interrupted = [] { return HeldInterrupt() ? 128 + HeldInterrupt() : 0; };
+  if (!RunOne(Action::Unlock, file, port, settings)) return interrupted() ? interrupted() : 1;
+
+  std::optional<EditorEnd> editor;
+  if (!interrupted()) {
+    Say(text::Fill(text::Tr("{file} is unlocked until the editor ends"), {{"file", quoted}}));
+    editor = RunEditor(path);
+  }
+  std::error_code ec;
+  if (!fs::exists(fs::symlink_status(path, ec))) {
+    Say(text::Fill(text::Tr("{file} is gone: the editor deleted or moved it, so nothing was locked again"),
+                   {{"file", quoted}}));
+    return interrupted() ? interrupted() : 1;
+  }
+  if (!RunOne(Action::Lock, file, port, settings)) {
+    Say(text::Fill(text::Tr("{file} could not be locked again: it stays unlocked"), {{"file", quoted}}));
+    return 1;
+  }
+  if (editor && !editor->started) {
+    Say(text::Fill(text::Tr("the editor {editor} could not be started ({why}); {file} is locked again"),
+                   {{"editor", QuoteAlways(editor->command)}, {"why", editor->why}, {"file", quoted}}));
+    return 1;
+  }
+  if (interrupted()) {
+    Say(text::Fill(text::Tr("interrupted; {file} is locked again"), {{"file", quoted}}));
+    return interrupted();
+  }
+  if (editor->status != 0) {
+    Say(text::Fill(text::Tr("the editor {editor} ended with status {status}; {file} is locked again"),
+                   {{"editor", QuoteAlways(editor->command)},
+                    {"status", std::to_string(editor->status)},
+                    {"file", quoted}}));
+    return 1;
+  }
+  if (!o.quiet) Say(text::Fill(text::Tr("{file} is locked again"), {{"file", quoted}}));
+  return 0;
 }
 
 }  // namespace
@@ -210,6 +332,7 @@ int RunCli(const std::vector<std::string>& args, const CliSettings& settings) {
     }
   }
   if (o.status) return std::max(Status(o), folders.unreadable ? 2 : 0);
+  if (o.edit) return Edit(o, settings);
   const Action action = *o.action;
 
   auto password = GetPassword(o);
@@ -228,24 +351,15 @@ int RunCli(const std::vector<std::string>& args, const CliSettings& settings) {
   CommitGroup group(port, settings.groups);
   for (const auto& file : o.files) {
     if ((stopped = port.StopRequested())) break;
-    const fs::path f = PathFromText(file);
-    port.BeginFile();
-    Form1 engine(port, counters, &group);
-    const std::string name = PathText(f.filename());
-    const bool result = Locks(action) ? engine.LockIt(f, name) : engine.UnlockIt(f, name);
-    port.EndFile();
-    if ((stopped = engine.Stopped())) break;
-    if (!result) rc = 1;
+    const FileRun run = RunFile(action, file, port, counters, group);
+    if ((stopped = run.stopped)) break;
+    if (!run.done) rc = 1;
   }
   if (!group.Flush()) rc = 1;
   StopOnInterrupt(false);
   if (!folders.leftOut.empty() && !o.quiet) Write(Stream::Err, "sealdoor-cli: " + folders.leftOut + "\n");
   if (stopped) {
-    if (!o.quiet)
-      Write(Stream::Err, "sealdoor-cli: stopped: " + std::to_string(group.Placed()) + " of " +
-                             std::to_string(o.files.size()) + (o.files.size() == 1 ? " file " : " files ") +
-                             text::TextsOf(action).done +
-                             (o.files.size() == 1 ? "; it was not changed\n" : "; the others were not changed\n"));
+    if (!o.quiet) Write(Stream::Err, "sealdoor-cli: " + StoppedLine(action, group.Placed(), o.files.size()) + "\n");
     return 130;
   }
   return folders.unreadable ? 1 : rc;

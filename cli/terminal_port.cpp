@@ -48,9 +48,8 @@ bool TerminalPort::StopRequested() const { return Interrupted(); }
 void TerminalPort::Report(const Notice& notice) {
   ClearLine();
   const text::NoticeText said = text::Describe(notice, Quoted);
-  std::string line = "sealdoor-cli: ";
-  if (!said.namesFile) line += Quoted(notice.path) + ": ";
-  line += said.message.text;
+  std::string line =
+      "sealdoor-cli: " + (said.namesFile ? said.message.text : text::NamedFile(notice.path, said.message.text, Quoted));
   if (const std::string advice = Advice(notice); !advice.empty()) line += " (" + advice + ")";
   Write(Stream::Err, line + "\n");
 }
@@ -60,7 +59,10 @@ void TerminalPort::Draw() {
   dirty_ = false;
   // "Locking NAME  37%  (all 12%)", the name cut in the middle to fit the
   // line, one column spare so the terminal never wraps.
-  const std::string figures = filePercent_.empty() ? "" : "  " + filePercent_ + "  (all " + allPercent_ + ")";
+  const std::string figures =
+      filePercent_.empty()
+          ? ""
+          : "  " + filePercent_ + "  " + text::Fill(text::Tr("(all {percent})"), {{"percent", allPercent_}});
   const std::size_t width = TerminalWidth();
   const std::size_t fixed = DisplayLength(operation_) + 1 + DisplayLength(figures) + 1;
   const std::string name = QuoteIfNeeded(name_);

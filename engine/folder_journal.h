@@ -71,7 +71,7 @@ class FolderJournal {
 // The key this user's journals are signed with, kept in the user's own
 // files (made on first need). Where none can be kept, a key for this run
 // only: its journals are then never trusted by a later run, which leaves
-// what they list alone. One implementation per system.
+// what they list alone.
 [[nodiscard]] const SipKey& JournalKey();
 
 }  // namespace sealdoor

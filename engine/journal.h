@@ -74,6 +74,11 @@ struct Contents {
   std::vector<Keep> keep;
 };
 
+// Whether a journal's whole text is what a run writes before it lists
+// anything (nothing, or the header, or part of it): one killed then holds
+// nothing that could be lost, and goes.
+[[nodiscard]] constexpr bool HoldsNothing(std::string_view text) noexcept { return kHeader.starts_with(text); }
+
 // What a journal lists, in the records `signer` proves were written for it.
 // A record cut short (a power cut in the middle of writing it), damaged or
 // not signed so is skipped; a text without the header is not ours.

@@ -30,6 +30,12 @@ struct Notice {
   Failure failure;
   std::filesystem::path kept;  // KeptBeside: where our version is
 
+  // Whether the file was left as it was (not locked or unlocked), as
+  // against a note on a file that was done or on its folder.
+  [[nodiscard]] bool LeftAsItWas() const noexcept {
+    return what != What::Untidy && what != What::FolderNotSynced && what != What::LeftByEarlierRun;
+  }
+
   [[nodiscard]] static Notice LeftByEarlierRunAt(std::filesystem::path file, std::filesystem::path keptAs) {
     Notice n;
     n.what = What::LeftByEarlierRun;

@@ -12,15 +12,17 @@
 #include "engine/batch_counters.h"
 #include "engine/form1.h"
 #include "engine/format.h"
+#include "engine/notice.h"
 
 namespace {
 
 struct QuietPort final : sealdoor::WindowPort {
   std::string Password() const override { return "Fuzz1"; }
+  void ShowFile(sealdoor::Action, std::string_view) override {}
   void SetCaption(sealdoor::Caption, std::string_view) override {}
   void SetBarWidth(sealdoor::Bar, int) override {}
   void ShowProgress() override {}
-  void Message(std::string_view, sealdoor::MessageStyle) override {}
+  void Report(const sealdoor::Notice&) override {}
   void Yield() override {}
 };
 
@@ -42,8 +44,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   QuietPort port;
   sealdoor::BatchCounters counters{1000, 0};
-  bool result = false;
-  sealdoor::Form1(port, counters).UnlockIt(file, "input", result);
+  const bool result = sealdoor::Form1(port, counters).UnlockIt(file, "input");
   // Only a locked file whose head names our password may come out unlocked,
   // and then exactly 702 bytes shorter.
   if (result && (!locked || std::filesystem::file_size(file) != size - 702)) __builtin_trap();

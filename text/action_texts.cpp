@@ -5,16 +5,10 @@
 namespace sealdoor::text {
 namespace {
 
-// Marks a text for the catalogues' template where it is not translated at
-// once (Tr() is called where it is shown).
-constexpr const char* N(const char* english) { return english; }
-
-constexpr ActionTexts kLock{N("Sealdoor - Lock File(s)"), N("Lock Files"), N("File locked !"), N("Files locked !"),
-                            N("Locking"), N("locked"), N("already locked")};
-constexpr ActionTexts kUnlock{N("Sealdoor - Unlock File(s)"), N("Unlock Files"), N("File Unlocked !"),
-                              N("Files Unlocked !"), N("Unlocking"), N("unlocked"), N("not locked")};
-constexpr ActionTexts kOpen{N("Sealdoor - Open File"), N("Unlock and Open"), "", "", N("Unlocking"), N("unlocked"),
-                            N("not locked")};
+constexpr ActionTexts kLock{N("Sealdoor - Lock File(s)"), N("File locked !"), N("Files locked !"), N("Locking")};
+constexpr ActionTexts kUnlock{N("Sealdoor - Unlock File(s)"), N("File Unlocked !"), N("Files Unlocked !"),
+                              N("Unlocking")};
+constexpr ActionTexts kOpen{N("Sealdoor - Open File"), "", "", N("Unlocking")};
 
 }  // namespace
 

@@ -10,12 +10,9 @@ namespace sealdoor::text {
 
 struct ActionTexts {
   const char* dialogTitle;  // the file dialog's title
-  const char* button;       // the button's caption
   const char* closingOne;   // the closing message of a batch of one file
   const char* closingMany;  // ... of several
   const char* operation;    // the progress panel's operation line
-  const char* done;         // what a file is once done: "locked"
-  const char* alreadyDone;  // what a file left out already is: "already locked"
 };
 
 // In English, as the sources write them; pass each through Tr().

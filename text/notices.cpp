@@ -29,6 +29,22 @@ std::string Property(const Failure& f) {
 
 std::string SingleQuoted(const std::filesystem::path& path) { return "'" + PathText(path) + "'"; }
 
+std::string NamedFile(const std::filesystem::path& path, std::string_view message, const QuotePath& quote) {
+  return Fill(Tr("{path}: {message}"), {{"path", quote(path)}, {"message", message}});
+}
+
+std::string OneLine(std::string_view message) {
+  std::string line;
+  bool inBreak = false;
+  for (const char c : message) {
+    const bool lineBreak = c == '\r' || c == '\n';
+    if (lineBreak && !inBreak) line += ' ';
+    if (!lineBreak) line += c;
+    inBreak = lineBreak;
+  }
+  return line;
+}
+
 std::string Reason(const Failure& f, const QuotePath& quote) {
   using K = Failure::Kind;
   switch (f.kind) {

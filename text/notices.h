@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <functional>
 #include <string>
+#include <string_view>
 
 #include "engine/failure.h"
 #include "engine/notice.h"
@@ -26,6 +27,12 @@ struct NoticeText {
   Message message;
   bool namesFile = true;  // false: the text does not say which file (a wrong password)
 };
+
+// A message that does not say which file, with the file's name before it.
+[[nodiscard]] std::string NamedFile(const std::filesystem::path& path, std::string_view message,
+                                    const QuotePath& quote = SingleQuoted);
+// A message as one line of a list: its line breaks become spaces.
+[[nodiscard]] std::string OneLine(std::string_view message);
 
 [[nodiscard]] NoticeText Describe(const Notice& notice, const QuotePath& quote = SingleQuoted);
 

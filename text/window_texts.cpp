@@ -1,5 +1,7 @@
 #include "window_texts.h"
 
+#include <algorithm>
+
 #include "action_texts.h"
 #include "tr.h"
 
@@ -45,6 +47,26 @@ std::string Stopped(Action action, std::size_t done, std::size_t files) {
               {{"done", Number(done)}, {"files", Files(files)}});
 }
 
+BatchSummary Summary(Action action, std::size_t done, std::size_t files, const std::vector<std::string>& failures,
+                     const std::vector<std::string>& notes) {
+  const bool lock = Locks(action);
+  BatchSummary out;
+  out.heading = Fill(lock ? Tr("{done} of {files} locked.") : Tr("{done} of {files} unlocked."),
+                     {{"done", Number(done)}, {"files", Files(files)}});
+  const auto section = [&out](std::string title, const std::vector<std::string>& lines) {
+    if (lines.empty()) return;
+    if (!out.list.empty()) out.list += "\r\n\r\n";
+    out.list += title;
+    for (const auto& line : lines) out.list += "\r\n" + line;
+  };
+  section(Fill(lock ? TrN("{n} file was not locked:", "{n} files were not locked:", failures.size())
+                    : TrN("{n} file was not unlocked:", "{n} files were not unlocked:", failures.size()),
+               {{"n", Number(failures.size())}}),
+          failures);
+  section(Tr("Done, with a note:"), notes);
+  return out;
+}
+
 std::string Waiting(std::optional<Action> action, std::size_t files, std::size_t folders, bool passwordTyped) {
   std::string what;
   if (files && folders)
@@ -78,6 +100,48 @@ std::string Waiting(std::optional<Action> action, std::size_t files, std::size_t
       break;
   }
   return Fill(pattern, {{"what", what}});
+}
+
+std::string ActionAsked(Action action, bool passwordTyped) {
+  switch (action) {
+    case Action::Lock:
+      return passwordTyped ? Tr("To lock files, press Lock Files")
+                           : Tr("To lock files, type the password, then press Lock Files");
+    case Action::Unlock:
+      return passwordTyped ? Tr("To unlock files, press Unlock Files")
+                           : Tr("To unlock files, type the password, then press Unlock Files");
+    case Action::UnlockAndOpen:
+      return passwordTyped ? Tr("To unlock and open a file, press Unlock and Open")
+                           : Tr("To unlock and open a file, type the password, then press Unlock and Open");
+  }
+  return {};
+}
+
+std::string OpenUnlocked(std::string_view name, bool passwordTyped) {
+  return Fill(passwordTyped ? Tr("'{name}' is open unlocked: Lock Files locks it again")
+                            : Tr("'{name}' is open unlocked: type the password, then press Lock Files to lock it again"),
+              {{"name", name}});
+}
+
+std::string LockedAgain(std::string_view name) {
+  return Fill(Tr("'{name}' was closed, and is locked again"), {{"name", name}});
+}
+
+std::string AlsoWaiting(const std::vector<std::optional<Action>>& others) {
+  std::vector<std::string> names;
+  for (const auto& action : others) {
+    std::string name;
+    if (!action)
+      name = Tr("files for any button");
+    else if (*action == Action::Lock)
+      name = Tr("files to lock");
+    else if (*action == Action::Unlock)
+      name = Tr("files to unlock");
+    else
+      name = Tr("a file to unlock and open");
+    if (std::find(names.begin(), names.end(), name) == names.end()) names.push_back(std::move(name));
+  }
+  return Fill(Tr("Also waiting: {list}"), {{"list", Joined(names)}});
 }
 
 std::string ToDo(Action action, std::size_t files) {

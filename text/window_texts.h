@@ -10,18 +10,20 @@
 
 #include "engine/action.h"
 #include "engine/folder_walk.h"
+#include "tr.h"
 
 namespace sealdoor::text {
 
 // The window's fixed texts, in English as the sources write them; shown
 // through Tr().
 inline constexpr const char* kCaption = "Sealdoor";
-inline constexpr const char* kInvalidCharacters = "Invalid characters in password !\n\rEnter letters or digits only.";
-inline constexpr const char* kWorking = "\n\rWorking...  Plese wait...";
-inline constexpr const char* kReadingFolders = "\n\rReading the folders...";
-inline constexpr const char* kStoppedReading = "Stopped while the folders were read: no file was changed.";
-inline constexpr const char* kOneAtATime = "\"Unlock and Open\" takes one file at a time.";
-inline constexpr const char* kNoTerminal = "its program runs in a terminal, and no terminal program is installed";
+inline constexpr const char* kInvalidCharacters =
+    N("Invalid characters in password !\n\rEnter letters or digits only.");
+inline constexpr const char* kWorking = N("\n\rWorking...  Plese wait...");
+inline constexpr const char* kReadingFolders = N("\n\rReading the folders...");
+inline constexpr const char* kStoppedReading = N("Stopped while the folders were read: no file was changed.");
+inline constexpr const char* kOneAtATime = N("\"Unlock and Open\" takes one file at a time.");
+inline constexpr const char* kNoTerminal = N("its program runs in a terminal, and no terminal program is installed");
 
 // "These could not be read, and are left out:" and the lines, at most ten
 // of them, then how many others.
@@ -32,9 +34,29 @@ inline constexpr const char* kNoTerminal = "its program runs in a terminal, and 
 // What a stopped batch did: how many of its files took their new form.
 [[nodiscard]] std::string Stopped(Action action, std::size_t done, std::size_t files);
 
+// What a batch of several files had to say beyond its first message: how
+// many were done, then each file not done with why, then the notes on
+// files that were done.
+struct BatchSummary {
+  std::string heading;
+  std::string list;
+};
+[[nodiscard]] BatchSummary Summary(Action action, std::size_t done, std::size_t files,
+                                   const std::vector<std::string>& failures, const std::vector<std::string>& notes);
+
 // The status line while files from outside wait for a button.
 [[nodiscard]] std::string Waiting(std::optional<Action> action, std::size_t files, std::size_t folders,
                                   bool passwordTyped);
+
+// The status line when a desktop menu asks for an action without files.
+[[nodiscard]] std::string ActionAsked(Action action, bool passwordTyped);
+// The line under the first waiting request that names the others' actions.
+// A file "Unlock and Open" left open unlocked, waiting for Lock Files;
+// `name` is the file's name alone.
+[[nodiscard]] std::string OpenUnlocked(std::string_view name, bool passwordTyped);
+// Its program ended, and the window locked it again by itself.
+[[nodiscard]] std::string LockedAgain(std::string_view name);
+[[nodiscard]] std::string AlsoWaiting(const std::vector<std::optional<Action>>& others);
 
 // "5 files to lock": the count a folder batch begins with.
 [[nodiscard]] std::string ToDo(Action action, std::size_t files);

@@ -16,6 +16,9 @@ namespace sealdoor::ui {
 struct Arrival {
   std::optional<Action> action;
   std::vector<std::string> paths;
+  // A file "Unlock and Open" left open unlocked, waiting to be locked again:
+  // it waits on its own, and its line says so.
+  bool reopened = false;
 };
 
 class ArrivalQueue {

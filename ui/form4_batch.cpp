@@ -3,12 +3,17 @@
 // message; folders first read and counted; a likely typo asked about.
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <memory>
+#include <thread>
 #include <filesystem>
 #include <set>
 
 #include "engine/commit_group.h"
 #include "engine/folder_walk.h"
 #include "engine/form1.h"
+#include "engine/path_text.h"
 #include "engine/secure_wipe.h"
 #include "form4.h"
 #include "message_boxes.h"
@@ -90,23 +95,72 @@ bool Form4::PasswordLooksIntended(const Selection& files) {
     auto folder = files.Path(i).parent_path();
     if (seen.insert(folder).second) folders.push_back(std::move(folder));
   }
-  const WipedString typed(view_.Text1());
-  const Nearness nearness = NearestStoredPassword(folders, typed.Get());
+  // Read off the window's thread: on a slow disk the window stays alive,
+  // Stop ends the look (and the lock with it), and after a while the lock
+  // goes ahead without it, the guard being a courtesy, not a check. A look
+  // given up on ends at its next entry, and takes its state with it.
+  struct Look {
+    std::vector<std::filesystem::path> folders;
+    std::string typed;
+    std::atomic<bool> stop{false};
+    std::atomic<bool> done{false};
+    Nearness nearness = Nearness::Far;
+    ~Look() { SecureWipe(typed); }
+  };
+  auto look = std::make_shared<Look>();
+  look->folders = std::move(folders);
+  look->typed = WipedString(view_.Text1()).Get();
+  std::thread([look, guard = typoGuard_] {
+    TypoGuardLimits limits;
+    limits.stop = &look->stop;
+    look->nearness = guard(look->folders, look->typed, limits);
+    look->done.store(true, std::memory_order_release);
+  }).detach();
+  // A look that takes longer than a blink shows as work: the busy pointer,
+  // Close reading "Stop".
+  const auto start = std::chrono::steady_clock::now();
+  const auto giveUp = start + typoGuardBound_;
+  bool shown = false, stopped = false;
+  while (!look->done.load(std::memory_order_acquire)) {
+    const auto now = std::chrono::steady_clock::now();
+    if (now >= giveUp) break;
+    if (!shown && now - start >= std::chrono::milliseconds(100)) {
+      shown = true;
+      SetControls(BatchControls::Running);
+      services_.pointer.SetBusy();
+    }
+    if (shown) {
+      view_.Yield();
+      if ((stopped = port_.StopRequested())) break;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  look->stop = true;
+  if (shown) {
+    services_.pointer.SetNormal();
+    SetControls(BatchControls::Idle);
+  }
+  if (stopped) {
+    view_.SelectText1();
+    return false;
+  }
+  const Nearness nearness = look->done.load(std::memory_order_acquire) ? look->nearness : Nearness::Far;
   if (nearness != Nearness::CaseOnly && nearness != Nearness::OneCharacter) return true;
   // Never the stored password itself, nor where it differs.
-  if (services_.messages.Ask(text::NearPassword(nearness == Nearness::CaseOnly, folders.size()))) return true;
+  if (services_.messages.Ask(text::NearPassword(nearness == Nearness::CaseOnly, look->folders.size()))) return true;
   view_.SelectText1();
   return false;
 }
 
-Form4::BatchEnd Form4::RunBatch(Action fromwhere, const std::string& selection, std::string_view note) {
+Form4::BatchEnd Form4::RunBatch(Action fromwhere, const std::string& selection, std::string_view note,
+                                bool byItself) {
   const BusyScope busy(*this);
   Selection files = SplitSelection(selection);
   // Each file once, however often it was named (a folder and a file in
   // it, the same file from two launches).
   BatchFiles batch = PrepareBatch(files.paths);
   if (batch.paths.size() != files.size()) files = files.Only(batch.kept);
-  if (fromwhere == Action::Lock && !PasswordLooksIntended(files)) return BatchEnd::BackToPassword;
+  if (fromwhere == Action::Lock && !byItself && !PasswordLooksIntended(files)) return BatchEnd::BackToPassword;
   // Batch start.
   view_.Yield();
   SetControls(BatchControls::Running);
@@ -127,7 +181,7 @@ Form4::BatchEnd Form4::RunBatch(Action fromwhere, const std::string& selection, 
   bool result = false;
   bool stopped = false;
   CommitGroup group(port_);
-  port_.Restart();
+  port_.Restart(files.size() > 1);
   for (std::size_t i = 0; i < files.size(); ++i) {
     if (files.several) port_.Yield();
     if ((stopped = port_.StopRequested())) break;
@@ -142,11 +196,18 @@ Form4::BatchEnd Form4::RunBatch(Action fromwhere, const std::string& selection, 
   }
   if (!group.Flush()) result = false;
   SetControls(BatchControls::Closing);
+  // Beyond the first message, what the batch had to say comes once, as the
+  // panel closes, before the closing words.
+  const auto sumUp = [&] {
+    if (auto summary = port_.TakeSummary(fromwhere, group.Placed(), files.size()))
+      services_.messages.ShowSummary(summary->heading, summary->list, MessageStyle::Exclamation);
+  };
 
   if (stopped) {
     services_.pointer.SetNormal();
     view_.SetStatus("", kBlack);
     view_.SetProgressVisible(false);
+    sumUp();
     services_.messages.Show(text::Stopped(fromwhere, group.Placed(), files.size()), MessageStyle::Information);
     SetControls(BatchControls::Idle);
     return BatchEnd::Ran;
@@ -157,7 +218,12 @@ Form4::BatchEnd Form4::RunBatch(Action fromwhere, const std::string& selection, 
     view_.SetStatus("", kBlack);
     view_.Yield();
     view_.SetProgressVisible(false);
-    if (result) OpenIt(selection);
+    sumUp();
+    if (result) {
+      // Open unlocked: it waits to be locked again, by the button, or by
+      // itself once its program ends.
+      if (auto started = OpenIt(selection)) KeepOpened(PathText(files.Path(0)), std::move(*started));
+    }
     SetControls(BatchControls::Idle);
     return BatchEnd::Ran;
   }
@@ -169,8 +235,13 @@ Form4::BatchEnd Form4::RunBatch(Action fromwhere, const std::string& selection, 
   view_.SetStatus("", kBlack);
   const text::ActionTexts& words = text::TextsOf(fromwhere);
   view_.SetProgressVisible(false);
-  if (result) services_.messages.Show(text::Tr(files.several ? words.closingMany : words.closingOne),
-                                      MessageStyle::Information);
+  sumUp();
+  if (result && byItself) {
+    view_.SetStatus(text::LockedAgain(files.Name(0)), kBlack);
+  } else if (result) {
+    services_.messages.Show(text::Tr(files.several ? words.closingMany : words.closingOne),
+                            MessageStyle::Information);
+  }
   SetControls(BatchControls::Idle);
   return BatchEnd::Ran;
 }

@@ -22,8 +22,25 @@ void Form4Port::ShowProgress() {
   if (!std::exchange(panelShown_, true)) last_ = {};
 }
 void Form4Port::Report(const Notice& notice) {
-  const text::Message m = text::Describe(notice).message;
-  messages_.Show(m.text, m.style);
+  const text::NoticeText described = text::Describe(notice);
+  const text::Message& m = described.message;
+  if (!several_) {
+    messages_.Show(m.text, m.style);
+    return;
+  }
+  // In a list, and in a box among several files, each message names its file.
+  const std::string named = described.namesFile ? m.text : text::NamedFile(notice.path, m.text);
+  const bool first = failures_.empty() && notes_.empty();
+  (notice.LeftAsItWas() ? failures_ : notes_).push_back(text::OneLine(named));
+  if (first) messages_.Show(named, m.style);
+}
+
+std::optional<text::BatchSummary> Form4Port::TakeSummary(Action action, std::size_t done, std::size_t files) {
+  if (failures_.size() + notes_.size() < 2) return std::nullopt;
+  auto summary = text::Summary(action, done, files, failures_, notes_);
+  failures_.clear();
+  notes_.clear();
+  return summary;
 }
 void Form4Port::Yield() {
   const auto now = std::chrono::steady_clock::now();

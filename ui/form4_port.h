@@ -1,7 +1,11 @@
 #pragma once
 #include <chrono>
+#include <optional>
+#include <string>
+#include <vector>
 
 #include "engine/window_port.h"
+#include "text/window_texts.h"
 
 namespace sealdoor::ui {
 
@@ -19,6 +23,9 @@ class Form4Port final : public WindowPort {
   void SetCaption(Caption which, std::string_view text) override;
   void SetBarWidth(Bar which, int twips) override;
   void ShowProgress() override;
+  // In a batch of one file, each message in its box as it comes. In a batch
+  // of several, the first in its box, naming its file; the others are
+  // kept for the summary at the batch's end.
   void Report(const Notice& notice) override;
   // Lets the window process its events and repaint, at most once a frame:
   // a batch of small files asks many times a millisecond, and painting each
@@ -26,10 +33,16 @@ class Form4Port final : public WindowPort {
   // first after the progress panel appears, always go through.
   void Yield() override;
   // A batch begins, with the panel hidden.
-  void Restart() {
+  void Restart(bool severalFiles) {
     last_ = {};
     panelShown_ = false;
+    several_ = severalFiles;
+    failures_.clear();
+    notes_.clear();
   }
+  // At the batch's end: when it had more than one message, all of them,
+  // to be shown together.
+  [[nodiscard]] std::optional<text::BatchSummary> TakeSummary(Action action, std::size_t done, std::size_t files);
   // "Stop", Escape or the title bar's close during a batch; heard by the
   // engine at its next pause.
   void RequestStop() noexcept { stop_ = true; }
@@ -43,6 +56,8 @@ class Form4Port final : public WindowPort {
   std::chrono::steady_clock::time_point last_{};
   bool panelShown_ = false;
   bool stop_ = false;
+  bool several_ = false;
+  std::vector<std::string> failures_, notes_;  // one line each, the first message's too
 };
 
 }  // namespace sealdoor::ui

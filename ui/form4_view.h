@@ -3,6 +3,7 @@
 // the toolkit: the Qt window and the native Windows window each implement
 // this, and so do the tests that need no toolkit at all.
 
+#include <chrono>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -62,6 +63,8 @@ class Form4View {
   virtual void Yield() = 0;
   // Runs `work` from the event loop, once the handler at hand has returned.
   virtual void Post(std::function<void()> work) = 0;
+  // Runs `work` from the event loop once `delay` has passed.
+  virtual void After(std::chrono::milliseconds delay, std::function<void()> work) = 0;
   // Ends the program at once.
   virtual void EndProgram() = 0;
 };

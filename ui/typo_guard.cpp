@@ -48,6 +48,7 @@ Nearness NearestStoredPassword(std::span<const std::filesystem::path> folders, s
     std::filesystem::directory_iterator it(folder, std::filesystem::directory_options::skip_permission_denied, ec);
     for (; !ec && it != std::filesystem::directory_iterator(); it.increment(ec)) {
       if (limits.entries == 0 || limits.heads == 0) return nearest;
+      if (limits.stop && limits.stop->load(std::memory_order_relaxed)) return nearest;
       --limits.entries;
       // Regular files as they are (a link leads elsewhere), long enough for a head.
       std::error_code entryEc;

@@ -5,8 +5,10 @@
 // letters or by one character. Only the heads of those files are read, a few
 // hundred at most; what a stored password is never leaves this file.
 
+#include <atomic>
 #include <cstddef>
 #include <filesystem>
+#include <functional>
 #include <span>
 #include <string_view>
 
@@ -25,6 +27,8 @@ enum class Nearness {
 struct TypoGuardLimits {
   std::size_t heads = 256;     // locked-file heads read, in all
   std::size_t entries = 4096;  // folder entries looked at, in all
+  // Set from elsewhere: the look ends at the next entry, with what it found.
+  const std::atomic<bool>* stop = nullptr;
 };
 
 // What the locked files in `folders` say of `typed`: Same when one of them
@@ -32,5 +36,8 @@ struct TypoGuardLimits {
 // else Far (also when there are none).
 [[nodiscard]] Nearness NearestStoredPassword(std::span<const std::filesystem::path> folders, std::string_view typed,
                                              TypoGuardLimits limits = {});
+
+// The look above as the window runs it (tests give their own).
+using TypoGuard = std::function<Nearness(std::span<const std::filesystem::path>, std::string_view, TypoGuardLimits)>;
 
 }  // namespace sealdoor::ui

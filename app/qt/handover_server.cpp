@@ -76,7 +76,8 @@ void HandoverServer::OnConnection() {
 
 void HandoverServer::Accept(Arrival arrival) {
   if (front_) front_();
-  if (arrival.paths.empty()) return;
+  // Without files and without an action, the window only comes forward.
+  if (arrival.paths.empty() && !arrival.action) return;
   gatherer_.Add(std::move(arrival), ArrivalGatherer::Clock::now());
   Schedule();
 }

@@ -4,8 +4,10 @@
 #include <unistd.h>
 
 #include <QApplication>
+#include <QLibraryInfo>
 #include <QMessageBox>
 #include <QTimer>
+#include <QTranslator>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -22,11 +24,11 @@
 #include "engine/process_guard.h"
 #include "shell/gio/spawn_starter.h"
 #include "shell/system_folders.h"
+#include "text/tr.h"
 #include "ui/form4.h"
 #include "ui/qt/qt_file_dialog.h"
 #include "ui/qt/qt_form4.h"
 #include "ui/qt/qt_message_boxes.h"
-#include "ui/qt/password_text_events.h"
 #include "ui/qt/qt_pointer.h"
 
 namespace {
@@ -79,7 +81,6 @@ class StartupMessages {
   QtMessageHandler previous_ = nullptr;
 };
 
-constexpr const char* kNoDisplay = "sealdoor: no display found to show the window on; sealdoor-cli works without one\n";
 
 // Said on the terminal, and in a message box too when there is none to see
 // it (a launch from a menu). `status` is what the program then ends with.
@@ -110,10 +111,12 @@ int main(int argc, char** argv) {
   sealdoor::GuardProcess();
   const auto args = sealdoor::app::ParseLaunchArgs(std::vector<std::string>(argv + 1, argv + argc));
   if (!args) {
-    return Tell("sealdoor: " + args.error() + "\nTry 'sealdoor --help' for more information.\n", argv[0], 2);
+    return Tell("sealdoor: " + args.error() + "\n" + sealdoor::text::Tr("Try 'sealdoor --help' for more information.") +
+                    "\n",
+                argv[0], 2);
   }
   if (args->help || args->version) {
-    std::fputs(args->help ? sealdoor::app::LaunchUsage() : sealdoor::app::kLaunchVersion, stdout);
+    std::fputs(args->help ? sealdoor::app::LaunchUsage().c_str() : sealdoor::app::kLaunchVersion, stdout);
     return std::fflush(stdout) == 0 ? 0 : 2;
   }
   if (args->addToThunar) {
@@ -140,15 +143,17 @@ int main(int argc, char** argv) {
       case sealdoor::app::HandoverResult::Taken:
         return leftOut.empty() ? 0 : Tell(leftOut, argv[0], 1);
       case sealdoor::app::HandoverResult::TooLarge:
-        return Tell(
-            "sealdoor: too many files to hand to the running Sealdoor window at once; give fewer files at a time, "
-            "or the folder that holds them, or use sealdoor-cli\n",
-            argv[0], 1);
+        return Tell("sealdoor: " +
+                        sealdoor::text::Tr("too many files to hand to the running Sealdoor window at once; give fewer "
+                                           "files at a time, or the folder that holds them, or use sealdoor-cli") +
+                        "\n",
+                    argv[0], 1);
       case sealdoor::app::HandoverResult::NotTaken:
         if (own.paths.empty()) return leftOut.empty() ? 0 : Tell(leftOut, argv[0], 1);
-        return Tell(leftOut +
-                        "sealdoor: the running Sealdoor window did not take the files; try again once it has "
-                        "finished\n",
+        return Tell(leftOut + "sealdoor: " +
+                        sealdoor::text::Tr("the running Sealdoor window did not take the files; try again once it "
+                                           "has finished") +
+                        "\n",
                     argv[0], 1);
     }
   }
@@ -156,12 +161,21 @@ int main(int argc, char** argv) {
   // Qt's own options (-platform, -style...) are not read: the command line
   // is ours. Its environment variables still work.
   int qtArgc = 1;
-  std::optional<StartupMessages> startup(std::in_place, kNoDisplay, 1);
+  std::optional<StartupMessages> startup(
+      std::in_place,
+      "sealdoor: " + sealdoor::text::Tr("no display found to show the window on; sealdoor-cli works without one") + "\n",
+      1);
   QApplication app(qtArgc, argv);
   startup.reset();
   QApplication::setApplicationName(QStringLiteral("Sealdoor"));
+  // Qt's own words (the message boxes' buttons, the file dialog) in the
+  // language our catalogues speak, where Qt's translations are installed.
+  QTranslator qtWords;
+  if (const std::string language = sealdoor::text::ActiveLanguage(); !language.empty() &&
+      qtWords.load(QStringLiteral("qtbase_") + QString::fromStdString(language),
+                   QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+    QApplication::installTranslator(&qtWords);
   QApplication::setDesktopFileName(QStringLiteral("sealdoor"));
-  sealdoor::ui::MaskPasswordTextEvents();
 
   sealdoor::ui::QtPointer pointer;
   pointer.SetBusy();
@@ -188,6 +202,6 @@ int main(int argc, char** argv) {
       messages.Show(text.substr(0, text.size() - 1), sealdoor::text::MessageStyle::Exclamation);
     });
   }
-  if (!own.paths.empty()) handover.Accept(std::move(own));
+  if (!own.paths.empty() || own.action) handover.Accept(std::move(own));
   return QApplication::exec();
 }

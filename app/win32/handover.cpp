@@ -11,6 +11,7 @@
 #include "app/handover_client.h"
 #include "engine/win32/unique_handle.h"
 #include "engine/win32/wide.h"
+#include "text/tr.h"
 
 namespace sealdoor::app {
 namespace {
@@ -102,7 +103,8 @@ LRESULT HandoverWindow::OnCopyData(HWND sender, const COPYDATASTRUCT* data) {
 
 void HandoverWindow::Accept(Arrival arrival) {
   if (front_) front_();
-  if (arrival.paths.empty()) return;
+  // Without files and without an action, the window only comes forward.
+  if (arrival.paths.empty() && !arrival.action) return;
   gatherer_.Add(std::move(arrival), ArrivalGatherer::Clock::now());
   Schedule();
 }
@@ -167,7 +169,7 @@ Launch ReadLaunch() {
   for (int i = 1; argv && i < argc; ++i) args.push_back(win32::Narrow(argv.get()[i]));
   const auto parsed = ParseLaunchArgs(args);
   if (!parsed || parsed->addToThunar) {
-    const std::string error = parsed ? "--add-to-thunar is for Thunar, a Linux file manager" : parsed.error();
+    const std::string error = parsed ? text::Tr("--add-to-thunar is for Thunar, a Linux file manager") : parsed.error();
     Tell(win32::Widen("sealdoor: " + error + "\n\n" + LaunchUsage()));
     out.exitCode = 2;
     return out;
@@ -197,14 +199,14 @@ int HandOverAndEnd(const Arrival& own) {
     case HandoverResult::Taken:
       return 0;
     case HandoverResult::TooLarge:
-      Tell(L"Too many files to hand to the running Sealdoor window at once. Give fewer files at a time, or the "
-           L"folder that holds them, or use sealdoor-cli.");
+      Tell(win32::Widen(text::Tr("Too many files to hand to the running Sealdoor window at once. Give fewer files at "
+                                 "a time, or the folder that holds them, or use sealdoor-cli.")));
       return 1;
     case HandoverResult::NotTaken:
       break;
   }
   if (own.paths.empty()) return 0;
-  Tell(L"The running Sealdoor window did not take the files; try again once it has finished.");
+  Tell(win32::Widen(text::Tr("The running Sealdoor window did not take the files; try again once it has finished.")));
   return 1;
 }
 

@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <iterator>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -146,5 +147,34 @@ void StopOnInterrupt(bool on) {
 }
 
 bool Interrupted() noexcept { return gInterrupted.load(); }
+
+namespace {
+
+constexpr int kHeld[] = {SIGINT, SIGQUIT, SIGHUP, SIGTERM};
+std::atomic<int> gHeld{0};
+struct sigaction gBeforeHeld[std::size(kHeld)] {};
+
+void OnHeldInterrupt(int signal) {
+  int none = 0;
+  gHeld.compare_exchange_strong(none, signal);
+}
+
+}  // namespace
+
+void HoldInterrupts(bool on) {
+  for (std::size_t i = 0; i < std::size(kHeld); ++i) {
+    if (!on) {
+      ::sigaction(kHeld[i], &gBeforeHeld[i], nullptr);
+      continue;
+    }
+    struct sigaction sa {};
+    sa.sa_handler = OnHeldInterrupt;
+    sa.sa_flags = SA_RESTART;
+    ::sigemptyset(&sa.sa_mask);
+    ::sigaction(kHeld[i], &sa, &gBeforeHeld[i]);
+  }
+}
+
+int HeldInterrupt() noexcept { return gHeld.load(); }
 
 }  // namespace sealdoor::cli

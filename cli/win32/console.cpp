@@ -133,4 +133,21 @@ void StopOnInterrupt(bool on) { ::SetConsoleCtrlHandler(OnInterruptDuringBatch, 
 
 bool Interrupted() noexcept { return gInterrupted.load(); }
 
+namespace {
+
+std::atomic<int> gHeld{0};
+
+BOOL WINAPI OnHeldInterrupt(DWORD event) {
+  if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT) return FALSE;
+  int none = 0;
+  gHeld.compare_exchange_strong(none, 2);  // as SIGINT's number, for one exit status everywhere
+  return TRUE;
+}
+
+}  // namespace
+
+void HoldInterrupts(bool on) { ::SetConsoleCtrlHandler(OnHeldInterrupt, on ? TRUE : FALSE); }
+
+int HeldInterrupt() noexcept { return gHeld.load(); }
+
 }  // namespace sealdoor::cli

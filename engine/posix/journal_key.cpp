@@ -4,23 +4,13 @@
 
 #include <cerrno>
 #include <cstdlib>
-#include <mutex>
-#include <random>
 #include <string>
-#include <thread>
 
-#include "engine/folder_journal.h"
+#include "engine/key_file.h"
 #include "posix_io.h"
 
 namespace sealdoor {
 namespace {
-
-SipKey FreshKey() {
-  SipKey key{};
-  std::random_device rd;
-  for (auto& b : key) b = static_cast<std::uint8_t>(rd());
-  return key;
-}
 
 // $XDG_STATE_HOME/sealdoor, else ~/.local/state/sealdoor: state a program
 // keeps for its user between runs.
@@ -39,43 +29,39 @@ bool MakeFolders(const std::string& path) {
   return true;
 }
 
-SipKey LoadOrMakeKey() {
-  const std::string folder = KeyFolder();
-  if (folder.empty() || !MakeFolders(folder)) return FreshKey();
-  const std::string file = folder + "/journal-key";
-  for (int attempt = 0; attempt < 50; ++attempt) {
-    if (auto fd = io::Open(file, O_RDONLY | O_NOFOLLOW)) {
-      // The user's own, and no one else's to read, or never trusted.
-      auto st = io::Fstat(fd->Get());
-      if (!st || !S_ISREG(st->st_mode) || st->st_uid != ::geteuid() || (st->st_mode & 077) != 0) return FreshKey();
-      SipKey key{};
-      auto got = io::ReadFull(fd->Get(), key);
-      if (!got) return FreshKey();
-      if (*got == key.size()) return key;
-      // Another run is writing it this moment.
-      std::this_thread::sleep_for(std::chrono::milliseconds(10));
-      continue;
-    } else if (fd.error().code != ENOENT) {
-      return FreshKey();
-    }
-    const SipKey fresh = FreshKey();
-    auto fd = io::Open(file, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW, 0600);
-    if (!fd) {
-      if (fd.error().code == EEXIST) continue;  // made by another run meanwhile
-      return FreshKey();
-    }
-    if (io::WriteAll(fd->Get(), fresh) && io::Fsync(fd->Get())) return fresh;
-    ::unlink(file.c_str());
-    return FreshKey();
+class PosixKeyFile final : public KeyFile {
+ public:
+  explicit PosixKeyFile(std::string path) : path_(std::move(path)) {}
+
+  Read Load(SipKey& key) override {
+    auto fd = io::Open(path_, O_RDONLY | O_NOFOLLOW);
+    if (!fd) return fd.error().code == ENOENT ? Read::Missing : Read::Refused;
+    // The user's own, and no one else's to read, or never trusted.
+    auto st = io::Fstat(fd->Get());
+    if (!st || !S_ISREG(st->st_mode) || st->st_uid != ::geteuid() || (st->st_mode & 077) != 0) return Read::Refused;
+    auto got = io::ReadFull(fd->Get(), key);
+    if (!got) return Read::Refused;
+    return *got == key.size() ? Read::Got : Read::Partial;
   }
-  return FreshKey();
-}
+
+  Made Create(const SipKey& key) override {
+    auto fd = io::Open(path_, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW, 0600);
+    if (!fd) return fd.error().code == EEXIST ? Made::Exists : Made::Failed;
+    if (io::WriteAll(fd->Get(), key) && io::Fsync(fd->Get())) return Made::Made;
+    ::unlink(path_.c_str());
+    return Made::Failed;
+  }
+
+ private:
+  std::string path_;
+};
 
 }  // namespace
 
-const SipKey& JournalKey() {
-  static const SipKey key = LoadOrMakeKey();
-  return key;
+std::unique_ptr<KeyFile> OpenKeyFile() {
+  const std::string folder = KeyFolder();
+  if (folder.empty() || !MakeFolders(folder)) return nullptr;
+  return std::make_unique<PosixKeyFile>(folder + "/journal-key");
 }
 
 }  // namespace sealdoor

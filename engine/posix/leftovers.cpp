@@ -82,18 +82,18 @@ std::vector<journal::KeptBeside> ReplayDeadJournal(Folder& folder, const std::st
   const auto st = io::Fstat(fd->Get());
   if (!st || st->st_nlink != 1 || st->st_size > static_cast<off_t>(journal::kMaxBytes))
     return {};
-  // Killed between making its journal and writing the first line: it
-  // lists nothing, and it holds nothing that could be lost.
-  if (st->st_size == 0) {
-    ::unlinkat(dir, name.c_str(), 0);  // or by the next run
-    return {};
-  }
   std::vector<std::uint8_t> bytes(static_cast<std::size_t>(st->st_size));
   auto got = io::PreadFull(fd->Get(), bytes, 0);
   if (!got) return {};
+  const std::string_view text(reinterpret_cast<const char*>(bytes.data()), *got);
+  // Killed between making its journal and listing anything in it: it holds
+  // nothing that could be lost.
+  if (journal::HoldsNothing(text)) {
+    ::unlinkat(dir, name.c_str(), 0);  // or by the next run
+    return {};
+  }
   const journal::Signer signer{JournalKey(), folder.Id(), name};
-  const auto contents =
-      journal::Parse(std::string_view(reinterpret_cast<const char*>(bytes.data()), *got), signer);
+  const auto contents = journal::Parse(text, signer);
   if (!contents) return {};  // a user's file that merely has such a name
   const std::vector<std::string> listed = Listed(*contents);
   // Nothing in it proves it ours: a file that merely looks like a journal.

@@ -1,21 +1,12 @@
 #include "engine/win32/windows_h.h"
 
-#include <random>
 #include <string>
-#include <thread>
 
-#include "engine/folder_journal.h"
+#include "engine/key_file.h"
 #include "unique_handle.h"
 
 namespace sealdoor {
 namespace {
-
-SipKey FreshKey() {
-  SipKey key{};
-  std::random_device rd;
-  for (auto& b : key) b = static_cast<std::uint8_t>(rd());
-  return key;
-}
 
 // %LOCALAPPDATA%\Sealdoor: the user's own, on this machine only.
 std::wstring KeyFolder() {
@@ -25,45 +16,42 @@ std::wstring KeyFolder() {
   return std::wstring(buffer, n) + L"\\Sealdoor";
 }
 
-SipKey LoadOrMakeKey() {
-  const std::wstring folder = KeyFolder();
-  if (folder.empty() || (!::CreateDirectoryW(folder.c_str(), nullptr) && ::GetLastError() != ERROR_ALREADY_EXISTS))
-    return FreshKey();
-  const std::wstring file = folder + L"\\journal-key";
-  for (int attempt = 0; attempt < 50; ++attempt) {
-    const win32::UniqueHandle in(::CreateFileW(file.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+class Win32KeyFile final : public KeyFile {
+ public:
+  explicit Win32KeyFile(std::wstring path) : path_(std::move(path)) {}
+
+  Read Load(SipKey& key) override {
+    const win32::UniqueHandle in(::CreateFileW(path_.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                                FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
-    if (in.Valid()) {
-      SipKey key{};
-      DWORD got = 0;
-      if (!::ReadFile(in.Get(), key.data(), static_cast<DWORD>(key.size()), &got, nullptr)) return FreshKey();
-      if (got == key.size()) return key;
-      std::this_thread::sleep_for(std::chrono::milliseconds(10));  // another run is writing it
-      continue;
-    }
-    if (::GetLastError() != ERROR_FILE_NOT_FOUND) return FreshKey();
-    const SipKey fresh = FreshKey();
-    const win32::UniqueHandle out(
-        ::CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!out.Valid()) {
-      if (::GetLastError() == ERROR_FILE_EXISTS) continue;  // made by another run meanwhile
-      return FreshKey();
-    }
-    DWORD written = 0;
-    if (::WriteFile(out.Get(), fresh.data(), static_cast<DWORD>(fresh.size()), &written, nullptr) &&
-        written == fresh.size() && ::FlushFileBuffers(out.Get()))
-      return fresh;
-    ::DeleteFileW(file.c_str());
-    return FreshKey();
+    if (!in.Valid()) return ::GetLastError() == ERROR_FILE_NOT_FOUND ? Read::Missing : Read::Refused;
+    DWORD got = 0;
+    if (!::ReadFile(in.Get(), key.data(), static_cast<DWORD>(key.size()), &got, nullptr)) return Read::Refused;
+    return got == key.size() ? Read::Got : Read::Partial;
   }
-  return FreshKey();
-}
+
+  Made Create(const SipKey& key) override {
+    const win32::UniqueHandle out(
+        ::CreateFileW(path_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!out.Valid()) return ::GetLastError() == ERROR_FILE_EXISTS ? Made::Exists : Made::Failed;
+    DWORD written = 0;
+    if (::WriteFile(out.Get(), key.data(), static_cast<DWORD>(key.size()), &written, nullptr) &&
+        written == key.size() && ::FlushFileBuffers(out.Get()))
+      return Made::Made;
+    ::DeleteFileW(path_.c_str());
+    return Made::Failed;
+  }
+
+ private:
+  std::wstring path_;
+};
 
 }  // namespace
 
-const SipKey& JournalKey() {
-  static const SipKey key = LoadOrMakeKey();
-  return key;
+std::unique_ptr<KeyFile> OpenKeyFile() {
+  const std::wstring folder = KeyFolder();
+  if (folder.empty() || (!::CreateDirectoryW(folder.c_str(), nullptr) && ::GetLastError() != ERROR_ALREADY_EXISTS))
+    return nullptr;
+  return std::make_unique<Win32KeyFile>(folder + L"\\journal-key");
 }
 
 }  // namespace sealdoor

@@ -67,9 +67,9 @@ std::vector<journal::KeptBeside> ReplayDeadJournal(const std::wstring& folder, c
   if (!text.empty() && (!::ReadFile(file.Get(), text.data(), static_cast<DWORD>(text.size()), &got, nullptr) ||
                         got != text.size()))
     return {};
-  // Killed between making its journal and writing the first line: it lists
-  // nothing, and it holds nothing that could be lost.
-  if (text.empty()) {
+  // Killed between making its journal and listing anything in it: it holds
+  // nothing that could be lost.
+  if (journal::HoldsNothing(text)) {
     RemoveTaken(file.Get());
     return {};
   }

@@ -13,16 +13,19 @@ _sealdoor_cli() {
         esac
     done
     if [[ -z $command ]]; then
-        COMPREPLY=($(compgen -W "lock unlock status --help --version" -- "$cur"))
+        COMPREPLY=($(compgen -W "lock unlock status edit --help --version" -- "$cur"))
         return
     fi
     if ((files == 0)) && [[ $cur == -* ]]; then
         case "$command" in
             status) COMPREPLY=($(compgen -W "--quiet --recursive --" -- "$cur")) ;;
+            edit) COMPREPLY=($(compgen -W "--password-stdin --quiet --" -- "$cur")) ;;
             *) COMPREPLY=($(compgen -W "--password-stdin --quiet --recursive --yes --" -- "$cur")) ;;
         esac
         return
     fi
+    # edit takes one FILE.
+    [[ $command == edit ]] && ((files == 1)) && return
     compopt -o filenames 2>/dev/null
     COMPREPLY=($(compgen -f -- "$cur"))
 }

@@ -103,6 +103,8 @@ Section "Sealdoor" SecProgram
   ${EndIf}
   File "${TEXTDIR}\README.txt"
   File "${TEXTDIR}\LICENSE.txt"
+  ; The translations' catalogues, the same for both builds.
+  File /r "${BINDIR64}\locale"
   WriteUninstaller "$INSTDIR\uninstall.exe"
   CreateShortcut "$SMPROGRAMS\${APP}.lnk" "$INSTDIR\sealdoor.exe"
   WriteRegStr SHCTX "${UNINSTALL_KEY}" "DisplayName" "${APP}"
@@ -211,6 +213,7 @@ Section "Uninstall"
   Delete "$INSTDIR\sealdoor-cli.exe"
   Delete "$INSTDIR\README.txt"
   Delete "$INSTDIR\LICENSE.txt"
+  RMDir /r "$INSTDIR\locale"
   Delete "$INSTDIR\uninstall.exe"
   RMDir "$INSTDIR"
   DeleteRegKey SHCTX "${UNINSTALL_KEY}"

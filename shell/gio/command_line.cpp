@@ -46,7 +46,7 @@ std::expected<std::vector<std::string>, std::string> CommandArguments(std::strin
     }
   }
   const bool forwarded = !inToken && !args.empty() && (args.back() == "@@" || args.back() == "@@u");
-  if (quoted && !Inert(path)) return std::unexpected(std::string(kUnsafeCommand));
+  if (quoted && !Inert(path)) return std::unexpected(text::Tr(kUnsafeCommand));
   current += path;
   args.push_back(std::move(current));
   if (forwarded) args.emplace_back("@@");

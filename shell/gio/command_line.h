@@ -8,10 +8,13 @@
 #include <string_view>
 #include <vector>
 
+#include "text/tr.h"
+
 namespace sealdoor::shell {
 
 // What is said of a command that cannot be started safely for a file.
-inline constexpr std::string_view kUnsafeCommand = "its program's command line cannot be started safely for this file";
+inline constexpr const char* kUnsafeCommand =
+    text::N("its program's command line cannot be started safely for this file");
 
 // The arguments of `prefix` followed by `path`. The path continues the
 // prefix's last argument when the prefix ends inside it (an open double

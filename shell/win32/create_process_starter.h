@@ -9,8 +9,8 @@ namespace sealdoor::shell {
 // window that takes the focus; a batch file through "cmd /c".
 class CreateProcessStarter final : public ProgramStarter {
  public:
-  std::expected<void, std::string> StartFile(const std::string& path) override;
-  std::expected<void, std::string> StartCommand(const std::string& prefix, const std::string& path) override;
+  std::expected<Started, std::string> StartFile(const std::string& path) override;
+  std::expected<Started, std::string> StartCommand(const std::string& prefix, const std::string& path) override;
 };
 
 // The command line of a registered command and a file: `prefix` and then

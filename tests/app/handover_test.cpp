@@ -169,6 +169,12 @@ void HandoverTest::withoutAPasswordTheFilesWaitForTheirButton() {
   QTRY_COMPARE_WITH_TIMEOUT(Texts(h_->messages), QStringList{"File Unlocked !"}, kPatienceMs);
   QVERIFY(!Locked(c));
   QVERIFY(h_->dialog.asked.empty());  // no dialog: the files were there
+  // A desktop menu's action without files names its button.
+  QProcess* menu = Launch({"--lock"});
+  QVERIFY(Ended(menu));
+  QCOMPARE(menu->exitCode(), 0);
+  QTRY_COMPARE_WITH_TIMEOUT(status->text(), QString("To lock files, press Lock Files"), kPatienceMs);
+  QCOMPARE(Texts(h_->messages), QStringList{"File Unlocked !"});
 }
 
 namespace {

@@ -32,8 +32,9 @@ TEST(LaunchArgs, ActionsFilesAndErrors) {
       {{"--unlock-and-open", "a"}, Action::UnlockAndOpen, {"a"}, ""},
       {{"--lock", "--", "--unlock", "-"}, Action::Lock, {"--unlock", "-"}, ""},
       {{"--lock", "--lock", "a"}, Action::Lock, {"a"}, ""},
-      {{"--lock"}, Action::Lock, {}, "no FILE given"},
-      {{"--unlock-and-open", "a", "b"}, Action::UnlockAndOpen, {}, "--unlock-and-open takes exactly one FILE"},
+      {{"--lock"}, Action::Lock, {}, ""},  // a desktop menu's action: the window names it
+      {{"--unlock-and-open"}, Action::UnlockAndOpen, {}, ""},
+      {{"--unlock-and-open", "a", "b"}, Action::UnlockAndOpen, {}, "--unlock-and-open takes one FILE at most"},
       {{"--lock", "--unlock", "a"}, Action::Lock, {}, "--lock, --unlock and --unlock-and-open exclude each other"},
       {{"-platform", "offscreen"}, std::nullopt, {},
        "unknown option '-platform' (a FILE whose name starts with \"-\" goes after \"--\")"},
@@ -103,6 +104,10 @@ TEST(HandoverMessage, RoundTrip) {
   const auto empty = DecodeArrival(EncodeArrival({std::nullopt, {}, 0}));
   ASSERT_TRUE(empty);
   EXPECT_TRUE(empty->paths.empty());
+  // A desktop menu's action alone.
+  const auto asked = DecodeArrival(EncodeArrival({Action::UnlockAndOpen, {}, 0}));
+  ASSERT_TRUE(asked);
+  EXPECT_EQ(asked->action, Action::UnlockAndOpen);
 }
 
 TEST(HandoverMessage, AnythingElseIsRefusedWhole) {
@@ -153,6 +158,16 @@ TEST(ArrivalGatherer, LaunchesWithinHalfASecondMakeOneBatchInTheOrderBegun) {
   due = g.Take(t0 + 600ms);
   ASSERT_EQ(due.size(), 1u);
   EXPECT_EQ(due[0].action, Action::Unlock);
+
+  // Files to unlock and open never gather: each opens in its turn.
+  g.Add({Action::UnlockAndOpen, {"/a"}, 1}, t0);
+  g.Add({Action::UnlockAndOpen, {"/b"}, 2}, t0 + 100ms);
+  due = g.Take(t0 + 100ms);
+  ASSERT_EQ(due.size(), 1u);
+  EXPECT_EQ(due[0].paths, std::vector<std::string>{"/a"});
+  due = g.Take(t0 + 600ms);
+  ASSERT_EQ(due.size(), 1u);
+  EXPECT_EQ(due[0].paths, std::vector<std::string>{"/b"});
 
   // A stream that never pauses still goes after a while.
   for (int i = 0; i < 100; ++i) g.Add({Action::Lock, {"/f"}, 0}, t0 + i * 100ms);

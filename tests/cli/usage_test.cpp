@@ -26,9 +26,11 @@ TEST(Cli, OptionsExitStatusesAndMessages) {
     std::string out, err;
   };
   const std::vector<Case> cases = {
-      {{}, "", 2, "", "sealdoor-cli: no command given (lock, unlock or status)\n" + kTryHelp},
+      {{}, "", 2, "", "sealdoor-cli: no command given (lock, unlock, status or edit)\n" + kTryHelp},
       {{"lock"}, "", 2, "", "sealdoor-cli: no FILE given\n" + kTryHelp},
-      {{"shred", "a"}, "", 2, "", "sealdoor-cli: unknown command 'shred' (lock, unlock or status)\n" + kTryHelp},
+      {{"edit", "a", "b"}, "", 2, "", "sealdoor-cli: edit takes one FILE\n" + kTryHelp},
+      {{"edit", "-r", "a"}, "", 2, "", "sealdoor-cli: edit takes one FILE, not folders\n" + kTryHelp},
+      {{"shred", "a"}, "", 2, "", "sealdoor-cli: unknown command 'shred' (lock, unlock, status or edit)\n" + kTryHelp},
       {{"lock", "--force", "a"}, "", 2, "",
        "sealdoor-cli: unknown option '--force' (a FILE whose name starts with \"-\" goes after \"--\")\n" + kTryHelp},
       // `lock *` with a file named -h: refused, not the usage with status 0.

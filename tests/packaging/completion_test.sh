@@ -31,6 +31,10 @@ check "--quiet" sealdoor-cli status --q
 check "notes.txt" sealdoor-cli lock no
 check "" sealdoor-cli lock notes.txt --q   # options only before the first file
 check "-odd" sealdoor-cli unlock -- -o
+check "edit" sealdoor-cli ed
+check "--password-stdin" sealdoor-cli edit --pa
+check "" sealdoor-cli edit --re              # edit takes no folders
+check "" sealdoor-cli edit notes.txt no      # and one file
 
 # sealdoor, the window: its options, then files.
 if [ -n "$window" ]; then

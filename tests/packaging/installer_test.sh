@@ -35,6 +35,14 @@ gone() {  # gone PATH: waits until PATH is no more (a minute at most)
   done
   [ ! -e "$1" ]
 }
+# Waits for the installer's processes to end, two minutes at most: a program
+# left running would otherwise hold the test, and the whole run, for ever.
+settle() {
+  timeout 120 wineserver -w && return 0
+  echo "$mode: Wine's programs did not end within two minutes; still running:"
+  ps -eo pid,args | grep -iE '\.exe|wine' | grep -v grep
+  exit 1
+}
 crlf_only() { [ "$(tr -cd '\r' <"$1" | wc -c)" -eq "$(wc -l <"$1")" ] && [ "$(wc -l <"$1")" -gt 0 ]; }
 
 case $arch in
@@ -55,11 +63,11 @@ for mode in CurrentUser AllUsers; do
   path_before="$(reg_value "$env" Path)"
 
   wine "$setup" /S /$mode
-  wineserver -w
+  settle
   dir="$(reg_value "$root\\$key" InstallLocation)"
   [ -n "$dir" ] || fail "no uninstall entry"
   udir="$(unix "$dir")"
-  for f in sealdoor.exe sealdoor-cli.exe README.txt LICENSE.txt uninstall.exe; do
+  for f in sealdoor.exe sealdoor-cli.exe README.txt LICENSE.txt uninstall.exe locale/de/LC_MESSAGES/sealdoor.mo; do
     [ -f "$udir/$f" ] || fail "$f not installed in $dir"
   done
   for f in sealdoor.exe sealdoor-cli.exe; do
@@ -86,7 +94,7 @@ for mode in CurrentUser AllUsers; do
 
   # The uninstaller goes on in a copy of itself, which removes the folder last.
   wine "$udir/uninstall.exe" /S /$mode
-  wineserver -w
+  settle
   gone "$udir" || fail "left behind a minute later: $(ls "$udir")"
   [ ! -e "$menu/Sealdoor.lnk" ] || fail "the Start-menu entry stayed"
   [ -z "$(reg_value "$root\\$key" InstallLocation)" ] || fail "the uninstall entry stayed"

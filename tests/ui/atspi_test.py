@@ -166,9 +166,10 @@ def main():
             (R.PASSWORD_TEXT, "Password", True),
             (R.PUSH_BUTTON, "Lock Files", True), (R.PUSH_BUTTON, "Unlock Files", True),
             (R.PUSH_BUTTON, "Unlock and Open", True), (R.PUSH_BUTTON, "Close", True),
-            (R.LABEL, "Unlock:", False), (R.LABEL, "File:", False), (R.LABEL, "All:", False),
-            (R.PROGRESS_BAR, "File progress", False), (R.LABEL, "100%", False),
-            (R.PROGRESS_BAR, "Overall progress", False), (R.LABEL, "100%", False),
+            # Each bar right after its caption, which names it, and before its figure.
+            (R.LABEL, "Unlock:", False), (R.LABEL, "File:", False), (R.PROGRESS_BAR, "File progress", False),
+            (R.LABEL, "100%", False), (R.LABEL, "All:", False), (R.PROGRESS_BAR, "Overall progress", False),
+            (R.LABEL, "100%", False),
         ]
         named = [(n.get_role(), n.get_name(), showing(n)) for n in tree[1:] if n.get_name()]
         check(named == expected, "the named controls, in reading order:\n  " +

@@ -9,6 +9,8 @@
 #include <map>
 #include <optional>
 #include <random>
+#include <span>
+#include <thread>
 
 #include "../engine/test_support.h"
 #include "engine/format.h"
@@ -167,6 +169,59 @@ TEST(Form4Behaviour, BatchStartsEmptyAndClosesInTheOrderGiven) {
   EXPECT_EQ(b.view.status, "");
   EXPECT_EQ(b.view.statusColour, ui::kBlack);
   EXPECT_EQ(b.view.captions[Caption::Label16], "a");
+}
+
+TEST(Form4Behaviour, ABatchSaysItsFirstFailureThenSumsUpTheRestOnce) {
+  // Twenty locked files under another password: one box for the first,
+  // naming its file, and at the end one summary listing every file with
+  // its reason and the counts. One failure among several files: that box
+  // alone. A batch of one file: the box as it always was.
+  struct Case {
+    const char* name;
+    std::size_t files, lockedElsewhere;
+  };
+  for (const Case c : {Case{"twenty", 20, 20}, Case{"one of three", 3, 1}, Case{"a single file", 1, 1}}) {
+    SCOPED_TRACE(c.name);
+    ScratchDir dir;
+    std::string selection = dir.Path().string();
+    std::vector<std::string> names;
+    for (std::size_t i = 0; i < c.files; ++i) {
+      names.push_back("f" + std::to_string(100 + i));
+      WriteBytes(dir / names.back(), RandomBytes(2000, static_cast<unsigned>(i)));
+      selection += '\0' + names.back();
+    }
+    for (std::size_t i = 0; i < c.lockedElsewhere; ++i) ASSERT_TRUE(Lock(dir / names[i], "other1"));
+    Behaviour b;
+    b.view.Type("pw1");
+    b.dialog.answers = {c.files == 1 ? (dir / names[0]).string() : selection};
+    const std::string wrong = "Invalid password !";
+    // The rest under the password typed.
+    for (std::size_t i = c.lockedElsewhere; i < c.files; ++i) ASSERT_TRUE(Lock(dir / names[i], "pw1"));
+    b.form.Command5_Click();
+    const auto quoted = [&](std::size_t i) { return "'" + (dir / names[i]).string() + "'"; };
+    const std::size_t done = c.files - c.lockedElsewhere;
+    for (std::size_t i = 0; i < c.files; ++i) EXPECT_EQ(IsLocked(dir / names[i]), i < c.lockedElsewhere) << i;
+    if (c.files == 1) {
+      EXPECT_EQ(b.messages.Texts(), std::vector<std::string>{wrong});
+      continue;
+    }
+    ASSERT_FALSE(b.messages.shown.empty());
+    EXPECT_EQ(b.messages.shown[0].first, quoted(0) + ": " + wrong);
+    if (c.lockedElsewhere == 1) {
+      EXPECT_TRUE(b.messages.summaries.empty());
+      EXPECT_EQ(b.messages.Texts(), (std::vector<std::string>{quoted(0) + ": " + wrong, "Files Unlocked !"}));
+      continue;
+    }
+    ASSERT_EQ(b.messages.summaries.size(), 1u);
+    EXPECT_EQ(b.messages.summaries[0].first,
+              std::to_string(done) + " of " + std::to_string(c.files) + " files unlocked.");
+    std::string list = std::to_string(c.lockedElsewhere) + " files were not unlocked:";
+    for (std::size_t i = 0; i < c.lockedElsewhere; ++i) list += "\r\n" + quoted(i) + ": " + wrong;
+    EXPECT_EQ(b.messages.summaries[0].second, list);
+    // Nothing else: the first box and the summary (no file done, no closing).
+    EXPECT_EQ(b.messages.shown.size(), 2u);
+    EXPECT_TRUE(b.view.enabled);
+  }
 }
 
 TEST(Form4Behaviour, ABatchOfManySmallFilesLetsTheWindowPaintAboutOnceAFrame) {
@@ -334,18 +389,29 @@ TEST(Form4Behaviour, AStopAtAnyMomentLeavesEveryFileWholeAndSaysHowManyWereDone)
   }
 }
 
+// A desktop where "Unlock and Open" finds a program for a file, and such a
+// file in `dir`: on Windows one that starts itself; elsewhere one whose type
+// a desktop of the test's own gives a program (GIO reads it once a process).
+#ifdef _WIN32
+struct Desktop {
+  Desktop() {}  // nothing to set up
+};
+fs::path OpenableIn(const ScratchDir& dir) { return dir / "setup.exe"; }
+#else
+struct Desktop {
+  XdgFixture xdg;
+  Desktop() { xdg.Apply(); }
+};
+fs::path OpenableIn(const ScratchDir& dir) { return dir / "report.sdtest"; }
+#endif
+
 TEST(Form4Behaviour, OpenItPausesWithTheBusyPointerWhileTheWindowWaits) {
   // The pause after the started program: one that starts itself where a
   // file may (Windows), else the program of the file's type, from a desktop
   // of the test's own.
   ScratchDir dir;
-#ifdef _WIN32
-  const fs::path file = dir / "setup.exe";
-#else
-  const XdgFixture desktop;
-  desktop.Apply();
-  const fs::path file = dir / "report.sdtest";
-#endif
+  const Desktop desktop;
+  const fs::path file = OpenableIn(dir);
   const bool direct = shell::StartsItself(file.extension().string());
   WriteBytes(file, RandomBytes(2000, 3));
   Behaviour b;
@@ -375,6 +441,93 @@ TEST(Form4Behaviour, OpenItPausesWithTheBusyPointerWhileTheWindowWaits) {
   }
   EXPECT_TRUE(b.view.enabled);
   EXPECT_FALSE(b.pointer.busy);
+}
+
+TEST(Form4Behaviour, AFileOpenedUnlockedWaitsForLockFilesOrItsProgramsEnd) {
+  // After "Unlock and Open" the file waits for Lock Files, the password
+  // kept in the box; its program ending after a while locks it again by
+  // itself, said on the status line. A program that ends at once handed
+  // the file on: the file waits for the button. A file the lock refuses
+  // waits on.
+  enum class Way { Button, ProgramRanAWhile, ProgramEndedAtOnce, PasswordChanged };
+  const Desktop desktop;  // one for every case
+  for (const Way way : {Way::Button, Way::ProgramRanAWhile, Way::ProgramEndedAtOnce, Way::PasswordChanged}) {
+    SCOPED_TRACE(static_cast<int>(way));
+    ScratchDir dir;
+    const fs::path file = OpenableIn(dir);
+    const auto plain = RandomBytes(2500, 9);
+    WriteBytes(file, plain);
+    ASSERT_TRUE(Lock(file, "pw1"));
+    Behaviour b;
+    b.form.SetRanAWhile(way == Way::ProgramEndedAtOnce ? std::chrono::hours(1) : std::chrono::milliseconds(0));
+    b.view.Type("pw1");
+    b.dialog.answers = {file.string()};
+    b.form.Command6_Click();
+    ASSERT_EQ(b.starter.started.size(), 1u);
+    ASSERT_EQ(ReadBytes(file), plain);
+    EXPECT_EQ(b.view.Text1(), "pw1");
+    EXPECT_EQ(b.view.status, "'" + file.filename().string() + "' is open unlocked: Lock Files locks it again");
+    EXPECT_EQ(b.form.PendingFiles(), std::vector<std::string>{file.string()});
+    b.messages.shown.clear();
+    b.view.RunTimers();  // the program still runs: nothing changes
+    EXPECT_EQ(ReadBytes(file), plain);
+    ASSERT_EQ(b.view.timers.size(), 1u);  // and it is watched on
+    if (way == Way::Button) {
+      b.form.Command4_Click();
+      EXPECT_TRUE(b.dialog.asked.size() == 1u);  // no dialog for it
+      EXPECT_TRUE(IsLockedFormOf(ReadBytes(file), plain, "pw1"));
+      EXPECT_EQ(b.messages.Texts(), std::vector<std::string>{"File locked !"});
+      EXPECT_TRUE(b.form.PendingFiles().empty());
+      b.starter.programs[0]->ended = true;
+      b.view.RunTimers();  // the program's end then changes nothing
+      EXPECT_TRUE(b.view.timers.empty());
+      continue;
+    }
+    if (way == Way::PasswordChanged) b.view.Type("pw2");
+    b.starter.programs[0]->ended = true;
+    b.view.RunTimers();
+    EXPECT_TRUE(b.view.timers.empty());  // nothing more to watch
+    if (way == Way::ProgramRanAWhile) {
+      EXPECT_TRUE(IsLockedFormOf(ReadBytes(file), plain, "pw1"));
+      EXPECT_TRUE(b.messages.shown.empty());  // no box for it
+      EXPECT_EQ(b.view.status, "'" + file.filename().string() + "' was closed, and is locked again");
+      EXPECT_TRUE(b.form.PendingFiles().empty());
+    } else {
+      EXPECT_EQ(ReadBytes(file), plain);
+      EXPECT_EQ(b.form.PendingFiles(), std::vector<std::string>{file.string()});
+    }
+  }
+}
+
+TEST(Form4Behaviour, AFileOpenedUnlockedThatTheLockRefusesWaitsOn) {
+  ScratchDir dir;
+  const Desktop desktop;
+  const fs::path file = OpenableIn(dir);
+  const auto plain = RandomBytes(2500, 10);
+  WriteBytes(file, plain);
+  ASSERT_TRUE(Lock(file, "pw1"));
+  Behaviour b;
+  b.form.SetRanAWhile(std::chrono::milliseconds(0));
+  b.view.Type("pw1");
+  b.dialog.answers = {file.string()};
+  b.form.Command6_Click();
+  ASSERT_EQ(b.starter.programs.size(), 1u);
+  ASSERT_EQ(ReadBytes(file), plain);
+  b.messages.shown.clear();
+  {
+    // Its program's end, while another program still writes to it: refused
+    // as any such file, and it waits on.
+    std::ofstream writer(file, std::ios::binary | std::ios::app);
+    b.starter.programs[0]->ended = true;
+    b.view.RunTimers();
+  }
+  EXPECT_EQ(ReadBytes(file), plain);
+  EXPECT_EQ(b.messages.shown.size(), 1u);
+  EXPECT_EQ(b.form.PendingFiles(), std::vector<std::string>{file.string()});
+  EXPECT_EQ(b.view.status, "'" + file.filename().string() + "' is open unlocked: Lock Files locks it again");
+  b.form.Command4_Click();
+  EXPECT_TRUE(IsLockedFormOf(ReadBytes(file), plain, "pw1"));
+  EXPECT_TRUE(b.form.PendingFiles().empty());
 }
 
 TEST(Form4Behaviour, DroppedFilesRunTheButtonsBatch) {
@@ -470,6 +623,53 @@ TEST(Form4Behaviour, APasswordOneSlipFromTheFoldersIsAskedAboutOnceBeforeTheLock
 
 // A tree of files to lock as one folder: nested folders, a housekeeping
 // name of ours, and contents to compare after the round trip.
+TEST(Form4Behaviour, ASlowLookForATypoKeepsTheWindowAliveStopsOnStopAndIsGivenUpOn) {
+  // A look that would take for ever (a slow disk): the window yields with
+  // the busy pointer and Close reading "Stop"; Stop ends it and nothing is
+  // locked; left alone, the lock goes ahead once the bound has passed.
+  using ui::Nearness, ui::TypoGuard, ui::TypoGuardLimits;
+  const TypoGuard endless = [](std::span<const fs::path>, std::string_view, TypoGuardLimits limits) {
+    while (!limits.stop->load()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    return Nearness::CaseOnly;  // what it would have said: never heard
+  };
+  for (const bool pressStop : {true, false}) {
+    SCOPED_TRACE(pressStop ? "Stop" : "given up on");
+    ScratchDir dir;
+    const auto plain = RandomBytes(3000, 21);
+    WriteBytes(dir / "a", plain);
+    Behaviour b;
+    b.form.SetTypoGuard(endless, pressStop ? std::chrono::seconds(30) : std::chrono::milliseconds(300));
+    b.view.Type("pw1");
+    b.dialog.answers = {(dir / "a").string()};
+    bool sawStop = false;
+    std::chrono::steady_clock::time_point stoppedAt;
+    b.view.onYield = [&] {
+      if (sawStop || b.view.enabled) return;
+      sawStop = true;
+      EXPECT_TRUE(b.pointer.busy);
+      if (pressStop) {
+        stoppedAt = std::chrono::steady_clock::now();
+        b.form.Command7_Click();
+      }
+    };
+    const auto start = std::chrono::steady_clock::now();
+    b.form.Command4_Click();
+    EXPECT_TRUE(sawStop);
+    EXPECT_TRUE(b.messages.asked.empty());  // nothing asked: nothing was heard
+    if (pressStop) {
+      // Ended by the Stop, not by the bound of half a minute.
+      EXPECT_LT(std::chrono::steady_clock::now() - stoppedAt, std::chrono::seconds(10));
+      EXPECT_EQ(ReadBytes(dir / "a"), plain);
+      EXPECT_TRUE(b.view.text1Selected);
+    } else {
+      EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(300));  // the bound, no sooner
+      EXPECT_TRUE(IsLockedFormOf(ReadBytes(dir / "a"), plain, "pw1"));
+    }
+    EXPECT_TRUE(b.view.enabled);
+    EXPECT_FALSE(b.pointer.busy);
+  }
+}
+
 struct Tree {
   ScratchDir dir;
   fs::path root = dir / "tree";
@@ -549,6 +749,71 @@ TEST(Form4Behaviour, FilesFromOutsideWaitForThePasswordAndTheirButton) {
   b.form.Command6_Click();  // several: "Unlock and Open" says so, and they wait on
   EXPECT_EQ(b.messages.Texts().back(), "\"Unlock and Open\" takes one file at a time.");
   EXPECT_EQ(b.form.PendingFiles().size(), 3u);
+}
+
+TEST(Form4Behaviour, RequestsForDifferentButtonsEachWaitForTheirOwn) {
+  ScratchDir dir;
+  const auto plain = RandomBytes(3000, 11);
+  for (const char* name : {"a", "b", "c", "d"}) WriteBytes(dir / name, plain);
+  for (const char* name : {"b", "c", "d"}) ASSERT_TRUE(Lock(dir / name, "pw6"));
+  const auto path = [&](const char* name) { return (dir / name).string(); };
+  Behaviour b;
+  b.form.FilesFromOutside(Action::Lock, {path("a")});
+  b.form.FilesFromOutside(Action::Unlock, {path("b")});
+  EXPECT_EQ(b.view.status, "1 file to lock: type the password, then press Lock Files\nAlso waiting: files to unlock");
+  // The line says to type the password: no red hint beside it, even on hover.
+  b.form.Command4_MouseMove();
+  EXPECT_FALSE(b.view.hint);
+  b.view.Type("pw6");
+  b.form.Command5_Click();  // the second request, for its own button
+  EXPECT_EQ(ReadBytes(dir / "b"), plain);
+  EXPECT_FALSE(IsLocked(dir / "a"));
+  EXPECT_EQ(b.view.status, "1 file to lock: press Lock Files");
+  b.form.Command4_Click();
+  EXPECT_TRUE(IsLocked(dir / "a"));
+  EXPECT_TRUE(b.form.Pending().empty());
+  EXPECT_TRUE(b.dialog.asked.empty());
+  b.view.SetText1("");
+  EXPECT_TRUE(b.view.hint);  // nothing waits: the hint rule as ever
+
+  // Files to unlock and open wait one by one, each for its own press.
+  b.form.FilesFromOutside(Action::UnlockAndOpen, {path("c")});
+  b.form.FilesFromOutside(Action::UnlockAndOpen, {path("d")});
+  EXPECT_EQ(b.view.status,
+            "1 file to unlock and open: type the password, then press Unlock and Open\n"
+            "Also waiting: a file to unlock and open");
+  b.view.Type("pw6");
+  b.form.Command6_Click();
+  EXPECT_EQ(ReadBytes(dir / "c"), plain);
+  EXPECT_TRUE(IsLocked(dir / "d"));
+  EXPECT_EQ(b.view.status, "1 file to unlock and open: press Unlock and Open");
+  b.form.Command6_Click();
+  EXPECT_EQ(ReadBytes(dir / "d"), plain);
+  EXPECT_TRUE(b.dialog.asked.empty());
+}
+
+TEST(Form4Behaviour, AnActionWithoutFilesNamesItsButton) {
+  ScratchDir dir;
+  WriteBytes(dir / "a", RandomBytes(3000, 12));
+  Behaviour b;
+  b.form.FilesFromOutside(Action::Unlock, {});
+  EXPECT_EQ(b.view.status, "To unlock files, type the password, then press Unlock Files");
+  EXPECT_TRUE(b.messages.shown.empty());
+  b.form.Frame3_MouseMove();
+  b.view.Type("pw7");
+  EXPECT_EQ(b.view.status, "To unlock files, press Unlock Files");
+  b.form.Command5_Click();  // the button's own way: its dialog
+  EXPECT_EQ(b.dialog.asked.size(), 1u);
+  EXPECT_EQ(b.view.status, "");
+  EXPECT_TRUE(b.form.Pending().empty());
+  // Any press answers it; files for the same button join it.
+  b.form.FilesFromOutside(Action::Lock, {});
+  b.form.Command5_Click();
+  EXPECT_EQ(b.view.status, "");
+  b.view.SetText1("");
+  b.form.FilesFromOutside(Action::Lock, {});
+  b.form.FilesFromOutside(Action::Lock, {(dir / "a").string()});
+  EXPECT_EQ(b.view.status, "1 file to lock: type the password, then press Lock Files");
 }
 
 TEST(Form4Behaviour, FilesFromOutsideWaitWhileTheWindowIsBusy) {

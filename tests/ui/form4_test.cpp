@@ -7,12 +7,18 @@
 #include <QTemporaryDir>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QScrollBar>
 #include <QPushButton>
 #include <QTextDocument>
 #include <QtTest>
 
 #include "fakes.h"
+#include "ui/form4_layout.h"
 #include "ui/contrast.h"
+#include "text/action_texts.h"
+#include "text/tr.h"
+#include "text/window_texts.h"
 #include "ui/qt/qt_message_boxes.h"
 
 using sealdoor::text::MessageStyle;
@@ -55,6 +61,8 @@ class Form4Test : public QObject {
   void dropsAreTakenAsACopyNeverAMove();
   void namesAreNeverMarkup_data();
   void namesAreNeverMarkup();
+  void aSummaryShowsEveryLineAndScrolls();
+  void everyStatusTextFitsItsLine();
   void stopEscapeAndTheTitleBarsCloseStopABatch_data();
   void stopEscapeAndTheTitleBarsCloseStopABatch();
   void closeEndsTheProgram();
@@ -62,60 +70,27 @@ class Form4Test : public QObject {
 };
 
 void Form4Test::controlsSitWhereTheLayoutPutsThem_data() {
-  QTest::addColumn<QString>("name");
-  QTest::addColumn<int>("index");
-  QTest::addColumn<QString>("parent");
-  QTest::addColumn<QRect>("twips");
-  QTest::addColumn<QString>("text");
-  const QString f3 = "Frame3", f4 = "Frame4";
-  auto row = [](const char* n, int i, const QString& p, QRect r, const char* t = nullptr) {
-    QTest::newRow(i >= 0 ? qPrintable(QString("%1(%2)").arg(n).arg(i)) : n)
-        << QString(n) << i << p << r << (t ? QString(t) : QString());
-  };
-  row("Frame3", -1, "Form4", {120, 0, 5412, 2892});
-  row("Label8", -1, f3, {240, 360, 3252, 1812});
-  row("Label9", -1, f3, {360, 480, 3012, 612});
-  row("Image1", 0, f3, {360, 480, 384, 384});
-  row("Image1", 1, f3, {360, 480, 384, 384});
-  row("Label10", -1, f3, {960, 480, 2532, 252}, "Sealdoor Version 1.01");
-  row("Label11", -1, f3, {960, 720, 2412, 252});
-  row("Label12", -1, f3, {1080, 1080, 2292, 492}, "");
-  row("Label13", -1, f3, {360, 1800, 3012, 252}, "Enter password first !");
-  row("Label2", -1, f3, {240, 2340, 852, 252}, "Password:");
-  row("Text1", -1, f3, {1200, 2340, 2292, 288}, "");
-  row("Command4", -1, f3, {3720, 360, 1572, 372}, "Lock Files");
-  row("Command5", -1, f3, {3720, 960, 1572, 372}, "Unlock Files");
-  row("Command6", -1, f3, {3720, 1560, 1572, 372}, "Unlock and Open");
-  row("Command7", -1, f3, {3720, 2280, 1572, 372}, "Close");
-  row("Frame4", -1, f3, {240, 960, 3252, 1212});
-  row("Label18", -1, f4, {120, 120, 3012, 252}, "Unlock:");
-  row("Label16", -1, f4, {120, 360, 3012, 252}, "");
-  row("Label19", -1, f4, {120, 680, 492, 252}, "File:");
-  row("Label15", 0, f4, {600, 720, 2052, 132});
-  row("Label15", 1, f4, {600, 720, 12, 132});
-  row("Label21", -1, f4, {2760, 680, 492, 252}, "100%");
-  row("Label20", -1, f4, {120, 920, 492, 204}, "All:");
-  row("Label17", 0, f4, {600, 960, 2052, 132});
-  row("Label17", 1, f4, {600, 960, 12, 132});
-  row("Label22", -1, f4, {2760, 920, 492, 252}, "100%");
+  QTest::addColumn<int>("control");  // its place in the design's table
+  for (std::size_t i = 0; i < sealdoor::ui::layout::kControls.size(); ++i) {
+    const auto& c = sealdoor::ui::layout::kControls[i];
+    const QString name = QString::fromUtf8(c.name.data(), static_cast<qsizetype>(c.name.size()));
+    QTest::newRow(qPrintable(c.index >= 0 ? QString("%1(%2)").arg(name).arg(c.index) : name)) << static_cast<int>(i);
+  }
 }
 
 void Form4Test::controlsSitWhereTheLayoutPutsThem() {
-  QFETCH(QString, name);
-  QFETCH(int, index);
-  QFETCH(QString, parent);
-  QFETCH(QRect, twips);
-  QFETCH(QString, text);
+  QFETCH(int, control);
+  const auto& c = sealdoor::ui::layout::kControls[static_cast<std::size_t>(control)];
   Harness h;
-  QWidget* w = Child(h.window, qPrintable(name), index);
-  QVERIFY2(w, qPrintable(name));
-  QCOMPARE(w->parentWidget()->objectName(), parent);
-  QCOMPARE(w->geometry(), QRect(Px(twips.x()), Px(twips.y()), Px(twips.width()), Px(twips.height())));
-  if (!text.isNull()) {
-    if (auto* l = qobject_cast<QLabel*>(w)) QCOMPARE(l->text(), text);
-    if (auto* b = qobject_cast<QPushButton*>(w)) QCOMPARE(b->text(), text);
-    if (auto* e = qobject_cast<QLineEdit*>(w)) QCOMPARE(e->text(), text);
-  }
+  QWidget* w = Child(h.window, std::string(c.name).c_str(), c.index);
+  QVERIFY(w);
+  QCOMPARE(w->parentWidget()->objectName(), c.parent.empty() ? QString("Form4") : QString::fromUtf8(c.parent.data(), static_cast<qsizetype>(c.parent.size())));
+  QCOMPARE(w->geometry(), QRect(Px(c.place.left), Px(c.place.top), Px(c.place.width), Px(c.place.height)));
+  QCOMPARE(!w->isHidden(), c.visible);  // in its container
+  const QString caption = QString::fromUtf8(c.caption);
+  if (auto* l = qobject_cast<QLabel*>(w)) QCOMPARE(l->text(), caption);
+  if (auto* b = qobject_cast<QPushButton*>(w)) QCOMPARE(b->text(), caption);
+  if (*c.accessibleName) QCOMPARE(w->accessibleName(), QString::fromUtf8(c.accessibleName));
 }
 
 void Form4Test::initialStates() {
@@ -168,7 +143,7 @@ void Form4Test::hoverFeedback() {
   QVERIFY(!hint->isVisible());
   QVERIFY(open->isVisible());
 
-  status->setText("File locked !");  // left by a batch
+  h.window.SetStatus("File locked !", sealdoor::ui::kBlack);  // left by a batch
   QTest::mouseMove(frame3, background + QPoint(1, 0));
   QVERIFY(status->text().isEmpty());
   QVERIFY(closed->isVisible() && !open->isVisible());
@@ -494,6 +469,83 @@ void Form4Test::namesAreNeverMarkup() {
     QVERIFY(seen);
     QCOMPARE(seen->first, Qt::PlainText);
     QCOMPARE(seen->second, QString::fromStdString(text));
+  }
+}
+
+void Form4Test::aSummaryShowsEveryLineAndScrolls() {
+  // Sixty files' reasons: a read-only list that scrolls, every line in it
+  // as it came (a name is no markup), the heading beside it, OK to close.
+  Harness h;
+  sealdoor::ui::QtMessageBoxes boxes;
+  boxes.SetParent(&h.window);
+  QStringList lines;
+  for (int i = 0; i < 60; ++i) lines << QStringLiteral("'/home/u/<b>%1</b>.txt': Invalid password !").arg(i);
+  // What the box holds, read while it is up; checked once it is closed.
+  struct Seen {
+    bool readOnly = false, scrolls = false, heading = false, closedByEnter = false;
+    QString list, title;
+  };
+  std::optional<Seen> seen;
+  QTimer::singleShot(0, [&] {
+    QWidget* box = QApplication::activeModalWidget();
+    if (!box) return;
+    Seen s;
+    if (auto* list = box->findChild<QPlainTextEdit*>(QStringLiteral("SummaryList"))) {
+      s.readOnly = list->isReadOnly();
+      s.scrolls = list->verticalScrollBar()->maximum() > 0;
+      s.list = list->toPlainText();
+    }
+    for (QLabel* label : box->findChildren<QLabel*>()) s.heading |= label->text() == QStringLiteral("0 of 60 files unlocked.");
+    s.title = box->windowTitle();
+    // OK has the focus: Enter closes the box.
+    if (auto* ok = qobject_cast<QPushButton*>(box->focusWidget())) QTest::keyClick(ok, Qt::Key_Return);
+    s.closedByEnter = !box->isVisible();
+    if (!s.closedByEnter) box->close();
+    seen = s;
+  });
+  boxes.ShowSummary("0 of 60 files unlocked.", lines.join(QStringLiteral("\r\n")).toStdString(),
+                    MessageStyle::Exclamation);
+  QVERIFY(seen);
+  QVERIFY(seen->readOnly);
+  QVERIFY(seen->scrolls);
+  QVERIFY(seen->heading);
+  QVERIFY(seen->closedByEnter);
+  QCOMPARE(seen->list, lines.join(QChar('\n')));
+  QCOMPARE(seen->title, QStringLiteral("Sealdoor"));
+}
+
+void Form4Test::everyStatusTextFitsItsLine() {
+  // The longest texts the status line shows, measured with the window's own
+  // font: each fits in the room it is given, wrapped; a text no room holds
+  // (a very long name) is cut at a word, and the tooltip has it whole.
+  // Run at 1x and, as a test of its own, at 2x.
+  using sealdoor::Action;
+  namespace t = sealdoor::text;
+  const std::string name = "Quarterly report for the board.txt";
+  const std::vector<std::string> texts = {
+      t::Waiting(Action::Unlock, 5, 1, false),
+      t::Waiting(std::nullopt, 1, 0, false),
+      t::Waiting(std::nullopt, 12, 3, false) + "\n" + t::AlsoWaiting({Action::Lock, Action::Unlock}),
+      t::ActionAsked(Action::UnlockAndOpen, false),
+      t::OpenUnlocked(name, false) + "\n" + t::AlsoWaiting({Action::Unlock}),
+      t::LockedAgain(name),
+      t::ToDo(Action::Unlock, 123456) + t::Tr(t::kWorking),
+      t::OpenUnlocked(std::string(300, 'x') + ".txt", true),
+  };
+  Harness h;
+  auto* status = Child<QLabel>(h.window, "Label12");
+  for (const std::string& text : texts) {
+    h.window.SetStatus(text, sealdoor::ui::kBlack);
+    const QString full = status->property("fullText").toString();
+    const QString shown = status->text();
+    const QRect needed = status->fontMetrics().boundingRect(QRect(0, 0, status->width(), 1 << 20),
+                                                            Qt::TextWordWrap | Qt::AlignHCenter, shown);
+    QVERIFY2(needed.height() <= status->height() && needed.width() <= status->width(), qPrintable(full));
+    QVERIFY2(status->geometry().right() <= status->parentWidget()->width(), qPrintable(full));
+    if (shown != full) {
+      QVERIFY2(shown.endsWith(QStringLiteral("...")), qPrintable(shown));
+      QCOMPARE(ShownAsToolTip(status->toolTip()), full);
+    }
   }
 }
 

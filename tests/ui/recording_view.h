@@ -68,6 +68,17 @@ struct RecordingView final : ui::Form4View {
       work();
     }
   }
+  // What waits for a timer, in the order asked; RunTimers runs what is
+  // there now (as if each delay had passed).
+  std::vector<std::pair<std::chrono::milliseconds, std::function<void()>>> timers;
+  void After(std::chrono::milliseconds delay, std::function<void()> work) override {
+    timers.emplace_back(delay, std::move(work));
+  }
+  void RunTimers() {
+    auto due = std::move(timers);
+    timers.clear();
+    for (auto& t : due) t.second();
+  }
   void EndProgram() override { ended = true; }
 };
 

@@ -5,6 +5,7 @@
 #include <deque>
 #include <expected>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -25,6 +26,12 @@ struct FakeMessages final : ui::MessageBoxes {
     shown.emplace_back(std::string(text), style);
     if (onShow) onShow(shown.back().first);
   }
+  // A summary is recorded as a box of its heading, a blank line and its list.
+  void ShowSummary(std::string_view heading, std::string_view list, MessageStyle style) override {
+    summaries.emplace_back(std::string(heading), std::string(list));
+    Show(std::string(heading) + "\r\n\r\n" + std::string(list), style);
+  }
+  std::vector<std::pair<std::string, std::string>> summaries;
   // Questions asked, and the answers to give (No when none is left).
   std::vector<std::string> asked;
   std::deque<bool> answers;
@@ -61,23 +68,31 @@ struct FakeDialog final : ui::FileDialog {
   }
 };
 
+// A started program that ends when the test says so.
+struct FakeProgram final : shell::StartedProgram {
+  bool ended = false;
+  bool Ended() override { return ended; }
+};
+
 // Records {path} for a file started as a program, {prefix, path} for a
-// registered command.
+// registered command; each start's program is kept for the test to end.
 struct FakeStarter final : shell::ProgramStarter {
   std::vector<std::vector<std::string>> started;
+  std::vector<std::shared_ptr<FakeProgram>> programs;
   std::optional<std::string> failWith;
   std::function<void()> onStart;
-  std::expected<void, std::string> StartFile(const std::string& path) override { return Record({path}); }
-  std::expected<void, std::string> StartCommand(const std::string& prefix, const std::string& path) override {
+  std::expected<shell::Started, std::string> StartFile(const std::string& path) override { return Record({path}); }
+  std::expected<shell::Started, std::string> StartCommand(const std::string& prefix, const std::string& path) override {
     return Record({prefix, path});
   }
 
  private:
-  std::expected<void, std::string> Record(std::vector<std::string> argv) {
+  std::expected<shell::Started, std::string> Record(std::vector<std::string> argv) {
     started.push_back(std::move(argv));
     if (onStart) onStart();
     if (failWith) return std::unexpected(*failWith);
-    return {};
+    programs.push_back(std::make_shared<FakeProgram>());
+    return programs.back();
   }
 };
 

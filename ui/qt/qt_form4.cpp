@@ -2,27 +2,22 @@
 
 #include <QAccessible>
 #include <QApplication>
-#include <QCloseEvent>
-#include <QDir>
-#include <QDropEvent>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMimeData>
-#include <QMouseEvent>
-#include <QPainter>
-#include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
+#include <QStyle>
+#include <QStyleFactory>
 #include <QTimer>
 #include <QToolTip>
-#include <QUrl>
+#include <memory>
 #include <optional>
-#include <vector>
 
-#include "caps_lock.h"
+#include "bar_track.h"
 #include "engine/password_rule.h"
 #include "padlock.h"
+#include "password_text_events.h"
+#include "text/tr.h"
 #include "twips.h"
 #include "ui/contrast.h"
 #include "ui/form4.h"
@@ -30,89 +25,64 @@
 namespace sealdoor::ui {
 namespace {
 
-const QColor kLightGrey(192, 192, 192);
-const QColor kBlue(0, 0, 255);
-const QColor kDarkBlue(0, 0, 192);
-const QColor kRedText(255, 0, 0);
-
 QString Text(std::string_view s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
+QString Shown(const char* english) { return *english ? Text(text::Tr(english)) : QString(); }
 
 Rgb ToRgb(const QColor& c) { return {c.red(), c.green(), c.blue()}; }
 QColor ToQColor(Rgb c) { return {c.r, c.g, c.b}; }
 
-// The desktop's tooltip tint where the window's own text colours read on
-// it; the classic light tint under a dark palette.
-QColor InfoBackground() { return ToQColor(InfoTint(ToRgb(QApplication::palette().color(QPalette::ToolTipBase)))); }
+QRect ToPixels(layout::Twips t) { return TwipsRect(t.left, t.top, t.width, t.height); }
 
-// The element of a bar that carries its value: drawn as the track the
-// design has (the tint and a thin border, no text), and a progress bar to
-// whoever asks, a screen reader above all.
-class BarTrack final : public QProgressBar {
- public:
-  explicit BarTrack(QWidget* parent) : QProgressBar(parent) {
-    setRange(0, 100);
-    setValue(0);
-    setTextVisible(false);
-  }
+// The whole window keeps the design's light colours, whatever the desktop's
+// palette: a dark palette would darken the buttons and the password box
+// only, against the design's light panel and boxes.
+QPalette LightPalette() {
+  static const QPalette light = [] {
+    const std::unique_ptr<QStyle> fusion(QStyleFactory::create(QStringLiteral("Fusion")));
+    return fusion ? fusion->standardPalette() : QPalette(QColor(240, 240, 240));
+  }();
+  return light;
+}
 
-  // QProgressBar paints at once on every visible change of its value; the
-  // track looks the same at any value, so it is only marked for the next
-  // paint, which a batch of many files then makes once per frame.
-  void SetPercent(int percent) {
-    if (percent == value()) return;
-    setUpdatesEnabled(false);
-    setValue(percent);
-    setUpdatesEnabled(true);
-  }
-
- protected:
-  void paintEvent(QPaintEvent*) override {
-    QPainter p(this);
-    p.fillRect(rect(), palette().color(QPalette::Window));
-    p.setPen(palette().color(QPalette::WindowText));
-    p.drawRect(rect().adjusted(0, 0, -1, -1));
-  }
-};
+QColor InfoBackground() { return ToQColor(InfoTint(ToRgb(LightPalette().color(QPalette::ToolTipBase)))); }
 
 // "MS Sans Serif" has no place here; a plain sans-serif face stands in.
-QFont SansFont(qreal points, bool bold = false, bool underline = false) {
+QFont SansFont(layout::Face face) {
   QFont f(QStringLiteral("DejaVu Sans"));
   f.setStyleHint(QFont::SansSerif);
-  f.setPointSizeF(points);
-  f.setBold(bold);
-  f.setUnderline(underline);
+  f.setPointSizeF(face == layout::Face::Large ? 9.6 : face == layout::Face::Normal ? 8 : 7.8);
+  f.setBold(face == layout::Face::Bold || face == layout::Face::BoldUnderlined);
+  f.setUnderline(face == layout::Face::BoldUnderlined);
   return f;
 }
 
 // Colours are set for every colour group, so a label keeps its look while
 // the window is disabled during a batch (only the buttons and the password
-// box grey out).
-// A text without a colour of its own gets the desktop's text colour where
-// that reads on what lies under it, else black or white.
+// box grey out). A text without a colour of its own gets the palette's text
+// colour where that reads on what lies under it, else black or white.
 void SetColours(QWidget* w, std::optional<QColor> background, std::optional<QColor> text) {
   QPalette p = w->palette();
   const QColor under = background                ? *background
                        : w->parentWidget()       ? w->parentWidget()->palette().color(QPalette::Window)
                                                  : p.color(QPalette::Window);
   if (!text)
-    text = ToQColor(ReadableText(ToRgb(QApplication::palette().color(QPalette::Active, QPalette::WindowText)),
-                                 ToRgb(under)));
+    text = ToQColor(ReadableText(ToRgb(LightPalette().color(QPalette::Active, QPalette::WindowText)), ToRgb(under)));
   if (background) {
     p.setColor(QPalette::Window, *background);
     w->setAutoFillBackground(true);
   }
-  if (text) p.setColor(QPalette::WindowText, *text);
+  p.setColor(QPalette::WindowText, *text);
   w->setPalette(p);
 }
 
-QLabel* MakeLabel(QWidget* parent, const char* name, QRect place, const QString& text = {}) {
-  auto* l = new QLabel(text, parent);
-  // Never markup: a file's name shows as it is, "<b>" and all.
-  l->setTextFormat(Qt::PlainText);
-  l->setObjectName(QLatin1String(name));
-  l->setGeometry(place);
-  SetColours(l, std::nullopt, std::nullopt);
-  return l;
+std::optional<QColor> BackOf(layout::Back back) {
+  switch (back) {
+    case layout::Back::Panel: return ToQColor(layout::kLightGrey);
+    case layout::Back::Info: return InfoBackground();
+    case layout::Back::Fill: return ToQColor(layout::kBlue);
+    case layout::Back::Container: break;
+  }
+  return std::nullopt;
 }
 
 // A tooltip shows markup whenever its text looks like some; a name goes in
@@ -121,13 +91,24 @@ QString PlainToolTip(const QString& text) {
   return QStringLiteral("<p style='white-space:pre'>") + text.toHtmlEscaped() + QStringLiteral("</p>");
 }
 
+// Whether `text`, wrapped at words, fits `label` at the size `place`.
+bool Fits(const QLabel* label, const QRect& place, const QString& text) {
+  const QRect needed = label->fontMetrics().boundingRect(QRect(0, 0, place.width(), 1 << 20),
+                                                         Qt::TextWordWrap | Qt::AlignHCenter, text);
+  return needed.height() <= place.height() && needed.width() <= place.width();
+}
+
 }  // namespace
 
 QtForm4::QtForm4(QWidget* parent)
     : QWidget(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint) {
   setObjectName(QStringLiteral("Form4"));
+  setPalette(LightPalette());
+  setFont(SansFont(layout::Face::Normal));
+  // What is typed into the password box reaches assistive tools as stars.
+  MaskPasswordTextEvents();
   BuildControls();
-  setFixedSize(Px(5664), Px(3012));
+  setFixedSize(Px(layout::kWindow.width), Px(layout::kWindow.height));
   setWindowIcon(PadlockIcon());
   if (const QScreen* screen = QGuiApplication::primaryScreen())
     move(screen->availableGeometry().center() - rect().center());
@@ -135,140 +116,108 @@ QtForm4::QtForm4(QWidget* parent)
 
 QtForm4::~QtForm4() = default;
 
-void QtForm4::BuildControls() {
-  setFont(SansFont(8));
-  const QColor info = InfoBackground();
+QWidget* QtForm4::Make(const layout::Control& c) {
+  QWidget* parent = c.parent.empty() ? static_cast<QWidget*>(this) : Of(c.parent);
+  QWidget* w = nullptr;
+  switch (c.kind) {
+    case layout::Kind::Panel: w = new QFrame(parent); break;
+    case layout::Kind::Label: {
+      auto* l = new QLabel(Shown(c.caption), parent);
+      // Never markup: a file's name shows as it is, "<b>" and all.
+      l->setTextFormat(Qt::PlainText);
+      l->setAlignment((c.align == layout::Align::Centre ? Qt::AlignHCenter : Qt::AlignLeft) | Qt::AlignTop);
+      w = l;
+      break;
+    }
+    case layout::Kind::Picture: w = new PadlockPicture(c.index == 1, parent); break;
+    case layout::Kind::PasswordBox: {
+      auto* e = new QLineEdit(parent);
+      e->setEchoMode(QLineEdit::Password);
+      e->setStyleSheet(QStringLiteral("QLineEdit { lineedit-password-character: 42; }"));
+      e->setMaxLength(static_cast<int>(kMaxPassword));
+      w = e;
+      break;
+    }
+    case layout::Kind::Button: {
+      auto* b = new QPushButton(Shown(c.caption), parent);
+      b->setAutoDefault(false);
+      b->setDefault(false);
+      w = b;
+      break;
+    }
+    case layout::Kind::BarTrack: w = tracks_[c.name == "Label15" ? 0 : 1] = new BarTrack(parent); break;
+    case layout::Kind::BarFill: {
+      auto* fill = new QLabel(parent);
+      fill->setTextFormat(Qt::PlainText);
+      fill->setFrameShape(QFrame::Box);
+      fill->setLineWidth(1);
+      w = fill;
+      break;
+    }
+  }
+  w->setObjectName(QString::fromUtf8(c.name.data(), static_cast<qsizetype>(c.name.size())));
+  if (c.index >= 0) w->setProperty("Index", c.index);
+  w->setGeometry(ToPixels(c.place));
+  if (c.face != layout::Face::Normal) w->setFont(SansFont(c.face));
+  if (*c.accessibleName) w->setAccessibleName(Shown(c.accessibleName));
+  if (c.kind != layout::Kind::Button && c.kind != layout::Kind::PasswordBox)
+    SetColours(w, BackOf(c.back), c.text ? std::optional(ToQColor(*c.text)) : std::nullopt);
+  if (c.kind == layout::Kind::BarTrack) SetColours(w, InfoBackground(), QColor(Qt::black));
+  if (!c.visible) w->hide();
+  return w;
+}
 
-  Frame3 = new QFrame(this);
-  Frame3->setObjectName(QStringLiteral("Frame3"));
-  Frame3->setGeometry(TwipsRect(120, 0, 5412, 2892));
-  SetColours(Frame3, kLightGrey, std::nullopt);
+void QtForm4::BuildControls() {
+  for (std::size_t i = 0; i < layout::kControls.size(); ++i) widgets_[i] = Make(layout::kControls[i]);
+  Frame3 = Of("Frame3");
+  Frame4 = Of("Frame4");
+  Label12 = static_cast<QLabel*>(Of("Label12"));
+  Label13 = static_cast<QLabel*>(Of("Label13"));
+  Label16 = static_cast<QLabel*>(Of("Label16"));
+  Text1_ = static_cast<QLineEdit*>(Of("Text1"));
+  Command4 = static_cast<QPushButton*>(Of("Command4"));
+  Command5 = static_cast<QPushButton*>(Of("Command5"));
+  Command6 = static_cast<QPushButton*>(Of("Command6"));
+  Command7 = static_cast<QPushButton*>(Of("Command7"));
+  fills_ = {Of("Label15", 1), Of("Label17", 1)};
+
   Frame3->setMouseTracking(true);
   Frame3->installEventFilter(this);
-
-  Label8 = MakeLabel(Frame3, "Label8", TwipsRect(240, 360, 3252, 1812));
-  SetColours(Label8, info, std::nullopt);
-  Label9 = MakeLabel(Frame3, "Label9", TwipsRect(360, 480, 3012, 612));
-  SetColours(Label9, info, kDarkBlue);
-  Label9->setFont(SansFont(9.6));
-  for (int i = 0; i < 2; ++i) {
-    Image1[static_cast<std::size_t>(i)] = new PadlockPicture(i == 1, Frame3);
-    Image1[static_cast<std::size_t>(i)]->setObjectName(QStringLiteral("Image1"));
-    Image1[static_cast<std::size_t>(i)]->setProperty("Index", i);
-    Image1[static_cast<std::size_t>(i)]->setGeometry(TwipsRect(360, 480, 384, 384));
-    Image1[static_cast<std::size_t>(i)]->setAccessibleName(i == 0 ? QStringLiteral("Locked") : QStringLiteral("Unlocked"));
-  }
-  Image1[1]->hide();
-  Label10 = MakeLabel(Frame3, "Label10", TwipsRect(960, 480, 2532, 252),
-                      QStringLiteral("Sealdoor Version 1.01"));
-  SetColours(Label10, info, kBlue);
-  Label10->setFont(SansFont(9.6));
-  Label11 = MakeLabel(Frame3, "Label11", TwipsRect(960, 720, 2412, 252),
-                      QStringLiteral("Password file locker"));
-  SetColours(Label11, info, std::nullopt);
-  Label12 = MakeLabel(Frame3, "Label12", TwipsRect(1080, 1080, 2292, 492));
-  SetColours(Label12, info, Qt::black);
-  Label12->setFont(SansFont(7.8, true));
-  Label12->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
-  Label12->setWordWrap(true);  // a longer line (files waiting, what a folder left out) wraps
-  Label13 = MakeLabel(Frame3, "Label13", TwipsRect(360, 1800, 3012, 252),
-                      QStringLiteral("Enter password first !"));
-  SetColours(Label13, info, kRedText);
-  Label13->setFont(SansFont(7.8, true));
-  Label13->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
-  Label13->hide();
-  Label2 = MakeLabel(Frame3, "Label2", TwipsRect(240, 2340, 852, 252), QStringLiteral("Password:"));
-
-  Text1_ = new QLineEdit(Frame3);
-  Text1_->setObjectName(QStringLiteral("Text1"));
-  Text1_->setGeometry(TwipsRect(1200, 2340, 2292, 288));
-  Text1_->setEchoMode(QLineEdit::Password);
-  Text1_->setStyleSheet(QStringLiteral("QLineEdit { lineedit-password-character: 42; }"));
-  Text1_->setMaxLength(static_cast<int>(kMaxPassword));
-  Label2->setBuddy(Text1_);  // its name, for screen readers, and Alt+P
-  Text1_->setAccessibleName(QStringLiteral("Password"));
+  // A longer line (files waiting, what a folder left out) wraps.
+  Label12->setWordWrap(true);
+  // Its name, for screen readers, and Alt+P.
+  static_cast<QLabel*>(Of("Label2"))->setBuddy(Text1_);
   connect(Text1_, &QLineEdit::textChanged, this, [this] {
     if (form_) form_->Text1_Change();
   });
   Text1_->installEventFilter(this);
-  capsLockWarning_ = new QLabel(QStringLiteral("Caps Lock is on"), this, Qt::ToolTip);
+
+  capsLockWarning_ = new QLabel(Text(text::Tr("Caps Lock is on")), this, Qt::ToolTip);
   capsLockWarning_->setObjectName(QStringLiteral("CapsLockWarning"));
   capsLockWarning_->setTextFormat(Qt::PlainText);
   capsLockWarning_->setAccessibleName(capsLockWarning_->text());
-  capsLockWarning_->setFont(SansFont(8, true));
+  capsLockWarning_->setFont(SansFont(layout::Face::Bold));
   capsLockWarning_->setMargin(Px(45));
   capsLockWarning_->setFrameShape(QFrame::Box);
   capsLockWarning_->setPalette(QToolTip::palette());
 
-  auto button = [this](const char* name, QRect place, const QString& caption) {
-    auto* b = new QPushButton(caption, Frame3);
-    b->setObjectName(QLatin1String(name));
-    b->setGeometry(place);
-    b->setAutoDefault(false);
-    b->setDefault(false);
-    b->setMouseTracking(true);
-    b->installEventFilter(this);
-    b->setAcceptDrops(name != QLatin1String("Command7"));  // files may be dropped onto the action buttons
-    return b;
-  };
-  Command4 = button("Command4", TwipsRect(3720, 360, 1572, 372), QStringLiteral("Lock Files"));
-  Command5 = button("Command5", TwipsRect(3720, 960, 1572, 372), QStringLiteral("Unlock Files"));
-  Command6 = button("Command6", TwipsRect(3720, 1560, 1572, 372), QStringLiteral("Unlock and Open"));
-  Command7 = button("Command7", TwipsRect(3720, 2280, 1572, 372), QStringLiteral("Close"));
-  connect(Command4, &QPushButton::clicked, this, [this] {
-    if (form_) form_->Command4_Click();
-  });
-  connect(Command5, &QPushButton::clicked, this, [this] {
-    if (form_) form_->Command5_Click();
-  });
-  connect(Command6, &QPushButton::clicked, this, [this] {
-    if (form_) form_->Command6_Click();
-  });
-  connect(Command7, &QPushButton::clicked, this, [this] {
-    if (form_) form_->Command7_Click();
-  });
+  const std::pair<QPushButton*, void (Form4::*)()> clicks[] = {{Command4, &Form4::Command4_Click},
+                                                               {Command5, &Form4::Command5_Click},
+                                                               {Command6, &Form4::Command6_Click},
+                                                               {Command7, &Form4::Command7_Click}};
+  for (const auto& [button, handler] : clicks) {
+    connect(button, &QPushButton::clicked, this, [this, handler = handler] {
+      if (form_) (form_->*handler)();
+    });
+    if (button == Command7) continue;
+    button->setMouseTracking(true);
+    button->installEventFilter(this);
+    button->setAcceptDrops(true);  // files may be dropped onto the action buttons
+  }
   setTabOrder(Text1_, Command4);
   setTabOrder(Command4, Command5);
   setTabOrder(Command5, Command6);
   setTabOrder(Command6, Command7);
-
-  Frame4 = new QFrame(Frame3);
-  Frame4->setObjectName(QStringLiteral("Frame4"));
-  Frame4->setGeometry(TwipsRect(240, 960, 3252, 1212));
-  SetColours(Frame4, info, std::nullopt);
-  Label18 = MakeLabel(Frame4, "Label18", TwipsRect(120, 120, 3012, 252), QStringLiteral("Unlock:"));
-  SetColours(Label18, info, kRedText);
-  Label18->setFont(SansFont(7.8, true, true));
-  Label18->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
-  Label16 = MakeLabel(Frame4, "Label16", TwipsRect(120, 360, 3012, 252));
-  SetColours(Label16, info, kBlue);
-  Label16->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
-  Label19 = MakeLabel(Frame4, "Label19", TwipsRect(120, 680, 492, 252), QStringLiteral("File:"));
-  SetColours(Label19, info, kDarkBlue);
-  Label19->setFont(SansFont(7.8, true));
-  Label20 = MakeLabel(Frame4, "Label20", TwipsRect(120, 920, 492, 204), QStringLiteral("All:"));
-  SetColours(Label20, info, kDarkBlue);
-  Label20->setFont(SansFont(7.8, true));
-  auto bar = [&](std::array<QWidget*, 2>& arr, const char* name, int top, const QString& accessible) {
-    auto* track = new BarTrack(Frame4);
-    track->setObjectName(QLatin1String(name));
-    track->setGeometry(TwipsRect(600, top, 2052, 132));
-    track->setAccessibleName(accessible);
-    SetColours(track, info, QColor(Qt::black));
-    auto* fill = MakeLabel(Frame4, name, TwipsRect(600, top, 12, 132));
-    fill->setFrameShape(QFrame::Box);
-    fill->setLineWidth(1);
-    SetColours(fill, kBlue, std::nullopt);
-    arr = {track, fill};
-    for (int i = 0; i < 2; ++i) arr[static_cast<std::size_t>(i)]->setProperty("Index", i);
-  };
-  bar(Label15, "Label15", 720, QStringLiteral("File progress"));
-  Label21 = MakeLabel(Frame4, "Label21", TwipsRect(2760, 680, 492, 252), QStringLiteral("100%"));
-  SetColours(Label21, info, std::nullopt);
-  bar(Label17, "Label17", 960, QStringLiteral("Overall progress"));
-  Label22 = MakeLabel(Frame4, "Label22", TwipsRect(2760, 920, 492, 252), QStringLiteral("100%"));
-  SetColours(Label22, info, std::nullopt);
-  Frame4->hide();
 }
 
 void QtForm4::SetWindowCaption(std::string_view text) { setWindowTitle(Text(text)); }
@@ -303,19 +252,14 @@ void QtForm4::SelectText1() {
 void QtForm4::SetHintVisible(bool visible) { Label13->setVisible(visible); }
 
 void QtForm4::ShowPadlock(bool open) {
-  if (open) {
-    Image1[1]->show();
-    Image1[0]->hide();
-  } else {
-    Image1[1]->hide();
-    Image1[0]->show();
-  }
+  Of("Image1", 1)->setVisible(open);
+  Of("Image1", 0)->setVisible(!open);
 }
 
-std::string QtForm4::StatusText() const { return Label12->text().toStdString(); }
+std::string QtForm4::StatusText() const { return Label12->property("fullText").toString().toStdString(); }
 
 void QtForm4::SetStatus(std::string_view text, Rgb colour) {
-  SetColours(Label12, std::nullopt, QColor(colour.r, colour.g, colour.b));
+  SetColours(Label12, std::nullopt, ToQColor(colour));
   // Said aloud by a screen reader as it comes, as a status line is: once
   // per new text (the new accessible name tells it), not again on every key
   // typed while the same text stands. The name goes first: a label without
@@ -324,11 +268,32 @@ void QtForm4::SetStatus(std::string_view text, Rgb colour) {
   const QString spoken = shown.simplified();
   const bool changed = spoken != Label12->accessibleName();
   if (changed) Label12->setAccessibleName(spoken);
+  Label12->setProperty("fullText", shown);
   Label12->setText(shown);
+  PlaceStatus();
   if (changed && !spoken.isEmpty()) {
     QAccessibleEvent alert(Label12, QAccessible::Alert);
     QAccessible::updateAccessibility(&alert);
   }
+}
+
+void QtForm4::PlaceStatus() {
+  const QString full = Label12->property("fullText").toString();
+  const QRect design = ToPixels(layout::Find("Label12").place);
+  const QRect wide = ToPixels(layout::kWideStatus);
+  const bool roomy = Fits(Label12, design, full);
+  Label12->setGeometry(roomy ? design : wide);
+  Label12->setToolTip(QString());
+  if (roomy || Fits(Label12, wide, full)) return;
+  // Longer than any room the box has: cut at a word, the whole in the
+  // tooltip (screen readers have it whole).
+  QString cut = full;
+  while (!cut.isEmpty() && !Fits(Label12, wide, cut + QStringLiteral("..."))) {
+    const qsizetype space = cut.lastIndexOf(QLatin1Char(' '));
+    cut.truncate(space > 0 ? space : cut.size() - 1);
+  }
+  Label12->setText(cut + QStringLiteral("..."));
+  Label12->setToolTip(PlainToolTip(full));
 }
 
 void QtForm4::SetProgressVisible(bool visible) { Frame4->setVisible(visible); }
@@ -344,20 +309,14 @@ void QtForm4::SetCaption(Caption which, std::string_view text) {
     Label16->setAccessibleName(name);
     return;
   }
-  QLabel* label = nullptr;
-  switch (which) {
-    case Caption::Label18: label = Label18; break;
-    case Caption::Label16: label = Label16; break;
-    case Caption::Label21: label = Label21; break;
-    case Caption::Label22: label = Label22; break;
-  }
-  label->setText(Text(text));
+  const char* name = which == Caption::Label18 ? "Label18" : which == Caption::Label21 ? "Label21" : "Label22";
+  static_cast<QLabel*>(Of(name))->setText(Text(text));
 }
 
 void QtForm4::SetBarWidth(Bar which, int twips) {
-  auto& bar = which == Bar::File ? Label15 : Label17;
-  bar[1]->resize(Px(twips), bar[1]->height());
-  static_cast<BarTrack*>(bar[0])->SetPercent(twips * 100 / kFullBarTwips);
+  const std::size_t bar = which == Bar::File ? 0 : 1;
+  fills_[bar]->resize(Px(twips), fills_[bar]->height());
+  tracks_[bar]->SetPercent(twips * 100 / kFullBarTwips);
 }
 
 void QtForm4::SetBatchControls(BatchControls state) {
@@ -370,7 +329,7 @@ void QtForm4::SetBatchControls(BatchControls state) {
                      static_cast<QWidget*>(Command6)})
     w->setEnabled(idle);
   Command7->setEnabled(state != BatchControls::Closing);
-  Command7->setText(state == BatchControls::Running ? QStringLiteral("Stop") : QStringLiteral("Close"));
+  Command7->setText(Shown(state == BatchControls::Running ? layout::kStop : layout::Find("Command7").caption));
   // The keyboard reaches "Stop" (Space, Escape) wherever the focus was; it
   // goes back there after.
   if (state == BatchControls::Running && isActiveWindow()) Command7->setFocus();
@@ -382,125 +341,10 @@ void QtForm4::Yield() { QCoreApplication::processEvents(); }
 
 void QtForm4::Post(std::function<void()> work) { QTimer::singleShot(0, this, std::move(work)); }
 
+void QtForm4::After(std::chrono::milliseconds delay, std::function<void()> work) {
+  QTimer::singleShot(delay, this, std::move(work));
+}
+
 void QtForm4::EndProgram() { QCoreApplication::exit(0); }
-
-namespace {
-
-// A drop is taken as a copy, or a link where the source offers no copy,
-// never as a move: a source told of a move may delete what it moved.
-bool TakeAsCopy(QDropEvent* drop) {
-  const Qt::DropActions offered = drop->possibleActions();
-  if (offered & Qt::CopyAction)
-    drop->setDropAction(Qt::CopyAction);
-  else if (offered & Qt::LinkAction)
-    drop->setDropAction(Qt::LinkAction);
-  else
-    return false;
-  drop->accept();
-  return true;
-}
-
-// The local files a drop brings, or none when it brings anything else.
-std::vector<std::string> DroppedFiles(const QMimeData* data) {
-  std::vector<std::string> paths;
-  if (!data || !data->hasUrls()) return paths;
-  for (const QUrl& url : data->urls()) {
-    if (!url.isLocalFile()) return {};
-    paths.push_back(QDir::toNativeSeparators(url.toLocalFile()).toStdString());
-  }
-  return paths;
-}
-
-}  // namespace
-
-bool QtForm4::eventFilter(QObject* watched, QEvent* event) {
-  const std::optional<Action> fromwhere = watched == Command4   ? std::optional(Action::Lock)
-                                          : watched == Command5 ? std::optional(Action::Unlock)
-                                          : watched == Command6 ? std::optional(Action::UnlockAndOpen)
-                                                                : std::nullopt;
-  if (fromwhere && (event->type() == QEvent::DragEnter || event->type() == QEvent::DragMove)) {
-    auto* drag = static_cast<QDropEvent*>(event);
-    if (DroppedFiles(drag->mimeData()).empty() || !TakeAsCopy(drag)) drag->ignore();
-    return true;
-  }
-  if (fromwhere && event->type() == QEvent::Drop && form_) {
-    auto* drop = static_cast<QDropEvent*>(event);
-    const auto paths = DroppedFiles(drop->mimeData());
-    if (paths.empty() || !TakeAsCopy(drop)) {
-      drop->ignore();
-      return true;
-    }
-    // After the drop has finished: the batch shows message boxes of its own.
-    Post([this, action = *fromwhere, paths] { form_->DropFiles(action, paths); });
-    return true;
-  }
-  if (watched == Text1_) {
-    switch (event->type()) {
-      case QEvent::FocusIn:
-      case QEvent::FocusOut:
-      case QEvent::KeyPress:
-      case QEvent::KeyRelease:
-      case QEvent::EnabledChange:
-        // After the event: Caps Lock's own key turns the state as it is handled.
-        QTimer::singleShot(0, this, [this] { UpdateCapsLockWarning(); });
-        break;
-      default:
-        break;
-    }
-  }
-  if (form_ && event->type() == QEvent::MouseMove) {
-    if (watched == Command4) form_->Command4_MouseMove();
-    else if (watched == Command5) form_->Command5_MouseMove();
-    else if (watched == Command6) form_->Command6_MouseMove();
-    else if (watched == Frame3) {
-      // Only the panel's own background: a move over one of its controls
-      // reaches the panel too, passed on by the control.
-      const auto* me = static_cast<QMouseEvent*>(event);
-      if (!Frame3->childAt(me->position().toPoint())) form_->Frame3_MouseMove();
-    }
-  }
-  return QWidget::eventFilter(watched, event);
-}
-
-void QtForm4::keyPressEvent(QKeyEvent* event) {
-  if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier && form_) {
-    form_->EscapePressed();
-    event->accept();
-    return;
-  }
-  QWidget::keyPressEvent(event);
-}
-
-void QtForm4::changeEvent(QEvent* event) {
-  // Caps Lock may have turned while another window had the keyboard.
-  if (event->type() == QEvent::ActivationChange) UpdateCapsLockWarning();
-  QWidget::changeEvent(event);
-}
-
-void QtForm4::moveEvent(QMoveEvent* event) {
-  UpdateCapsLockWarning();
-  QWidget::moveEvent(event);
-}
-
-void QtForm4::UpdateCapsLockWarning() {
-  const bool show = Text1_->hasFocus() && isActiveWindow() && CapsLockOn().value_or(false);
-  if (show) {
-    capsLockWarning_->adjustSize();
-    capsLockWarning_->move(Text1_->mapToGlobal(QPoint(0, Text1_->height() + Px(30))));
-  }
-  if (show == capsLockWarning_->isVisible()) return;
-  capsLockWarning_->setVisible(show);
-  if (show) {
-    QAccessibleEvent alert(capsLockWarning_, QAccessible::Alert);
-    QAccessible::updateAccessibility(&alert);
-  }
-}
-
-void QtForm4::closeEvent(QCloseEvent* event) {
-  if (form_ && form_->Form_QueryUnload())
-    event->ignore();
-  else
-    event->accept();
-}
 
 }  // namespace sealdoor::ui

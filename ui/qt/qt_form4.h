@@ -1,12 +1,12 @@
 #pragma once
-// The main window in Qt: the controls under their designer names, their
-// places and colours, and the toolkit's events passed on to Form4.
+// The main window in Qt: the controls of the design's table (form4_layout.h)
+// under their designer names, and the toolkit's events passed on to Form4.
 
-#include <QFrame>
 #include <QPointer>
 #include <QWidget>
 #include <array>
 
+#include "ui/form4_layout.h"
 #include "ui/form4_view.h"
 
 class QLabel;
@@ -15,8 +15,8 @@ class QPushButton;
 
 namespace sealdoor::ui {
 
+class BarTrack;
 class Form4;
-class PadlockPicture;
 
 class QtForm4 final : public QWidget, public Form4View {
  public:
@@ -42,6 +42,7 @@ class QtForm4 final : public QWidget, public Form4View {
   void SetBatchControls(BatchControls state) override;
   void Yield() override;
   void Post(std::function<void()> work) override;
+  void After(std::chrono::milliseconds delay, std::function<void()> work) override;
   void EndProgram() override;
 
  protected:
@@ -53,22 +54,27 @@ class QtForm4 final : public QWidget, public Form4View {
 
  private:
   void BuildControls();
+  QWidget* Make(const layout::Control& c);
+  [[nodiscard]] QWidget* Of(std::string_view name, int index = -1) const {
+    return widgets_[layout::IndexOf(name, index)];
+  }
+  // The status line in the design's place, or spread over the information
+  // box where its text needs the room.
+  void PlaceStatus();
   // "Caps Lock is on" under the password box while it has the focus, where
   // the desktop tells (as the Windows password box does by itself).
   void UpdateCapsLockWarning();
+  // Files dropped onto an action button (none for another control).
+  bool TakeDrop(QObject* watched, QEvent* event);
 
   Form4* form_ = nullptr;
-  QFrame* Frame3 = nullptr;
-  QLabel *Label8 = nullptr, *Label9 = nullptr, *Label10 = nullptr, *Label11 = nullptr,
-         *Label12 = nullptr, *Label13 = nullptr, *Label2 = nullptr;
-  std::array<PadlockPicture*, 2> Image1{};
+  std::array<QWidget*, layout::kControls.size()> widgets_{};
+  QWidget *Frame3 = nullptr, *Frame4 = nullptr;
+  QLabel *Label12 = nullptr, *Label13 = nullptr, *Label16 = nullptr;
   QLineEdit* Text1_ = nullptr;
   QPushButton *Command4 = nullptr, *Command5 = nullptr, *Command6 = nullptr, *Command7 = nullptr;
-  QFrame* Frame4 = nullptr;
-  QLabel *Label18 = nullptr, *Label16 = nullptr, *Label19 = nullptr, *Label21 = nullptr,
-         *Label20 = nullptr, *Label22 = nullptr;
-  // Element 0 of each bar is its track (a progress bar to screen readers), element 1 its fill.
-  std::array<QWidget*, 2> Label15{}, Label17{};
+  std::array<BarTrack*, 2> tracks_{};
+  std::array<QWidget*, 2> fills_{};
   QLabel* capsLockWarning_ = nullptr;
   QPointer<QWidget> lastFocus_;  // the control that had the focus when a batch began
 };

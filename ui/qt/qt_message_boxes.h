@@ -12,6 +12,8 @@ class QtMessageBoxes final : public MessageBoxes {
  public:
   void SetParent(QWidget* parent) { parent_ = parent; }
   void Show(std::string_view text, MessageStyle style) override;
+  // A message box's icon and heading over a read-only list that scrolls.
+  void ShowSummary(std::string_view heading, std::string_view list, MessageStyle style) override;
   bool Ask(std::string_view text) override;
 
  private:

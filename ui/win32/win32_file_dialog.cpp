@@ -1,6 +1,7 @@
 #include "win32_file_dialog.h"
 
 #include "engine/win32/wide.h"
+#include "text/tr.h"
 #include "ui/message_boxes.h"
 
 namespace sealdoor::ui {
@@ -52,7 +53,7 @@ std::optional<std::string> Win32FileDialog::Show(const FileDialogOptions& option
   Prepare(request, options, owner_);
   if (::GetOpenFileNameW(&request.ofn)) return SelectionText(request.names);
   if (::CommDlgExtendedError() == FNERR_BUFFERTOOSMALL)
-    messages_.Show("So many files were chosen that their names do not fit. Choose fewer files at a time.",
+    messages_.Show(text::Tr("So many files were chosen that their names do not fit. Choose fewer files at a time."),
                    MessageStyle::Exclamation);
   return std::nullopt;
 }

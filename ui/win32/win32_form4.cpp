@@ -10,45 +10,28 @@
 #include <vector>
 
 #include "copy_drop_target.h"
-#include "engine/secure_wipe.h"
 #include "engine/win32/wide.h"
 #include "resources.h"
+#include "text/tr.h"
 #include "ui/form4.h"
+#include "win32_form4_parts.h"
 
 namespace sealdoor::ui {
+using namespace win32_form4;
 namespace {
-
-const wchar_t* const kFormClass = L"SealdoorForm4";
-const wchar_t* const kPanelClass = L"SealdoorPanel";
 
 // The TrueType face of "MS Sans Serif"'s design: it scales to every DPI and
 // takes the desktop's font smoothing, where the old bitmap face has a few
 // sizes only.
 const wchar_t* const kFace = L"Microsoft Sans Serif";
 
-constexpr Rgb kBlue{0, 0, 255};
-constexpr Rgb kDarkBlue{0, 0, 192};
-constexpr Rgb kRedText{255, 0, 0};
-
 // A screen reader learns that the status line is a live region through this
 // UI Automation property (Windows 8 and later; earlier ones ignore it).
 // {C12BCD8E-2A8E-4950-8AE7-3625111D58EB}
 constexpr GUID kLiveSettingProperty = {0xc12bcd8e, 0x2a8e, 0x4950, {0x8a, 0xe7, 0x36, 0x25, 0x11, 0x1d, 0x58, 0xeb}};
 constexpr long kLiveAssertive = 2;
-constexpr DWORD kLiveRegionChanged = 0x8019;  // EVENT_OBJECT_LIVEREGIONCHANGED
-
-Win32Form4* Self(HWND hwnd) { return reinterpret_cast<Win32Form4*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA)); }
-
-std::wstring TextOf(HWND hwnd) {
-  std::wstring text(static_cast<std::size_t>(::GetWindowTextLengthW(hwnd)) + 1, L'\0');
-  text.resize(static_cast<std::size_t>(::GetWindowTextW(hwnd, text.data(), static_cast<int>(text.size()))));
-  return text;
-}
 
 Rgb ToRgb(COLORREF c) { return {GetRValue(c), GetGValue(c), GetBValue(c)}; }
-COLORREF ToColorRef(Rgb c) {
-  return RGB(static_cast<BYTE>(c.r), static_cast<BYTE>(c.g), static_cast<BYTE>(c.b));
-}
 
 // Calls of Windows 10 (1607) and later, found at run time: the program runs
 // on Windows 7 too, at the system's DPI there.
@@ -76,15 +59,7 @@ RECT FrameFor(int width, int height, DWORD style, DWORD exStyle, int dpi) {
 constexpr DWORD kFormStyle = WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
 constexpr DWORD kFormExStyle = WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT;
 
-// The password box and the action buttons: what a batch disables.
-constexpr int kInputs[] = {kText1, kCommand4, kCommand5, kCommand6};
-
-// Work posted to run from the message loop.
-constexpr UINT kPosted = WM_APP + 1;
-
-Action ActionOf(int button) {
-  return button == kCommand4 ? Action::Lock : button == kCommand5 ? Action::Unlock : Action::UnlockAndOpen;
-}
+std::wstring Shown(const char* english) { return *english ? win32::Widen(text::Tr(english)) : std::wstring(); }
 
 }  // namespace
 
@@ -113,7 +88,7 @@ Win32Form4::Win32Form4(HINSTANCE instance) : instance_(instance) {
   panel.lpszClassName = kPanelClass;
   ::RegisterClassExW(&panel);
 
-  const RECT r = FrameFor(Px(5664), Px(3012), kFormStyle, kFormExStyle, dpi_);
+  const RECT r = FrameFor(Px(layout::kWindow.width), Px(layout::kWindow.height), kFormStyle, kFormExStyle, dpi_);
   window_ = ::CreateWindowExW(kFormExStyle, kFormClass, L"", kFormStyle, CW_USEDEFAULT, CW_USEDEFAULT,
                               r.right - r.left, r.bottom - r.top, nullptr, nullptr, instance, this);
   TakeDesktopColours();
@@ -143,76 +118,66 @@ void Win32Form4::FitClientArea() {
   RECT frame{}, client{};
   ::GetWindowRect(window_, &frame);
   ::GetClientRect(window_, &client);
-  const int width = Px(5664) + (frame.right - frame.left) - client.right;
-  const int height = Px(3012) + (frame.bottom - frame.top) - client.bottom;
+  const int width = Px(layout::kWindow.width) + (frame.right - frame.left) - client.right;
+  const int height = Px(layout::kWindow.height) + (frame.bottom - frame.top) - client.bottom;
   ::SetWindowPos(window_, nullptr, 0, 0, width, height, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 int Win32Form4::Px(int twips) const { return static_cast<int>(std::lround(twips * dpi_ / 1440.0)); }
 
 HWND Win32Form4::Control(int id) const {
-  const auto it = controls_.find(id);
-  return it == controls_.end() ? nullptr : it->second;
+  const std::size_t index = IndexOfId(id);
+  return index < controls_.size() ? controls_[index] : nullptr;
 }
 
-HWND Win32Form4::Make(const wchar_t* cls, int id, HWND parent, RECT twips, const std::wstring& text, DWORD style,
-                      Look look, Font font) {
-  const bool panel = cls == kPanelClass;
-  HWND hwnd = ::CreateWindowExW(panel ? WS_EX_CONTROLPARENT : 0, cls, text.c_str(),
-                                WS_CHILD | WS_CLIPSIBLINGS | style, 0, 0, 0, 0, parent,
-                                reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance_, this);
-  controls_[id] = hwnd;
-  places_[id] = twips;
-  looks_[id] = look;
-  fontOf_[id] = font;
+HWND Win32Form4::Make(std::size_t index) {
+  const layout::Control& c = layout::kControls[index];
+  const DWORD shown = c.visible ? WS_VISIBLE : 0;
+  // SS_NOTIFY: a label takes its own mouse moves. SS_NOPREFIX: an "&" in a
+  // file's name is a character, not the mark of a shortcut key.
+  constexpr DWORD kLabel = SS_NOTIFY | SS_NOPREFIX;
+  const wchar_t* cls = L"STATIC";
+  DWORD style = shown;
+  std::wstring text = Shown(c.caption);
+  switch (c.kind) {
+    case layout::Kind::Panel: cls = kPanelClass; break;
+    case layout::Kind::Label:
+      style |= kLabel | (c.align == layout::Align::Centre ? SS_CENTER : 0);
+      // A long name shows its start and its end.
+      if (c.name == "Label16") style |= SS_PATHELLIPSIS;
+      break;
+    case layout::Kind::Picture:
+      style |= SS_OWNERDRAW | SS_NOTIFY;
+      text = Shown(c.accessibleName);
+      break;
+    case layout::Kind::PasswordBox:
+      cls = L"EDIT";
+      style |= WS_TABSTOP | WS_BORDER | ES_PASSWORD | ES_AUTOHSCROLL;
+      break;
+    case layout::Kind::Button: cls = L"BUTTON"; style |= WS_TABSTOP | BS_PUSHBUTTON; break;
+    case layout::Kind::BarTrack:
+      // To screen readers a progress bar, with its value; drawn as the
+      // design's plain track.
+      cls = PROGRESS_CLASSW;
+      text = Shown(c.accessibleName);
+      break;
+    case layout::Kind::BarFill: style |= kLabel | WS_BORDER; break;
+  }
+  HWND parent = c.parent.empty() ? window_ : controls_[layout::IndexOf(c.parent)];
+  const bool panel = c.kind == layout::Kind::Panel;
+  HWND hwnd = ::CreateWindowExW(panel ? WS_EX_CONTROLPARENT : 0, cls, text.c_str(), WS_CHILD | WS_CLIPSIBLINGS | style,
+                                0, 0, 0, 0, parent,
+                                reinterpret_cast<HMENU>(static_cast<INT_PTR>(100 + static_cast<int>(index))), instance_,
+                                this);
+  controls_[index] = hwnd;
   return hwnd;
 }
 
 void Win32Form4::BuildControls() {
-  // SS_NOTIFY: a label takes its own mouse moves. SS_NOPREFIX: an "&" in a
-  // file's name is a character, not the mark of a shortcut key.
-  constexpr DWORD kLabel = WS_VISIBLE | SS_NOTIFY | SS_NOPREFIX;
-  const Look info{Back::Info, std::nullopt};
-  auto infoText = [](Rgb colour) { return Look{Back::Info, colour}; };
-
-  HWND frame3 = Make(kPanelClass, kFrame3, window_, {120, 0, 5412, 2892}, L"", WS_VISIBLE, {Back::Panel, std::nullopt});
-  Make(L"STATIC", kLabel8, frame3, {240, 360, 3252, 1812}, L"", kLabel, info);
-  Make(L"STATIC", kLabel9, frame3, {360, 480, 3012, 612}, L"", kLabel, infoText(kDarkBlue), kLarge);
-  Make(L"STATIC", kImage1_0, frame3, {360, 480, 384, 384}, L"Locked", WS_VISIBLE | SS_OWNERDRAW | SS_NOTIFY);
-  Make(L"STATIC", kImage1_1, frame3, {360, 480, 384, 384}, L"Unlocked", SS_OWNERDRAW | SS_NOTIFY);
-  Make(L"STATIC", kLabel10, frame3, {960, 480, 2532, 252}, L"Sealdoor Version 1.01", kLabel, infoText(kBlue), kLarge);
-  Make(L"STATIC", kLabel11, frame3, {960, 720, 2412, 252}, L"Password file locker", kLabel, info);
-  Make(L"STATIC", kLabel12, frame3, {1080, 1080, 2292, 492}, L"", kLabel | SS_CENTER, infoText(kBlack), kBold);
-  Make(L"STATIC", kLabel13, frame3, {360, 1800, 3012, 252}, L"Enter password first !", SS_NOTIFY | SS_CENTER,
-       infoText(kRedText), kBold);
-  // The password box's label comes right before it: a screen reader names
-  // the box by it.
-  Make(L"STATIC", kLabel2, frame3, {240, 2340, 852, 252}, L"Password:", kLabel, {Back::Panel, std::nullopt});
-  HWND text1 = Make(L"EDIT", kText1, frame3, {1200, 2340, 2292, 288}, L"",
-                    WS_VISIBLE | WS_TABSTOP | WS_BORDER | ES_PASSWORD | ES_AUTOHSCROLL);
+  for (std::size_t i = 0; i < layout::kControls.size(); ++i) Make(i);
+  HWND text1 = Control(kText1);
   ::SendMessageW(text1, EM_SETPASSWORDCHAR, L'*', 0);
   ::SendMessageW(text1, EM_LIMITTEXT, 24, 0);
-  constexpr DWORD kButton = WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON;
-  Make(L"BUTTON", kCommand4, frame3, {3720, 360, 1572, 372}, L"Lock Files", kButton);
-  Make(L"BUTTON", kCommand5, frame3, {3720, 960, 1572, 372}, L"Unlock Files", kButton);
-  Make(L"BUTTON", kCommand6, frame3, {3720, 1560, 1572, 372}, L"Unlock and Open", kButton);
-  Make(L"BUTTON", kCommand7, frame3, {3720, 2280, 1572, 372}, L"Close", kButton);
-
-  HWND frame4 = Make(kPanelClass, kFrame4, frame3, {240, 960, 3252, 1212}, L"", 0, info);
-  Make(L"STATIC", kLabel18, frame4, {120, 120, 3012, 252}, L"Unlock:", kLabel | SS_CENTER, infoText(kRedText),
-       kBoldUnderlined);
-  Make(L"STATIC", kLabel16, frame4, {120, 360, 3012, 252}, L"", kLabel | SS_CENTER | SS_PATHELLIPSIS,
-       infoText(kBlue));
-  // Each bar's track is a progress bar (to screen readers: its value), drawn
-  // as the design's plain track; its caption right before it names it.
-  Make(L"STATIC", kLabel19, frame4, {120, 680, 492, 252}, L"File:", kLabel, infoText(kDarkBlue), kBold);
-  Make(PROGRESS_CLASSW, kLabel15_0, frame4, {600, 720, 2052, 132}, L"File progress", WS_VISIBLE);
-  Make(L"STATIC", kLabel15_1, frame4, {600, 720, 12, 132}, L"", kLabel | WS_BORDER, {Back::Fill, std::nullopt});
-  Make(L"STATIC", kLabel21, frame4, {2760, 680, 492, 252}, L"100%", kLabel, info);
-  Make(L"STATIC", kLabel20, frame4, {120, 920, 492, 204}, L"All:", kLabel, infoText(kDarkBlue), kBold);
-  Make(PROGRESS_CLASSW, kLabel17_0, frame4, {600, 960, 2052, 132}, L"Overall progress", WS_VISIBLE);
-  Make(L"STATIC", kLabel17_1, frame4, {600, 960, 12, 132}, L"", kLabel | WS_BORDER, {Back::Fill, std::nullopt});
-  Make(L"STATIC", kLabel22, frame4, {2760, 920, 492, 252}, L"100%", kLabel, info);
   for (const int id : {kLabel15_0, kLabel17_0}) {
     ::SendMessageW(Control(id), PBM_SETRANGE32, 0, 100);
     ::SetWindowSubclass(Control(id), TrackProc, static_cast<UINT_PTR>(id), reinterpret_cast<DWORD_PTR>(this));
@@ -234,13 +199,15 @@ void Win32Form4::BuildControls() {
   tooltip_ = ::CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_NOPREFIX | TTS_ALWAYSTIP,
                                CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, window_, nullptr,
                                instance_, nullptr);
-  TTTOOLINFOW tool{};
-  tool.cbSize = sizeof tool;
-  tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
-  tool.hwnd = frame4;
-  tool.uId = reinterpret_cast<UINT_PTR>(Control(kLabel16));
-  tool.lpszText = const_cast<wchar_t*>(L"");
-  ::SendMessageW(tooltip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+  for (const int id : {kLabel16, kLabel12}) {
+    TTTOOLINFOW tool{};
+    tool.cbSize = sizeof tool;
+    tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+    tool.hwnd = ::GetParent(Control(id));
+    tool.uId = reinterpret_cast<UINT_PTR>(Control(id));
+    tool.lpszText = const_cast<wchar_t*>(L"");
+    ::SendMessageW(tooltip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+  }
 }
 
 void Win32Form4::RegisterDropTargets() {
@@ -292,15 +259,17 @@ void Win32Form4::DescribeForScreenReaders() {
 }
 
 void Win32Form4::Layout() {
-  for (const auto& [id, r] : places_) {
-    int width = r.right;
-    if (id == kLabel15_1) width = barTwips_[0];
-    if (id == kLabel17_1) width = barTwips_[1];
-    ::SetWindowPos(Control(id), nullptr, Px(r.left), Px(r.top), Px(width), Px(r.bottom),
+  for (std::size_t i = 0; i < layout::kControls.size(); ++i) {
+    const layout::Twips& r = layout::kControls[i].place;
+    int width = r.width;
+    if (controls_[i] == Control(kLabel15_1)) width = barTwips_[0];
+    if (controls_[i] == Control(kLabel17_1)) width = barTwips_[1];
+    ::SetWindowPos(controls_[i], nullptr, Px(r.left), Px(r.top), Px(width), Px(r.height),
                    SWP_NOZORDER | SWP_NOACTIVATE);
   }
   MakeFonts();
   LoadPadlocks();
+  PlaceStatus();
   UpdateNameTip();
   ::InvalidateRect(window_, nullptr, TRUE);
 }
@@ -310,23 +279,25 @@ void Win32Form4::MakeFonts() {
     double points;
     bool bold, underline;
   };
-  // "MS Sans Serif" 8 as the designer set it (7.8 points), and 9.6.
-  constexpr Kind kinds[kFonts] = {{7.8, false, false}, {9.6, false, false}, {7.8, true, false}, {7.8, true, true}};
-  std::array<HFONT, kFonts> made{};
+  // By layout::Face: "MS Sans Serif" 8 as the designer set it (7.8 points),
+  // 9.6, bold, bold and underlined.
+  constexpr Kind kinds[] = {{7.8, false, false}, {9.6, false, false}, {7.8, true, false}, {7.8, true, true}};
+  std::array<HFONT, 4> made{};
   for (std::size_t i = 0; i < made.size(); ++i) {
     made[i] = ::CreateFontW(-static_cast<int>(std::lround(kinds[i].points * dpi_ / 72.0)), 0, 0, 0,
                             kinds[i].bold ? FW_BOLD : FW_NORMAL, FALSE, kinds[i].underline, FALSE, DEFAULT_CHARSET,
                             OUT_TT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, VARIABLE_PITCH | FF_SWISS, kFace);
   }
-  for (const auto& [id, hwnd] : controls_)
-    ::SendMessageW(hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(made[static_cast<std::size_t>(fontOf_[id])]), TRUE);
+  for (std::size_t i = 0; i < controls_.size(); ++i)
+    ::SendMessageW(controls_[i], WM_SETFONT,
+                   reinterpret_cast<WPARAM>(made[static_cast<std::size_t>(layout::kControls[i].face)]), TRUE);
   // The controls hold the new ones now: the old ones can go.
   for (HFONT old : std::exchange(fonts_, made))
     if (old) ::DeleteObject(old);
 }
 
 void Win32Form4::LoadPadlocks() {
-  const int size = Px(384);
+  const int size = Px(layout::Find("Image1", 0).place.width);
   for (auto [icon, id] : {std::pair{&closedIcon_, kIconClosedPadlock}, std::pair{&openIcon_, kIconOpenPadlock}}) {
     if (*icon) ::DestroyIcon(*icon);
     *icon = static_cast<HICON>(::LoadImageW(instance_, MAKEINTRESOURCEW(id), IMAGE_ICON, size, size, 0));
@@ -352,12 +323,22 @@ void Win32Form4::TakeDesktopColours() {
   }
 }
 
-COLORREF Win32Form4::TextColour(int id) const {
-  const auto it = looks_.find(id);
-  if (it == looks_.end()) return ToColorRef(colours_.infoText);
-  const Look& look = it->second;
-  if (look.back == Back::Panel) return ToColorRef(look.text ? *look.text : colours_.panelText);
-  return ToColorRef(look.text ? colours_.Fixed(*look.text) : colours_.infoText);
+HBRUSH Win32Form4::Brush(layout::Back back) const {
+  return brushes_[back == layout::Back::Panel ? 0 : back == layout::Back::Fill ? 2 : 1];
+}
+
+COLORREF Win32Form4::BackColour(layout::Back back) const {
+  return ToColorRef(back == layout::Back::Panel  ? colours_.panel
+                    : back == layout::Back::Fill ? colours_.barFill
+                                                 : colours_.info);
+}
+
+COLORREF Win32Form4::TextColour(std::size_t index) const {
+  const layout::Control& c = layout::kControls[index];
+  std::optional<Rgb> own = c.text;
+  if (controls_[index] == Control(kLabel12) && statusColour_) own = statusColour_;
+  if (c.back == layout::Back::Panel) return ToColorRef(own ? *own : colours_.panelText);
+  return ToColorRef(own ? colours_.Fixed(*own) : colours_.infoText);
 }
 
 void Win32Form4::Show() {
@@ -414,6 +395,12 @@ void Win32Form4::Post(std::function<void()> work) {
   ::PostMessageW(window_, kPosted, 0, 0);
 }
 
+void Win32Form4::After(std::chrono::milliseconds delay, std::function<void()> work) {
+  const UINT_PTR id = nextTimer_++;
+  timed_.emplace(id, std::move(work));
+  ::SetTimer(window_, id, static_cast<UINT>(delay.count()), nullptr);
+}
+
 void Win32Form4::EndProgram() {
   ended_ = true;
   ::DestroyWindow(window_);
@@ -422,317 +409,6 @@ void Win32Form4::EndProgram() {
 void Win32Form4::SetBusy(bool busy) {
   busy_ = busy;
   ::SetCursor(::LoadCursorW(nullptr, busy ? IDC_WAIT : IDC_ARROW));
-}
-
-void Win32Form4::SetWindowCaption(std::string_view text) { ::SetWindowTextW(window_, win32::Widen(text).c_str()); }
-
-std::string Win32Form4::Text1() const {
-  std::wstring wide = TextOf(Control(kText1));
-  std::string text = win32::Narrow(wide);
-  WipeBytes(wide.data(), wide.size() * sizeof(wchar_t));
-  return text;
-}
-
-void Win32Form4::SetText1(std::string_view text) { ::SetWindowTextW(Control(kText1), win32::Widen(text).c_str()); }
-
-void Win32Form4::FocusText1() { ::SetFocus(Control(kText1)); }
-
-void Win32Form4::SelectText1() {
-  ::SetFocus(Control(kText1));
-  ::SendMessageW(Control(kText1), EM_SETSEL, 0, -1);
-}
-
-void Win32Form4::SetHintVisible(bool visible) { ::ShowWindow(Control(kLabel13), visible ? SW_SHOWNA : SW_HIDE); }
-
-void Win32Form4::ShowPadlock(bool open) {
-  if (open) {
-    ::ShowWindow(Control(kImage1_1), SW_SHOWNA);
-    ::ShowWindow(Control(kImage1_0), SW_HIDE);
-  } else {
-    ::ShowWindow(Control(kImage1_1), SW_HIDE);
-    ::ShowWindow(Control(kImage1_0), SW_SHOWNA);
-  }
-}
-
-std::string Win32Form4::StatusText() const { return win32::Narrow(TextOf(Control(kLabel12))); }
-
-void Win32Form4::SetStatus(std::string_view text, Rgb colour) {
-  looks_[kLabel12].text = colour;
-  HWND label = Control(kLabel12);
-  ::SetWindowTextW(label, win32::Widen(text).c_str());
-  ::InvalidateRect(label, nullptr, TRUE);
-  // Said by a screen reader as it comes: the line is a live region.
-  if (!text.empty()) ::NotifyWinEvent(kLiveRegionChanged, label, OBJID_CLIENT, CHILDID_SELF);
-}
-
-void Win32Form4::SetProgressVisible(bool visible) {
-  HWND frame4 = Control(kFrame4);
-  if (!visible) {
-    ::ShowWindow(frame4, SW_HIDE);
-    return;
-  }
-  if (::IsWindowVisible(frame4)) return;
-  ::SetWindowPos(frame4, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_SHOWWINDOW | SWP_NOACTIVATE);
-  // Painted now, with all it holds: the work on the file starts right after,
-  // and the window's next turn may be a while away.
-  ::RedrawWindow(frame4, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
-}
-
-void Win32Form4::SetCaption(Caption which, std::string_view text) {
-  int id = kLabel18;
-  switch (which) {
-    case Caption::Label18: id = kLabel18; break;
-    case Caption::Label16: id = kLabel16; break;
-    case Caption::Label21: id = kLabel21; break;
-    case Caption::Label22: id = kLabel22; break;
-  }
-  const std::wstring wide = win32::Widen(text);
-  // The label keeps the whole text (screen readers read it); it draws it
-  // cut in the middle when it is too long.
-  ::SetWindowTextW(Control(id), wide.c_str());
-  if (id == kLabel16) {
-    fullName_ = wide;
-    UpdateNameTip();
-  }
-}
-
-void Win32Form4::UpdateNameTip() {
-  if (!tooltip_) return;
-  HWND label = Control(kLabel16);
-  RECT r{};
-  ::GetClientRect(label, &r);
-  HDC dc = ::GetDC(label);
-  HGDIOBJ old = ::SelectObject(dc, reinterpret_cast<HGDIOBJ>(::SendMessageW(label, WM_GETFONT, 0, 0)));
-  SIZE size{};
-  ::GetTextExtentPoint32W(dc, fullName_.c_str(), static_cast<int>(fullName_.size()), &size);
-  ::SelectObject(dc, old);
-  ::ReleaseDC(label, dc);
-  const bool cut = size.cx > r.right - r.left;
-  TTTOOLINFOW tool{};
-  tool.cbSize = sizeof tool;
-  tool.hwnd = Control(kFrame4);
-  tool.uId = reinterpret_cast<UINT_PTR>(label);
-  std::wstring tip = cut ? fullName_ : std::wstring();
-  tool.lpszText = tip.data();
-  ::SendMessageW(tooltip_, TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&tool));
-}
-
-void Win32Form4::SetBarWidth(Bar which, int twips) {
-  const std::size_t bar = which == Bar::File ? 0 : 1;
-  barTwips_[bar] = twips;
-  HWND fill = Control(bar == 0 ? kLabel15_1 : kLabel17_1);
-  ::SetWindowPos(fill, nullptr, 0, 0, Px(twips), Px(132), SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-  // The value, for screen readers: the track looks the same at any value.
-  HWND track = Control(bar == 0 ? kLabel15_0 : kLabel17_0);
-  const int percent = twips * 100 / kFullBarTwips;
-  if (::SendMessageW(track, PBM_GETPOS, 0, 0) != percent) ::SendMessageW(track, PBM_SETPOS, static_cast<WPARAM>(percent), 0);
-}
-
-void Win32Form4::SetBatchControls(BatchControls state) {
-  // The window itself stays enabled: its title bar's close must reach the
-  // behaviour (which then stops the batch), and a message box enables its
-  // owner again when it closes anyway.
-  const bool idle = state == BatchControls::Idle;
-  if (!idle && ::IsWindowEnabled(Control(kText1))) {
-    HWND focus = ::GetFocus();
-    batchFocus_ = focus && ::IsChild(window_, focus) ? focus : nullptr;
-  }
-  for (const int id : kInputs) ::EnableWindow(Control(id), idle);
-  ::EnableWindow(Control(kCommand7), state != BatchControls::Closing);
-  ::SetWindowTextW(Control(kCommand7), state == BatchControls::Running ? L"Stop" : L"Close");
-  const bool active = ::GetActiveWindow() == window_;
-  if (state == BatchControls::Running) {
-    // The keyboard reaches "Stop" (Space, Escape), wherever the focus was.
-    lastFocus_ = Control(kCommand7);
-    if (active) ::SetFocus(lastFocus_);
-  } else if (idle) {
-    // Back where it was; only while the window is the active one: setting
-    // the focus would bring it back over the program "Unlock and Open" has
-    // just started. Otherwise it goes back when the user comes back
-    // (WM_ACTIVATE).
-    if (batchFocus_) lastFocus_ = std::exchange(batchFocus_, nullptr);
-    if (lastFocus_ && ::IsWindow(lastFocus_) && active) ::SetFocus(lastFocus_);
-  }
-}
-
-LRESULT CALLBACK Win32Form4::WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-  if (msg == WM_NCCREATE) {
-    ::SetWindowLongPtrW(hwnd, GWLP_USERDATA,
-                        reinterpret_cast<LONG_PTR>(reinterpret_cast<CREATESTRUCTW*>(lp)->lpCreateParams));
-  }
-  if (Win32Form4* self = Self(hwnd)) return self->OnMessage(hwnd, msg, wp, lp);
-  return ::DefWindowProcW(hwnd, msg, wp, lp);
-}
-
-LRESULT CALLBACK Win32Form4::PanelProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-  if (msg == WM_NCCREATE) {
-    ::SetWindowLongPtrW(hwnd, GWLP_USERDATA,
-                        reinterpret_cast<LONG_PTR>(reinterpret_cast<CREATESTRUCTW*>(lp)->lpCreateParams));
-  }
-  if (Win32Form4* self = Self(hwnd)) return self->OnPanelMessage(hwnd, msg, wp, lp);
-  return ::DefWindowProcW(hwnd, msg, wp, lp);
-}
-
-LRESULT CALLBACK Win32Form4::ControlProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR id, DWORD_PTR data) {
-  auto* self = reinterpret_cast<Win32Form4*>(data);
-  if (self->form_ && msg == WM_MOUSEMOVE) {
-    if (id == kCommand4) self->form_->Command4_MouseMove();
-    if (id == kCommand5) self->form_->Command5_MouseMove();
-    if (id == kCommand6) self->form_->Command6_MouseMove();
-  }
-  if (self->form_ && msg == WM_DROPFILES) {
-    const auto drop = reinterpret_cast<HDROP>(wp);
-    const std::vector<std::string> paths = DroppedPaths(drop);
-    ::DragFinish(drop);
-    self->form_->DropFiles(ActionOf(static_cast<int>(id)), paths);
-    return 0;
-  }
-  return ::DefSubclassProc(hwnd, msg, wp, lp);
-}
-
-LRESULT CALLBACK Win32Form4::TrackProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR, DWORD_PTR data) {
-  auto* self = reinterpret_cast<Win32Form4*>(data);
-  switch (msg) {
-    case WM_ERASEBKGND:
-      return 1;
-    case WM_PAINT: {
-      // The design's track: the information tint in a thin border, whatever
-      // the value (the fill in front of it shows that).
-      PAINTSTRUCT ps;
-      HDC dc = ::BeginPaint(hwnd, &ps);
-      RECT r{};
-      ::GetClientRect(hwnd, &r);
-      ::FillRect(dc, &r, self->brushes_[static_cast<std::size_t>(Back::Info)]);
-      HBRUSH border = ::CreateSolidBrush(ToColorRef(self->colours_.infoText));
-      ::FrameRect(dc, &r, border);
-      ::DeleteObject(border);
-      ::EndPaint(hwnd, &ps);
-      return 0;
-    }
-    default:
-      return ::DefSubclassProc(hwnd, msg, wp, lp);
-  }
-}
-
-LRESULT Win32Form4::OnMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-  switch (msg) {
-    case WM_SETCURSOR:
-      if (busy_) {
-        ::SetCursor(::LoadCursorW(nullptr, IDC_WAIT));
-        return TRUE;
-      }
-      break;
-    case WM_ACTIVATE:
-      // As a dialog box does: the control that had the focus gets it back
-      // when the window is active again (after a message box, the dialog).
-      if (LOWORD(wp) == WA_INACTIVE) {
-        HWND focus = ::GetFocus();
-        if (focus && ::IsChild(hwnd, focus)) lastFocus_ = focus;
-      } else if (lastFocus_ && ::IsWindow(lastFocus_) && ::IsWindowEnabled(hwnd)) {
-        ::SetFocus(lastFocus_);
-        return 0;
-      }
-      break;
-    case WM_CLOSE: {
-      const bool stay = form_ && form_->Form_QueryUnload();
-      if (!stay && !ended_) ::DestroyWindow(hwnd);
-      return 0;
-    }
-    case WM_COMMAND:
-      // Escape, as IsDialogMessage tells it.
-      if (LOWORD(wp) == IDCANCEL && form_) form_->EscapePressed();
-      return 0;
-    case kPosted:
-      while (!posted_.empty()) {
-        auto work = std::move(posted_.front());
-        posted_.pop_front();
-        work();
-      }
-      return 0;
-    case WM_DESTROY:
-      RevokeDropTargets();
-      ::PostQuitMessage(0);
-      return 0;
-    case WM_DPICHANGED: {
-      // Moved to a monitor of another scale: the same layout at its DPI, in
-      // the place Windows suggests.
-      dpi_ = HIWORD(wp);
-      const auto* suggested = reinterpret_cast<const RECT*>(lp);
-      ::SetWindowPos(hwnd, nullptr, suggested->left, suggested->top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-      FitClientArea();
-      Layout();
-      return 0;
-    }
-    case WM_SYSCOLORCHANGE:
-    case WM_SETTINGCHANGE:
-    case WM_THEMECHANGED:
-      // The desktop's colours, or its high-contrast mode, changed.
-      TakeDesktopColours();
-      ::InvalidateRect(hwnd, nullptr, TRUE);
-      ::RedrawWindow(hwnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
-      break;
-    default:
-      break;
-  }
-  return ::DefWindowProcW(hwnd, msg, wp, lp);
-}
-
-LRESULT Win32Form4::OnPanelMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-  const int panel = ::GetDlgCtrlID(hwnd);
-  switch (msg) {
-    case WM_ERASEBKGND: {
-      RECT r{};
-      ::GetClientRect(hwnd, &r);
-      ::FillRect(reinterpret_cast<HDC>(wp), &r, brushes_[static_cast<std::size_t>(looks_[panel].back)]);
-      return 1;
-    }
-    case WM_CTLCOLORSTATIC: {
-      const int id = ::GetDlgCtrlID(reinterpret_cast<HWND>(lp));
-      const auto dc = reinterpret_cast<HDC>(wp);
-      const auto look = looks_.find(id);
-      // The password box asks too while disabled: it keeps the system's look.
-      if (look == looks_.end() || id == kText1) break;
-      const std::size_t back = static_cast<std::size_t>(look->second.back);
-      ::SetTextColor(dc, TextColour(id));
-      ::SetBkColor(dc, ToColorRef(back == 0 ? colours_.panel : back == 1 ? colours_.info : colours_.barFill));
-      return reinterpret_cast<LRESULT>(brushes_[back]);
-    }
-    case WM_DRAWITEM: {
-      const auto* item = reinterpret_cast<const DRAWITEMSTRUCT*>(lp);
-      if (item->CtlID != kImage1_0 && item->CtlID != kImage1_1) break;
-      ::FillRect(item->hDC, &item->rcItem, brushes_[static_cast<std::size_t>(Back::Info)]);
-      ::DrawIconEx(item->hDC, 0, 0, item->CtlID == kImage1_0 ? closedIcon_ : openIcon_,
-                   item->rcItem.right - item->rcItem.left, item->rcItem.bottom - item->rcItem.top, 0, nullptr,
-                   DI_NORMAL);
-      return TRUE;
-    }
-    case WM_COMMAND:
-      if (!form_) break;
-      if (LOWORD(wp) == kText1 && HIWORD(wp) == EN_CHANGE) form_->Text1_Change();
-      if (HIWORD(wp) == BN_CLICKED) {
-        switch (LOWORD(wp)) {
-          case kCommand4: form_->Command4_Click(); break;
-          case kCommand5: form_->Command5_Click(); break;
-          case kCommand6: form_->Command6_Click(); break;
-          case kCommand7: form_->Command7_Click(); break;
-          default: break;
-        }
-      }
-      return 0;
-    case WM_MOUSEMOVE:
-      // Only the main panel's own background: each control takes its own moves.
-      if (form_ && panel == kFrame3) form_->Frame3_MouseMove();
-      return 0;
-    case WM_SETCURSOR:
-      if (busy_) {
-        ::SetCursor(::LoadCursorW(nullptr, IDC_WAIT));
-        return TRUE;
-      }
-      break;
-    default:
-      break;
-  }
-  return ::DefWindowProcW(hwnd, msg, wp, lp);
 }
 
 }  // namespace sealdoor::ui

@@ -1,7 +1,8 @@
 #pragma once
-// The main window in the Win32 API, no toolkit: the controls under their
-// designer names (as control ids), placed in twips through the system's
-// DPI, coloured, and their messages passed on to Form4.
+// The main window in the Win32 API, no toolkit: the controls of the design's
+// table (form4_layout.h) under their designer names (as control ids), placed
+// in twips through the system's DPI, coloured, and their messages passed on
+// to Form4.
 
 #include <array>
 #include <deque>
@@ -13,6 +14,7 @@
 
 #include "engine/win32/windows_h.h"
 #include "ui/contrast.h"
+#include "ui/form4_layout.h"
 #include "ui/form4_view.h"
 // After windows.h, which it needs.
 #include <ole2.h>
@@ -22,21 +24,22 @@ namespace sealdoor::ui {
 class CopyDropTarget;
 class Form4;
 
-// Control ids: the designer's names, one id per control (and per element
-// of a control array).
-enum ControlId : int {
-  kFrame3 = 100, kLabel8, kLabel9, kImage1_0, kImage1_1, kLabel10, kLabel11, kLabel12, kLabel13, kLabel2,
-  kText1, kCommand4, kCommand5, kCommand6, kCommand7, kFrame4, kLabel18, kLabel16, kLabel19, kLabel15_0,
-  kLabel15_1, kLabel21, kLabel20, kLabel17_0, kLabel17_1, kLabel22,
-};
+// A control's id: its place in the design's table, from 100.
+[[nodiscard]] constexpr int IdOf(std::string_view name, int index = -1) {
+  return 100 + static_cast<int>(layout::IndexOf(name, index));
+}
 
-// What lies under a control's text, and the text's own colour (none: the
-// desktop's, where it reads).
-enum class ControlBack { Panel, Info, Fill };
-struct ControlLook {
-  ControlBack back = ControlBack::Info;
-  std::optional<Rgb> text = std::nullopt;
-};
+// The designer's names, one id per control (and per element of a control
+// array).
+inline constexpr int kFrame3 = IdOf("Frame3"), kLabel8 = IdOf("Label8"), kLabel9 = IdOf("Label9"),
+                     kImage1_0 = IdOf("Image1", 0), kImage1_1 = IdOf("Image1", 1), kLabel10 = IdOf("Label10"),
+                     kLabel11 = IdOf("Label11"), kLabel12 = IdOf("Label12"), kLabel13 = IdOf("Label13"),
+                     kLabel2 = IdOf("Label2"), kText1 = IdOf("Text1"), kCommand4 = IdOf("Command4"),
+                     kCommand5 = IdOf("Command5"), kCommand6 = IdOf("Command6"), kCommand7 = IdOf("Command7"),
+                     kFrame4 = IdOf("Frame4"), kLabel18 = IdOf("Label18"), kLabel16 = IdOf("Label16"),
+                     kLabel19 = IdOf("Label19"), kLabel15_0 = IdOf("Label15", 0), kLabel15_1 = IdOf("Label15", 1),
+                     kLabel21 = IdOf("Label21"), kLabel20 = IdOf("Label20"), kLabel17_0 = IdOf("Label17", 0),
+                     kLabel17_1 = IdOf("Label17", 1), kLabel22 = IdOf("Label22");
 
 class Win32Form4 final : public Form4View {
  public:
@@ -72,6 +75,7 @@ class Win32Form4 final : public Form4View {
   void SetBatchControls(BatchControls state) override;
   void Yield() override;
   void Post(std::function<void()> work) override;
+  void After(std::chrono::milliseconds delay, std::function<void()> work) override;
   void EndProgram() override;
 
   // Pixels for twips at the window's DPI (15 twips a pixel at 96 dpi).
@@ -91,22 +95,23 @@ class Win32Form4 final : public Form4View {
   LRESULT OnMessage(HWND, UINT, WPARAM, LPARAM);
   LRESULT OnPanelMessage(HWND, UINT, WPARAM, LPARAM);
   void BuildControls();
+  HWND Make(std::size_t index);
   void DescribeForScreenReaders();
 
-  using Back = ControlBack;
-  using Look = ControlLook;
-  enum Font : int { kNormal, kLarge, kBold, kBoldUnderlined, kFonts };
-  // `twips`: left, top, width and height, as the design gives them.
-  HWND Make(const wchar_t* cls, int id, HWND parent, RECT twips, const std::wstring& text, DWORD style,
-            Look look = {}, Font font = kNormal);
   // Places, fonts and pictures for dpi_; again whenever the DPI changes.
   void Layout();
   void FitClientArea();
   void MakeFonts();
   void LoadPadlocks();
+  // The status line in the design's place, or spread over the information
+  // box where its text needs the room; cut at a word where even that is
+  // too little.
+  void PlaceStatus();
   // The colours from the desktop's, again whenever the desktop's change.
   void TakeDesktopColours();
-  [[nodiscard]] COLORREF TextColour(int id) const;
+  [[nodiscard]] COLORREF TextColour(std::size_t index) const;
+  [[nodiscard]] HBRUSH Brush(layout::Back back) const;
+  [[nodiscard]] COLORREF BackColour(layout::Back back) const;
   void UpdateNameTip();
   void RegisterDropTargets();
   void RevokeDropTargets();
@@ -121,20 +126,23 @@ class Win32Form4 final : public Form4View {
   HWND lastFocus_ = nullptr;   // the control that had the focus, to give it back
   HWND batchFocus_ = nullptr;  // the one that had it when a batch began
   bool ended_ = false;
-  std::map<int, HWND> controls_;
-  std::map<int, RECT> places_;  // left, top, width, height in twips
-  std::map<int, Look> looks_;
-  std::map<int, Font> fontOf_;
+  // The controls, in the table's order.
+  std::array<HWND, layout::kControls.size()> controls_{};
+  std::optional<Rgb> statusColour_;   // the status line's own colour, as last set
+  std::wstring statusText_;           // the status line's whole text
   std::array<int, 2> barTwips_{12, 12};
   std::wstring fullName_;  // Label16's whole text
   WindowColours colours_{};
-  std::array<HBRUSH, 3> brushes_{};  // by Back
-  std::array<HFONT, kFonts> fonts_{};
+  std::array<HBRUSH, 3> brushes_{};  // the panel, the information tint, the bars' fill
+  std::array<HFONT, 4> fonts_{};     // by layout::Face
   HICON closedIcon_ = nullptr;
   HICON openIcon_ = nullptr;
   std::map<int, CopyDropTarget*> dropTargets_;  // by button
   // Work waiting to run from the message loop.
   std::deque<std::function<void()>> posted_;
+  // Work waiting for its timer, by the timer's id.
+  std::map<UINT_PTR, std::function<void()>> timed_;
+  UINT_PTR nextTimer_ = 1;
 };
 
 }  // namespace sealdoor::ui

@@ -11,6 +11,7 @@ class Win32MessageBoxes final : public MessageBoxes {
   void SetOwner(HWND owner) { owner_ = owner; }
   void Show(std::string_view text, MessageStyle style) override;
   bool Ask(std::string_view text) override;
+  void ShowSummary(std::string_view heading, std::string_view list, MessageStyle style) override;
 
  private:
   HWND owner_ = nullptr;

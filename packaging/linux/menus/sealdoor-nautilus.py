@@ -2,9 +2,13 @@
 # through nautilus-python. The chosen files and folders go to the Sealdoor
 # window, which asks for the password; nothing here ever sees it.
 
+import gettext
 import subprocess
 
 from gi.repository import GObject, Nautilus
+
+# Sealdoor's own catalogues, in the user's language (English without one).
+_ = gettext.translation("sealdoor", fallback=True).gettext
 
 
 class SealdoorMenu(GObject.GObject, Nautilus.MenuProvider):
@@ -19,8 +23,8 @@ class SealdoorMenu(GObject.GObject, Nautilus.MenuProvider):
         if not paths or None in paths:
             return []
         items = []
-        for name, label, option in (("Lock", "Lock with Sealdoor", "--lock"),
-                                    ("Unlock", "Unlock with Sealdoor", "--unlock")):
+        for name, label, option in (("Lock", _("Lock with Sealdoor"), "--lock"),
+                                    ("Unlock", _("Unlock with Sealdoor"), "--unlock")):
             item = Nautilus.MenuItem(name="Sealdoor::" + name, label=label, icon="sealdoor")
             item.connect("activate", self._run, option, paths)
             items.append(item)

@@ -102,8 +102,8 @@ TEST_F(OtherUsers, ALinkPlantedInASharedFolderLeadsNowhere) {
   const fs::path secret = home / "private.txt";
   const Bytes plain = test::RandomBytes(4000, 1);
   test::WriteBytes(secret, plain);
-  ::chown(home.c_str(), 65534, 65534);
-  ::chown(secret.c_str(), 65534, 65534);
+  EXPECT_EQ(::chown(home.c_str(), 65534, 65534), 0);
+  EXPECT_EQ(::chown(secret.c_str(), 65534, 65534), 0);
   ::chmod(home.c_str(), 0700);
   ::chmod(secret.c_str(), 0600);
   // Another user plants a link under the name the victim expects.
@@ -172,7 +172,7 @@ TEST_F(OtherUsers, WithoutLeasesAFileSomeoneMayWriteIsRefused) {
   };
   for (const Case& c : cases) {
     test::WriteBytes(f, plain);
-    ::chown(f.c_str(), 65534, 65534);
+    EXPECT_EQ(::chown(f.c_str(), 65534, 65534), 0);
     ::chmod(f.c_str(), 0666);
     const Holder holder(c.holder, [&] {
       const int fd = ::open(f.c_str(), O_RDWR);

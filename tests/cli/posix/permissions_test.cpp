@@ -38,13 +38,15 @@ class Permissions : public ::testing::Test {
     if (::geteuid() == 0) {
       if (std::system("command -v setpriv >/dev/null") != 0) GTEST_SKIP() << "setpriv is missing";
       user_ = "65534";  // nobody
-      ::chown(dir_.Path().c_str(), 65534, 65534);
+      EXPECT_EQ(::chown(dir_.Path().c_str(), 65534, 65534), 0);
     }
   }
   fs::path Make(const std::string& name, mode_t mode, std::size_t size = 3000) {
     const fs::path p = dir_ / name;
     WriteBytes(p, test::RandomBytes(size, 3));
-    if (!user_.empty()) ::chown(p.c_str(), 65534, 65534);
+    if (!user_.empty()) {
+      EXPECT_EQ(::chown(p.c_str(), 65534, 65534), 0);
+    }
     ::chmod(p.c_str(), mode);
     return p;
   }
@@ -71,8 +73,8 @@ TEST_F(Permissions, RefusalsSayWhy) {
   const fs::path inClosed = dir_ / "closed" / "f.txt";
   WriteBytes(inClosed, test::RandomBytes(3000, 4));
   if (!user_.empty()) {
-    ::chown((dir_ / "closed").c_str(), 65534, 65534);
-    ::chown(inClosed.c_str(), 65534, 65534);
+    EXPECT_EQ(::chown((dir_ / "closed").c_str(), 65534, 65534), 0);
+    EXPECT_EQ(::chown(inClosed.c_str(), 65534, 65534), 0);
   }
   ::chmod((dir_ / "closed").c_str(), 0555);
   const fs::path unreadable = Make("secret.txt", 0000);

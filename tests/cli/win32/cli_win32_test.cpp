@@ -8,6 +8,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <random>
 #include <thread>
@@ -291,6 +292,46 @@ TEST(Cli, CtrlBreakDuringABatchStopsItAndSaysHowManyFilesWereDone) {
     EXPECT_EQ(r.err, "sealdoor-cli: stopped: " + std::to_string(locked) + " of 60 files locked; the others were not changed\n");
   }
   EXPECT_GE(stopped, 1);
+}
+
+
+// sealdoor-cli edit on Windows: the editor named by %EDITOR% (Notepad when
+// none) runs on the unlocked file; however it ends, the file is locked again.
+TEST(Cli, EditLocksTheFileAgainHoweverTheEditorEnds) {
+  struct Case {
+    const wchar_t* editor;
+    int exit;
+    const char* more;  // what the file holds after, beyond its old content
+    const char* said;
+    bool gone;
+  };
+  const Case cases[] = {
+      {L"cmd /c echo added>>", 0, "added\r\n", "is locked again", false},
+      {L"cmd /c exit 3", 1, "", "ended with status 3", false},
+      {L"cmd /c del", 1, "", "is gone", true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(win32::Narrow(c.editor));
+    test::ScratchDir dir;
+    const auto plain = test::RandomBytes(3000, 31);
+    test::WriteBytes(dir / "notes.txt", plain);
+    ASSERT_TRUE(test::Lock(dir / "notes.txt", "Edit42"));
+    ::SetEnvironmentVariableW(L"VISUAL", nullptr);
+    ::SetEnvironmentVariableW(L"EDITOR", c.editor);
+    const auto r = test::RunCli({"edit", "--password-stdin", "notes.txt"}, "Edit42\n", dir.Path());
+    ::SetEnvironmentVariableW(L"EDITOR", nullptr);
+    EXPECT_EQ(r.exitCode, c.exit) << r.err;
+    EXPECT_NE(r.err.find("'notes.txt' is unlocked until the editor ends"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find(c.said), std::string::npos) << r.err;
+    if (c.gone) {
+      EXPECT_TRUE(dir.Names().empty());  // nothing made in its place
+      continue;
+    }
+    auto expected = plain;
+    expected.insert(expected.end(), c.more, c.more + std::strlen(c.more));
+    EXPECT_TRUE(test::IsLockedFormOf(test::ReadBytes(dir / "notes.txt"), expected, "Edit42"));
+    EXPECT_EQ(dir.Names(), std::vector<std::string>{"notes.txt"});
+  }
 }
 
 }  // namespace

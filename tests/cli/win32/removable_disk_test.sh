@@ -49,7 +49,32 @@ whole() {  # whole NAME: the file is its plain or its complete locked form
     [ "$(stat -c %s "$mnt/batch/$1")" -eq "$(stat -c %s "$scratch/locked/$1")" ]
 }
 reset() { for n in "${names[@]}"; do cp "$scratch/plain/$n" "$mnt/batch/$n"; done; }
-run() { (cd "$mnt/batch" && echo Remove1 | wine "$exe" "$1" --password-stdin --quiet "${names[@]}" >/dev/null 2>&1); }
+# A run, bounded: a Wine that hangs while it starts a program (its own
+# services starting with a new server, on a loaded machine) is restarted,
+# and the run made once more; a second hang is a failure.
+run_once() { (cd "$mnt/batch" && echo Remove1 | timeout 120 wine "$exe" "$1" --password-stdin --quiet "${names[@]}" >/dev/null 2>&1); }
+run() {
+  local status=0
+  run_once "$1" || status=$?
+  [ "$status" -ne 124 ] && return "$status"
+  echo "Wine did not finish a run within two minutes; restarting Wine and running it again"
+  wineserver -k 2>/dev/null || true
+  status=0
+  run_once "$1" || status=$?
+  [ "$status" -ne 124 ] || { echo "Wine did not finish a run within two minutes, twice"; exit 1; }
+  return "$status"
+}
+# After a kill, until Wine has let go of the killed program (its files'
+# handles with it), a minute at most.
+gone() {
+  local i
+  for i in $(seq 600); do
+    pgrep -f -- "$(basename "$exe") (lock|unlock) --password-stdin" >/dev/null || return 0
+    sleep 0.1
+  done
+  echo "the killed program was still known to Wine after a minute"
+  exit 1
+}
 
 reset
 start=$(date +%s%N); run lock || true; span=$(( ($(date +%s%N) - start) / 1000 ))
@@ -57,11 +82,12 @@ missing=0
 for r in $(seq 1 "$rounds"); do
   reset
   # In a process group of its own, all of which is stopped at once.
-  setsid bash -c "$(declare -f run); names=(${names[*]@Q}); exe=${exe@Q}; mnt=${mnt@Q}; run lock" &
+  setsid bash -c "$(declare -f run_once); names=(${names[*]@Q}); exe=${exe@Q}; mnt=${mnt@Q}; run_once lock" &
   job=$!
   sleep "$(awk -v s="$span" -v r="$RANDOM" 'BEGIN { printf "%.3f", s * (r / 32768) / 1e6 }')"
   kill -9 -- "-$job" 2>/dev/null || true
   wait "$job" 2>/dev/null || true
+  gone
   for n in "${names[@]}"; do
     if [ ! -e "$mnt/batch/$n" ]; then missing=$((missing + 1)); continue; fi
     whole "$n" || { echo "round $r: $n is neither its original nor its complete locked form"; exit 1; }

@@ -573,6 +573,14 @@ TEST(WorkingFiles, OnlyWhatAJournalOfADeadRunListsIsRemoved) {
   WriteBytes(dir / ".sealdoor-listed.tmp", {1});
   WriteBytes(dir / ".sealdoor-usedxx.tmp", {2});  // in use by a running run all the same
   WriteBytes(dir / "notes.txt", {3});             // listed, but never a name of ours
+  // Runs killed before they listed anything: nothing, the header, part of
+  // it. They go; they hold nothing that could be lost.
+  WriteJournal(dir / ".sealdoor-header.journal", {});
+  for (const std::string& text : {std::string(), std::string(journal::kHeader.substr(0, 9))}) {
+    const fs::path p = dir / (text.empty() ? ".sealdoor-emptyx.journal" : ".sealdoor-partly.journal");
+    WriteBytes(p, {text.begin(), text.end()});
+    ::chmod(p.c_str(), 0600);
+  }
   // A running one: its journal is held, and so are its files.
   WriteJournal(dir / ".sealdoor-liveaa.journal", {".sealdoor-runnin.tmp"});
   WriteBytes(dir / ".sealdoor-runnin.tmp", {4});

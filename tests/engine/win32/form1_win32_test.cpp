@@ -152,6 +152,9 @@ TEST(WorkingFiles, WhatADeadRunLeftIsPutBackOrRemovedByItsJournal) {
                 journal::DoneRecord(".sealdoor-oldmem.tmp"), journal::WorkingRecord(".sealdoor-oldnot.tmp"),
                 journal::WorkingRecord(".sealdoor-newnot.tmp"),
                 journal::BackupRecord(".sealdoor-oldnot.tmp", "notes.doc", ".sealdoor-newnot.tmp")});
+  // A run killed before it listed anything: its journal holds the header
+  // alone, and goes.
+  WriteJournal(dir / ".sealdoor-header.journal", dir / "f", {});
   // A running run: its journal and its file are open.
   WriteJournal(dir / ".sealdoor-liveaa.journal", dir / "f", {journal::WorkingRecord(".sealdoor-runnin.tmp")});
   WriteBytes(dir / ".sealdoor-runnin.tmp", {3});

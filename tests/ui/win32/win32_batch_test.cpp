@@ -324,5 +324,55 @@ TEST(Win32Batch, ThePasswordBoxIsTheOneThatWarnsOfCapsLock) {
   EXPECT_TRUE(::SendMessageW(text1, EM_SETCUEBANNER, FALSE, reinterpret_cast<LPARAM>(L"")));
 }
 
+
+TEST(Win32Batch, ASummaryShowsEveryLineInAListThatScrolls) {
+  // Sixty files' reasons: a read-only edit box that scrolls holds them all,
+  // the heading stands beside the icon, and OK closes it.
+  MSG quit;
+  while (::PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
+  }
+  std::wstring lines;
+  for (int i = 0; i < 60; ++i) lines += (i ? L"\r\n" : L"") + std::wstring(L"'C:\\u\\&") + std::to_wstring(i) + L".txt': Invalid password !";
+  struct Seen {
+    LONG listStyle = 0;
+    std::wstring list, heading;
+    int visibleLines = 0, lineCount = 0;
+  };
+  std::optional<Seen> seen;  // the closer's until it is joined
+  std::thread closer([&] {
+    for (int tries = 0; tries < 2000; ++tries) {
+      HWND box = ::FindWindowW(L"#32770", L"Sealdoor");
+      HWND list = box ? ::FindWindowExW(box, nullptr, L"Edit", nullptr) : nullptr;
+      if (!list || !::IsWindowVisible(box)) {
+        ::Sleep(5);
+        continue;
+      }
+      Seen s;
+      s.listStyle = ::GetWindowLongW(list, GWL_STYLE);
+      s.list.resize(static_cast<std::size_t>(::GetWindowTextLengthW(list)) + 1);
+      s.list.resize(static_cast<std::size_t>(::GetWindowTextW(list, s.list.data(), static_cast<int>(s.list.size()))));
+      s.lineCount = static_cast<int>(::SendMessageW(list, EM_GETLINECOUNT, 0, 0));
+      for (HWND c = ::GetWindow(box, GW_CHILD); c; c = ::GetWindow(c, GW_HWNDNEXT)) {
+        wchar_t buf[256] = {};
+        ::GetWindowTextW(c, buf, 256);
+        if (std::wstring(buf) == L"0 of 60 files unlocked.") s.heading = buf;
+      }
+      seen = s;
+      ::PostMessageW(box, WM_COMMAND, IDOK, 0);
+      return;
+    }
+  });
+  Win32MessageBoxes messages;
+  messages.ShowSummary("0 of 60 files unlocked.", win32::Narrow(lines), text::MessageStyle::Exclamation);
+  closer.join();
+  ASSERT_TRUE(seen);
+  EXPECT_TRUE(seen->listStyle & ES_READONLY);
+  EXPECT_TRUE(seen->listStyle & ES_MULTILINE);
+  EXPECT_TRUE(seen->listStyle & WS_VSCROLL);
+  EXPECT_EQ(seen->list, lines);
+  EXPECT_EQ(seen->lineCount, 60);
+  EXPECT_EQ(seen->heading, L"0 of 60 files unlocked.");
+}
+
 }  // namespace
 }  // namespace sealdoor::ui

@@ -3,9 +3,14 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "engine/win32/wide.h"
+#include "text/tr.h"
+#include "text/window_texts.h"
 #include "ui/selection.h"
 #include "ui/win32/win32_file_dialog.h"
 #include "window_fixture.h"
@@ -36,58 +41,38 @@ RECT PlaceIn(HWND child, HWND parent) {
 
 LONG Style(HWND h) { return ::GetWindowLongW(h, GWL_STYLE); }
 
+// The window class each kind of control is made of.
+const wchar_t* ClassFor(layout::Kind kind) {
+  switch (kind) {
+    case layout::Kind::Panel: return L"SealdoorPanel";
+    case layout::Kind::PasswordBox: return L"Edit";
+    case layout::Kind::Button: return L"Button";
+    case layout::Kind::BarTrack: return L"msctls_progress32";
+    default: return L"Static";
+  }
+}
+
 TEST(Win32Window, ControlsSitWhereTheLayoutPutsThem) {
   Window w;
-  struct Row {
-    int id, parent;
-    int left, top, width, height;
-    const wchar_t* cls;
-    const char* text;
-  };
-  const Row rows[] = {
-      {kFrame3, 0, 120, 0, 5412, 2892, L"SealdoorPanel", ""},
-      {kLabel8, kFrame3, 240, 360, 3252, 1812, L"Static", ""},
-      {kLabel9, kFrame3, 360, 480, 3012, 612, L"Static", ""},
-      {kImage1_0, kFrame3, 360, 480, 384, 384, L"Static", "Locked"},
-      {kImage1_1, kFrame3, 360, 480, 384, 384, L"Static", "Unlocked"},
-      {kLabel10, kFrame3, 960, 480, 2532, 252, L"Static", "Sealdoor Version 1.01"},
-      {kLabel11, kFrame3, 960, 720, 2412, 252, L"Static", nullptr},
-      {kLabel12, kFrame3, 1080, 1080, 2292, 492, L"Static", ""},
-      {kLabel13, kFrame3, 360, 1800, 3012, 252, L"Static", "Enter password first !"},
-      {kLabel2, kFrame3, 240, 2340, 852, 252, L"Static", "Password:"},
-      {kText1, kFrame3, 1200, 2340, 2292, 288, L"Edit", ""},
-      {kCommand4, kFrame3, 3720, 360, 1572, 372, L"Button", "Lock Files"},
-      {kCommand5, kFrame3, 3720, 960, 1572, 372, L"Button", "Unlock Files"},
-      {kCommand6, kFrame3, 3720, 1560, 1572, 372, L"Button", "Unlock and Open"},
-      {kCommand7, kFrame3, 3720, 2280, 1572, 372, L"Button", "Close"},
-      {kFrame4, kFrame3, 240, 960, 3252, 1212, L"SealdoorPanel", ""},
-      {kLabel18, kFrame4, 120, 120, 3012, 252, L"Static", "Unlock:"},
-      {kLabel16, kFrame4, 120, 360, 3012, 252, L"Static", ""},
-      {kLabel19, kFrame4, 120, 680, 492, 252, L"Static", "File:"},
-      {kLabel15_0, kFrame4, 600, 720, 2052, 132, L"msctls_progress32", "File progress"},
-      {kLabel15_1, kFrame4, 600, 720, 12, 132, L"Static", ""},
-      {kLabel21, kFrame4, 2760, 680, 492, 252, L"Static", "100%"},
-      {kLabel20, kFrame4, 120, 920, 492, 204, L"Static", "All:"},
-      {kLabel17_0, kFrame4, 600, 960, 2052, 132, L"msctls_progress32", "Overall progress"},
-      {kLabel17_1, kFrame4, 600, 960, 12, 132, L"Static", ""},
-      {kLabel22, kFrame4, 2760, 920, 492, 252, L"Static", "100%"},
-  };
-  for (const auto& row : rows) {
-    HWND control = w.view.Control(row.id);
-    ASSERT_NE(control, nullptr) << row.id;
-    HWND parent = row.parent ? w.view.Control(row.parent) : w.view.Handle();
-    EXPECT_EQ(::GetParent(control), parent) << row.id;
-    EXPECT_EQ(::GetDlgCtrlID(control), row.id);
-    EXPECT_EQ(_wcsicmp(ClassOf(control).c_str(), row.cls), 0) << row.id;
+  for (const layout::Control& c : layout::kControls) {
+    const int id = IdOf(c.name, c.index);
+    const std::string what = std::string(c.name) + (c.index >= 0 ? "(" + std::to_string(c.index) + ")" : "");
+    HWND control = w.view.Control(id);
+    ASSERT_NE(control, nullptr) << what;
+    HWND parent = c.parent.empty() ? w.view.Handle() : w.view.Control(IdOf(c.parent));
+    EXPECT_EQ(::GetParent(control), parent) << what;
+    EXPECT_EQ(::GetDlgCtrlID(control), id);
+    EXPECT_EQ(_wcsicmp(ClassOf(control).c_str(), ClassFor(c.kind)), 0) << what;
+    EXPECT_EQ((Style(control) & WS_VISIBLE) != 0, c.visible) << what;
     const RECT r = PlaceIn(control, parent);
     // 15 twips a pixel at 96 dpi.
-    EXPECT_EQ(r.left, w.view.Px(row.left)) << row.id;
-    EXPECT_EQ(r.top, w.view.Px(row.top)) << row.id;
-    EXPECT_EQ(r.right - r.left, w.view.Px(row.width)) << row.id;
-    EXPECT_EQ(r.bottom - r.top, w.view.Px(row.height)) << row.id;
-    if (row.text) {
-      EXPECT_EQ(TextOf(control), row.text) << row.id;
-    }
+    EXPECT_EQ(r.left, w.view.Px(c.place.left)) << what;
+    EXPECT_EQ(r.top, w.view.Px(c.place.top)) << what;
+    EXPECT_EQ(r.right - r.left, w.view.Px(c.place.width)) << what;
+    EXPECT_EQ(r.bottom - r.top, w.view.Px(c.place.height)) << what;
+    // A control without a text of its own carries its name for screen readers.
+    EXPECT_EQ(TextOf(control), *c.accessibleName && c.kind != layout::Kind::PasswordBox ? c.accessibleName : c.caption)
+        << what;
   }
 }
 
@@ -175,6 +160,82 @@ TEST(Win32Dialog, TheSystemsDialogGetsWhatTheDispatcherAsks) {
   EXPECT_EQ(split.Path(1).wstring(), L"C:\\work\\b c.txt");
   const std::wstring one(L"C:\\work\\a.txt\0\0", 15);
   EXPECT_EQ(SelectionText(std::vector<wchar_t>(one.begin(), one.end())), "C:\\work\\a.txt");
+}
+
+
+TEST(Win32Window, EveryStatusTextFitsItsLineAtEachScale) {
+  // The longest texts the status line shows, measured as the label draws
+  // them: each fits in the room it is given, wrapped, at 96 and at 192 dpi;
+  // a text no room holds (a very long name) is cut at a word.
+  const std::string name = "Quarterly report for the board.txt";
+  const std::vector<std::string> texts = {
+      text::Waiting(Action::Unlock, 5, 1, false),
+      text::Waiting(std::nullopt, 1, 0, false),
+      text::Waiting(std::nullopt, 12, 3, false) + "\n" + text::AlsoWaiting({Action::Lock, Action::Unlock}),
+      text::ActionAsked(Action::UnlockAndOpen, false),
+      text::OpenUnlocked(name, false) + "\n" + text::AlsoWaiting({Action::Unlock}),
+      text::LockedAgain(name),
+      text::ToDo(Action::Unlock, 123456) + text::Tr(text::kWorking),
+      text::OpenUnlocked(std::string(300, 'x') + ".txt", true),
+  };
+  for (const int dpi : {96, 192}) {
+    Window w;
+    if (dpi != 96) {
+      RECT r{};
+      ::GetWindowRect(w.view.Handle(), &r);
+      r.right = r.left + (r.right - r.left) * dpi / 96;
+      r.bottom = r.top + (r.bottom - r.top) * dpi / 96;
+      ::SendMessageW(w.view.Handle(), WM_DPICHANGED, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&r));
+    }
+    ASSERT_EQ(w.view.Dpi(), dpi);
+    HWND label = w.view.Control(kLabel12);
+    for (const std::string& t : texts) {
+      SCOPED_TRACE(std::to_string(dpi) + " dpi: " + t);
+      w.view.SetStatus(t, kBlack);
+      wchar_t buffer[1024] = {};
+      ::GetWindowTextW(label, buffer, 1024);
+      const std::wstring shown = buffer;
+      RECT room{};
+      ::GetClientRect(label, &room);
+      HDC dc = ::GetDC(label);
+      HGDIOBJ old = ::SelectObject(dc, reinterpret_cast<HGDIOBJ>(::SendMessageW(label, WM_GETFONT, 0, 0)));
+      RECT needed{0, 0, room.right, 0};
+      ::DrawTextW(dc, shown.c_str(), static_cast<int>(shown.size()), &needed,
+                  DT_CALCRECT | DT_WORDBREAK | DT_CENTER | DT_NOPREFIX);
+      ::SelectObject(dc, old);
+      ::ReleaseDC(label, dc);
+      EXPECT_LE(needed.bottom, room.bottom);
+      EXPECT_LE(needed.right, room.right);
+      if (shown != win32::Widen(t)) {
+        EXPECT_TRUE(shown.ends_with(L"..."));
+      }
+    }
+  }
+}
+
+
+TEST(Win32Window, WorkAskedForLaterRunsFromTheMessageLoopInTheOrderOfItsDelays) {
+  // What the behaviour asks to run after a while (the watch on a program
+  // started for a file) comes from the window's message loop, each once.
+  Window w;
+  std::vector<int> ran;
+  w.view.After(std::chrono::milliseconds(60), [&] { ran.push_back(2); });
+  w.view.After(std::chrono::milliseconds(10), [&] { ran.push_back(1); });
+  const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+  MSG msg;
+  while (ran.size() < 2 && std::chrono::steady_clock::now() < until) {
+    while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+      ::TranslateMessage(&msg);
+      ::DispatchMessageW(&msg);
+    }
+    ::Sleep(5);
+  }
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(200);
+  while (std::chrono::steady_clock::now() < deadline) {  // and never again
+    while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) ::DispatchMessageW(&msg);
+    ::Sleep(5);
+  }
+  EXPECT_EQ(ran, (std::vector<int>{1, 2}));
 }
 
 }  // namespace
