@@ -13,7 +13,9 @@ namespace {
 
 struct Slot {
   std::atomic<int> state{0};  // 0 free, 1 being filled, 2 in use
-  int dirfd = -1;
+  // Meaningful while in use. Every member starts at zero, so the table
+  // takes no room in the program file (2.4 MB of it did).
+  int dirfd = 0;
   bool journal = false;
   char name[64] = {};
 };
