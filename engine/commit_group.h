@@ -47,9 +47,9 @@ class CommitGroup {
   };
   // What a waiting file counts for besides its bytes.
   static constexpr std::uint64_t kBytesPerFile = 4096;
-  // Bounded by bytes and by the open files the process may have, less room
-  // for the folders and journals the batch keeps and for everything else
-  // the process has open.
+  // Bounded by bytes, by 1,024 files and by the open files the process may
+  // have, less room for the folders and journals the batch keeps and for
+  // everything else the process has open.
   [[nodiscard]] static Limits DefaultLimits();
 
   explicit CommitGroup(WindowPort& window, Limits limits = DefaultLimits());
