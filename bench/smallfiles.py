@@ -7,16 +7,25 @@ did before group commit). Then the
 window's batch against the CLI on 10,000 files, and peak memory for
 100,000 names. Medians of interleaved rounds, each on a quiet disk.
 
-  BASELINE_CLI=path   the "many" part also times another build (an earlier
-                      commit's sealdoor-cli) on the same files, interleaved
+  BASELINE_CLI=path   the "many" and "walk" parts also time another build
+                      (an earlier commit's sealdoor-cli) on the same files,
+                      interleaved
+  BASELINE_WINDOW=path  the "window" part also times that build's
+                      window_bench, interleaved
+  SCENARIOS=1000x4,10000x4  which rows of "many" (files x KiB)
   POWERCUT_FS=path    the "fuse" part: 1,000 small files on the tests'
                       FUSE file system (powercut-fs), where each file is
                       synced on its own: grouped (every file's fsync after
                       all the group's writes) against one by one
 
-Usage: smallfiles.py CLI WINDOW_BENCH [RUNS] [many,window,names,fuse]"""
+The "many" part runs each build on the list of files and on their folder
+(-r); the "walk" part times -r over 20,000 files with nothing to do
+(unlock -r of files that are not locked) against find -type f.
+
+Usage: smallfiles.py CLI WINDOW_BENCH [RUNS] [many,walk,window,names,fuse]"""
 
 import os
+import resource
 import shutil
 import statistics
 import subprocess
@@ -27,7 +36,8 @@ import time
 CLI, WINDOW = os.path.abspath(sys.argv[1]), os.path.abspath(sys.argv[2])
 RUNS = int(sys.argv[3]) if len(sys.argv) > 3 else 5
 PASSWORD = "Bench1"
-SCENARIOS = [(1000, 4 << 10), (10000, 4 << 10), (1000, 1 << 20)]
+SCENARIOS = [(int(c), int(k) << 10) for c, k in (r.split("x") for r in os.environ["SCENARIOS"].split(","))] \
+    if os.environ.get("SCENARIOS") else [(1000, 4 << 10), (10000, 4 << 10), (1000, 1 << 20)]
 
 
 def make_folder(path, count, size):
@@ -42,11 +52,25 @@ def quiet():
     os.sync()
 
 
+# The processor time (user + system) of the last command run: on a machine
+# shared with others, a steadier measure of the work done than the time
+# that passed, which includes waiting for a processor.
+last_cpu = 0.0
+
+
+def children_cpu():
+    r = resource.getrusage(resource.RUSAGE_CHILDREN)
+    return r.ru_utime + r.ru_stime
+
+
 def run(cmd, env=None, stdin=None):
+    global last_cpu
     quiet()
+    cpu = children_cpu()
     start = time.perf_counter()
     r = subprocess.run(cmd, input=stdin, text=True, env=env, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
     t = time.perf_counter() - start
+    last_cpu = children_cpu() - cpu
     if r.returncode != 0:
         raise SystemExit(f"{os.path.basename(cmd[0])} {cmd[1]} on {len(cmd) - 4} files failed "
                          f"(status {r.returncode}):\n" + "\n".join(r.stderr.splitlines()[:10]))
@@ -73,6 +97,15 @@ def sealdoor(op, files, one_by_one=False, cli=None):
     return run([*program, op, "--password-stdin", "--quiet", *files], stdin=PASSWORD + "\n")
 
 
+def sealdoor_r(op, folder, cli=None):
+    """The folder's files through -r: the walk, then the batch."""
+    return run([cli or CLI, op, "--password-stdin", "--quiet", "--yes", "-r", folder], stdin=PASSWORD + "\n")
+
+
+def ratio(a, b):
+    return f"{a / b:.2f}"
+
+
 def peak_rss(cmd, cwd, stdin=None):
     memfile = tempfile.NamedTemporaryFile(delete=False).name
     r = subprocess.run(["/usr/bin/time", "-f", "%M", "-o", memfile] + cmd, input=stdin, text=True,
@@ -91,31 +124,81 @@ def label(count, size):
 
 
 def many(work):
+    """Lock and unlock of a list of files and of their folder (-r), this
+    build and, with BASELINE_CLI, another in the same rounds, against the
+    floor; one by one where the tests' tool was built beside the CLI."""
     baseline = os.environ.get("BASELINE_CLI")
-    extra = " baseline: lock | unlock |" if baseline else ""
-    print("| files | floor: cp -r + sync -f | lock | unlock | lock / floor | unlock / floor | one by one: lock | unlock | lock / floor |" + extra)
-    print("|---|---|---|---|---|---|---|---|---|" + ("---|---|" if baseline else ""))
+    one_by_one = os.path.exists(ONE_BY_ONE)
+    builds = [("", CLI)] + ([("0", baseline)] if baseline else [])
+    kinds = ["lock", "unlock", "lock -r", "unlock -r"]
     for count, size in SCENARIOS:
         src = os.path.join(work, f"src-{count}-{size}")
         files = make_folder(src, count, size)
-        times = {k: [] for k in ("floor", "lock", "unlock", "lock1", "unlock1", "lock0", "unlock0")}
+        times = {"floor": [], "lock1": [], "unlock1": []}
+        for tag, _ in builds:
+            for k in kinds:
+                times[k + tag] = []
+        cpu = {k: [] for k in times if k not in ("floor", "lock1", "unlock1")}
         for _ in range(RUNS):
             times["floor"].append(floor(src, work))
-            times["lock"].append(sealdoor("lock", files))
-            times["unlock"].append(sealdoor("unlock", files))
-            if baseline:
-                times["lock0"].append(sealdoor("lock", files, cli=baseline))
-                times["unlock0"].append(sealdoor("unlock", files, cli=baseline))
-            times["lock1"].append(sealdoor("lock", files, True))
-            times["unlock1"].append(sealdoor("unlock", files, True))
+            for tag, cli in builds:
+                for k in kinds:
+                    op, recursive = k.split()[0], k.endswith("-r")
+                    times[k + tag].append(sealdoor_r(op, src, cli=cli) if recursive else sealdoor(op, files, cli=cli))
+                    cpu[k + tag].append(last_cpu)
+            if one_by_one:
+                times["lock1"].append(sealdoor("lock", files, True))
+                times["unlock1"].append(sealdoor("unlock", files, True))
         m = {k: statistics.median(v) for k, v in times.items() if v}
-        line = (f"| {label(count, size)} | {m['floor']:.3f} | {m['lock']:.3f} | {m['unlock']:.3f} | "
-                f"{m['lock'] / m['floor']:.2f} | {m['unlock'] / m['floor']:.2f} | {m['lock1']:.3f} | "
-                f"{m['unlock1']:.3f} | {m['lock1'] / m['floor']:.2f} |")
-        if baseline:
-            line += f" {m['lock0']:.3f} | {m['unlock0']:.3f} |"
-        print(line, flush=True)
+        print(f"{label(count, size)}: floor (cp -r + sync -f) {m['floor']:.3f} s")
+        print()
+        print("| build | " + " | ".join(kinds) + " | " + " | ".join(k + " / floor" for k in kinds) + " |")
+        print("|---|" + "---|" * (2 * len(kinds)))
+        for tag, cli in builds:
+            name = "this build" if not tag else "baseline"
+            print(f"| {name} | " + " | ".join(f"{m[k + tag]:.3f}" for k in kinds) + " | " +
+                  " | ".join(ratio(m[k + tag], m["floor"]) for k in kinds) + " |")
+        if one_by_one:
+            print(f"| one by one | {m['lock1']:.3f} | {m['unlock1']:.3f} | | | "
+                  f"{ratio(m['lock1'], m['floor'])} | {ratio(m['unlock1'], m['floor'])} | | |")
+        print()
+        c = {k: statistics.median(v) for k, v in cpu.items()}
+        print("| processor time s (user + system) | " + " | ".join(kinds) + " |")
+        print("|---|" + "---|" * len(kinds))
+        for tag, _ in builds:
+            print(f"| {'this build' if not tag else 'baseline'} | " + " | ".join(f"{c[k + tag]:.3f}" for k in kinds) + " |")
+        print(flush=True)
         shutil.rmtree(src)
+
+
+def walk(work):
+    """-r over 20,000 files of 4 KiB in 20 folders with nothing to do (unlock
+    of files that are not locked: each file's head is read, none is
+    changed) against find -type f, which reads only the folders."""
+    baseline = os.environ.get("BASELINE_CLI")
+    src = os.path.join(work, "walk")
+    for d in range(20):
+        make_folder(os.path.join(src, f"d{d:02d}"), 1000, 4 << 10)
+    builds = [("this build", CLI)] + ([("baseline", baseline)] if baseline else [])
+    times = {"find": []}
+    for name, _ in builds:
+        times[name] = []
+    cpu = {k: [] for k in times}
+    for _ in range(RUNS):
+        times["find"].append(run(["find", src, "-type", "f"]))
+        cpu["find"].append(last_cpu)
+        for name, cli in builds:
+            times[name].append(sealdoor_r("unlock", src, cli=cli))
+            cpu[name].append(last_cpu)
+    m = {k: statistics.median(v) for k, v in times.items()}
+    c = {k: statistics.median(v) for k, v in cpu.items()}
+    print("| 20,000 x 4 KiB, nothing to do | s | / find -type f | processor s | / find |")
+    print("|---|---|---|---|---|")
+    print(f"| find -type f | {m['find']:.3f} | 1.00 | {c['find']:.3f} | 1.00 |")
+    for name, _ in builds:
+        print(f"| unlock -r, {name} | {m[name]:.3f} | {ratio(m[name], m['find'])} | {c[name]:.3f} | "
+              f"{ratio(c[name], c['find'])} |", flush=True)
+    shutil.rmtree(src)
 
 
 def fuse(work):
@@ -153,25 +236,32 @@ def fuse(work):
 
 
 def window(work):
-    """The window's batch against the CLI, 10,000 files of 4 KiB."""
+    """The window's batch against the CLI, 10,000 files of 4 KiB; with
+    BASELINE_CLI and BASELINE_WINDOW, the other build's too, same rounds."""
     src = os.path.join(work, "window")
     files = make_folder(src, 10000, 4 << 10)
-    cli, win = {"lock": [], "unlock": []}, {"lock": [], "unlock": []}
+    builds = [("this build", CLI, WINDOW)]
+    if os.environ.get("BASELINE_CLI") and os.environ.get("BASELINE_WINDOW"):
+        builds.append(("baseline", os.environ["BASELINE_CLI"], os.path.abspath(os.environ["BASELINE_WINDOW"])))
+    cli = {(b, op): [] for b, _, _ in builds for op in ("lock", "unlock")}
+    win = {(b, op): [] for b, _, _ in builds for op in ("lock", "unlock")}
     for _ in range(RUNS):
+        for b, cli_bin, win_bin in builds:
+            for op in ("lock", "unlock"):
+                cli[b, op].append(sealdoor(op, files, cli=cli_bin))
+                cli_op = "unlock" if op == "lock" else "lock"  # put the files back for the window's turn
+                sealdoor(cli_op, files, cli=cli_bin)
+                quiet()
+                r = subprocess.run([win_bin, op, PASSWORD, *files], capture_output=True, text=True)
+                if r.returncode != 0:
+                    raise SystemExit("window batch failed:\n" + "\n".join(r.stderr.splitlines()[:10]))
+                win[b, op].append(float(r.stdout.strip()))  # the window's lock leaves them locked for the unlocks
+    print("| 10,000 x 4 KiB | build | sealdoor-cli s | window s | window / cli |")
+    print("|---|---|---|---|---|")
+    for b, _, _ in builds:
         for op in ("lock", "unlock"):
-            cli[op].append(sealdoor(op, files))
-            cli_op = "unlock" if op == "lock" else "lock"  # put the files back for the window's turn
-            sealdoor(cli_op, files)
-            quiet()
-            r = subprocess.run([WINDOW, op, PASSWORD, *files], capture_output=True, text=True)
-            if r.returncode != 0:
-                raise SystemExit("window batch failed:\n" + "\n".join(r.stderr.splitlines()[:10]))
-            win[op].append(float(r.stdout.strip()))  # the window's lock leaves them locked for the unlocks
-    print("| 10,000 x 4 KiB | sealdoor-cli s | window s | window / cli |")
-    print("|---|---|---|---|")
-    for op in ("lock", "unlock"):
-        c, w = statistics.median(cli[op]), statistics.median(win[op])
-        print(f"| {op} | {c:.3f} | {w:.3f} | {w / c:.2f} |", flush=True)
+            c, w = statistics.median(cli[b, op]), statistics.median(win[b, op])
+            print(f"| {op} | {b} | {c:.3f} | {w:.3f} | {w / c:.2f} |", flush=True)
     shutil.rmtree(src)
 
 
@@ -193,7 +283,7 @@ def names(work):
 def main():
     print(f"# {RUNS} interleaved rounds each, medians")
     print()
-    parts = {"many": many, "window": window, "names": names, "fuse": fuse}
+    parts = {"many": many, "walk": walk, "window": window, "names": names, "fuse": fuse}
     chosen = sys.argv[4].split(",") if len(sys.argv) > 4 else ["many", "window", "names"]
     work = tempfile.mkdtemp(prefix="sealdoor-small-", dir=os.environ.get("BENCH_DIR", "/var/tmp"))
     try:

@@ -28,7 +28,7 @@ std::expected<FolderFiles, int> ExpandForCommand(const std::vector<std::string>&
       Write(Stream::Err, "sealdoor-cli: " + text::Tr("stopped while reading the folders; no file was changed") + "\n");
     return std::unexpected(130);
   }
-  FolderFiles out{batch.files, {}, !batch.unreadable.empty()};
+  FolderFiles out{batch.files, batch.facts, {}, !batch.unreadable.empty()};
   for (const auto& u : batch.unreadable)
     Write(Stream::Err, "sealdoor-cli: " +
                            text::Fill(text::Tr("{path} could not be read: {reason}"),

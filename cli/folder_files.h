@@ -7,11 +7,13 @@
 #include <vector>
 
 #include "engine/action.h"
+#include "engine/file_identity.h"
 
 namespace sealdoor::cli {
 
 struct FolderFiles {
   std::vector<std::string> files;  // what the command works on, in order
+  std::vector<std::optional<FileFacts>> facts;  // beside each, what the walk saw of it
   std::string leftOut;             // one line of what the folders' walk left out, or empty
   bool unreadable = false;         // a folder could not be read (said already)
 };

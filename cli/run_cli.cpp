@@ -340,7 +340,7 @@ int RunCli(const std::vector<std::string>& args, const CliSettings& settings) {
   TerminalPort port(std::move(*password), !o.quiet);
   SecureWipe(*password);
   // Each file once, however often it was named.
-  BatchFiles batch = PrepareBatch(o.files);
+  BatchFiles batch = PrepareBatch(o.files, folders.facts);
   o.files = std::move(batch.paths);
   BatchCounters& counters = batch.counters;
   int rc = 0;

@@ -71,6 +71,22 @@ bool DecodeAppend(std::string_view text, std::vector<std::uint8_t>& out) {
   return true;
 }
 
+bool DecodeInto(std::string_view text, std::span<std::uint8_t> out) noexcept {
+  if (text.size() % 4 != 0 || text.size() / 4 * 3 != out.size()) return false;
+  for (std::size_t i = 0, o = 0; i < text.size(); i += 4, o += 3) {
+    unsigned v = 0;
+    for (std::size_t j = 0; j < 4; ++j) {
+      const int d = kReverse[static_cast<unsigned char>(text[i + j])];
+      if (d < 0) return false;
+      v = (v << 6) | static_cast<unsigned>(d);
+    }
+    out[o] = static_cast<std::uint8_t>(v >> 16);
+    out[o + 1] = static_cast<std::uint8_t>(v >> 8);
+    out[o + 2] = static_cast<std::uint8_t>(v);
+  }
+  return true;
+}
+
 std::optional<std::vector<std::uint8_t>> Decode(std::string_view text) {
   std::vector<std::uint8_t> out;
   if (!DecodeAppend(text, out)) return std::nullopt;

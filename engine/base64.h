@@ -23,4 +23,9 @@ void EncodeAppend(std::span<const std::uint8_t> bytes, std::string& out);
 // text is not valid Base64 as above.
 [[nodiscard]] bool DecodeAppend(std::string_view text, std::vector<std::uint8_t>& out);
 
+// Decodes a text without padding into exactly `out.size()` bytes, for a
+// result of known length (such as a head) without any allocation; false
+// when the lengths do not match or the text is not valid Base64.
+[[nodiscard]] bool DecodeInto(std::string_view text, std::span<std::uint8_t> out) noexcept;
+
 }  // namespace sealdoor::base64

@@ -8,12 +8,12 @@
 
 namespace sealdoor {
 
-BatchFiles PrepareBatch(std::span<const std::string> paths) {
+BatchFiles PrepareBatch(std::span<const std::string> paths, std::span<const std::optional<FileFacts>> known) {
   BatchFiles out;
   std::set<FileIdentity> seen;
   std::uint64_t bytes = 0;
   for (std::size_t i = 0; i < paths.size(); ++i) {
-    const auto facts = FactsOf(PathFromText(paths[i]));
+    const auto facts = i < known.size() && known[i] ? known[i] : FactsOf(PathFromText(paths[i]));
     if (facts) {
       if (!seen.insert(facts->identity).second) continue;
       bytes += facts->size;

@@ -1,8 +1,11 @@
 #pragma once
 
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
+
+#include "file_identity.h"
 
 namespace sealdoor {
 
@@ -29,6 +32,9 @@ struct BatchFiles {
 
 // One look at each path (UTF-8 text); a path that cannot be looked at stays,
 // for the engine to say why.
-[[nodiscard]] BatchFiles PrepareBatch(std::span<const std::string> paths);
+// Where `known` has what a walk saw of a path's file (by the same place in
+// the list), that stands for the look.
+[[nodiscard]] BatchFiles PrepareBatch(std::span<const std::string> paths,
+                                      std::span<const std::optional<FileFacts>> known = {});
 
 }  // namespace sealdoor

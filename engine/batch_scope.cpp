@@ -1,5 +1,6 @@
 #include "batch_scope.h"
 
+#include <algorithm>
 #include <mutex>
 #include <vector>
 
@@ -9,6 +10,7 @@ namespace {
 std::mutex gMutex;
 int gScopes = 0;
 std::vector<std::shared_ptr<void>> gKept;
+std::vector<std::shared_ptr<void>> gRecent;  // the latest last
 
 }  // namespace
 
@@ -27,6 +29,8 @@ BatchScope::~BatchScope() {
     const std::lock_guard lock(gMutex);
     if (--gScopes > 0) return;
     kept.swap(gKept);
+    kept.insert(kept.end(), std::make_move_iterator(gRecent.begin()), std::make_move_iterator(gRecent.end()));
+    gRecent.clear();
   }
   // Last kept first: a folder's journal before the folder it lives in.
   while (!kept.empty()) kept.pop_back();
@@ -40,6 +44,21 @@ bool BatchScope::Active() noexcept {
 void BatchScope::Keep(std::shared_ptr<void> item) {
   const std::lock_guard lock(gMutex);
   if (gScopes > 0) gKept.push_back(std::move(item));
+}
+
+void BatchScope::KeepRecent(std::shared_ptr<void> item) {
+  std::shared_ptr<void> dropped;  // let go of outside the lock: its destructor may keep things itself
+  const std::lock_guard lock(gMutex);
+  if (gScopes == 0) return;
+  if (auto known = std::find(gRecent.begin(), gRecent.end(), item); known != gRecent.end()) {
+    std::rotate(known, known + 1, gRecent.end());
+    return;
+  }
+  if (gRecent.size() >= kRecent) {
+    dropped = std::move(gRecent.front());
+    gRecent.erase(gRecent.begin());
+  }
+  gRecent.push_back(std::move(item));
 }
 
 }  // namespace sealdoor

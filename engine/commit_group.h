@@ -8,8 +8,10 @@
 // file.
 
 #include <cstdint>
+#include <cstddef>
 #include <filesystem>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -32,11 +34,22 @@ struct PendingReplacement {
 
 class CommitGroup {
  public:
+  // A group is bounded by what it holds open and by what its sync has to
+  // write: each file's bytes and a block for what the file system writes
+  // of it besides (its entry, its inode).
   struct Limits {
     std::size_t files = 256;
     std::uint64_t bytes = std::uint64_t{64} << 20;
+    // Files it may hold open: each waiting file two (the original and its
+    // new version), each folder of them two more (its handle and its
+    // journal).
+    std::size_t descriptors = SIZE_MAX;
   };
-  // The usual bounds, within the open files the process may have.
+  // What a waiting file counts for besides its bytes.
+  static constexpr std::uint64_t kBytesPerFile = 4096;
+  // Bounded by bytes, by 1,024 files and by the open files the process may
+  // have, less room for the folders and journals the batch keeps and for
+  // everything else the process has open.
   [[nodiscard]] static Limits DefaultLimits();
 
   explicit CommitGroup(WindowPort& window, Limits limits = DefaultLimits());
@@ -80,6 +93,7 @@ class CommitGroup {
   std::optional<BatchScope> scope_;
   Limits limits_;
   std::vector<PendingReplacement> pending_;
+  std::set<std::filesystem::path> folders_;  // of the files waiting
   std::uint64_t bytes_ = 0;
   std::size_t placed_ = 0;
   Action action_ = Action::Lock;  // of the files it takes

@@ -29,7 +29,10 @@ std::expected<std::shared_ptr<FolderJournal>, Failure> FolderJournal::For(std::u
   const std::lock_guard lock(gMutex);
   std::erase_if(gJournals, [](const auto& entry) { return entry.second.expired(); });
   auto& slot = gJournals[store->FolderId()];
-  if (auto existing = slot.lock()) return existing;
+  if (auto existing = slot.lock()) {
+    BatchScope::KeepRecent(existing);
+    return existing;
+  }
 
   std::shared_ptr<FolderJournal> journal(new FolderJournal(std::move(store)));
   journal->signer_.key = JournalKey();
@@ -45,7 +48,7 @@ std::expected<std::shared_ptr<FolderJournal>, Failure> FolderJournal::For(std::u
   }
   if (auto r = journal->store_->Append(journal::kHeader); !r) return std::unexpected(r.error());
   slot = journal;
-  BatchScope::Keep(journal);
+  BatchScope::KeepRecent(journal);
   return journal;
 }
 

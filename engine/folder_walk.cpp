@@ -35,8 +35,10 @@ class Walker {
 
   // A file named on its own: taken once, whatever it is (the engine says).
   void File(const std::string& path) {
-    if (const auto facts = FactsOf(PathFromText(path)); facts && !files_.insert(facts->identity).second) return;
+    const auto facts = FactsOf(PathFromText(path));
+    if (facts && !files_.insert(facts->identity).second) return;
     out_.files.push_back(path);
+    out_.facts.push_back(facts);
   }
 
   [[nodiscard]] bool Stopped() const noexcept { return out_.stopped; }
@@ -82,6 +84,7 @@ class Walker {
             ++out_.alreadyDone;
           } else {
             out_.files.push_back(full);
+            out_.facts.push_back(Known(entry.identity) ? std::optional(FileFacts{entry.identity, entry.size}) : std::nullopt);
           }
           break;
       }

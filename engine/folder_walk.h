@@ -11,10 +11,15 @@
 #include <system_error>
 #include <vector>
 
+#include "file_identity.h"
+
 namespace sealdoor {
 
 struct FolderBatch {
   std::vector<std::string> files;  // UTF-8, in order: the paths given, each folder's files in its place
+  // Beside each file, what the walk saw of it (nothing where it could not
+  // look): whoever runs the batch need not look at each file again.
+  std::vector<std::optional<FileFacts>> facts;
   bool hadFolder = false;          // a path given was a folder
   bool stopped = false;            // the walk was asked to stop before its end
   // Left out of the folders (never of the files named directly):

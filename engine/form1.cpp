@@ -33,22 +33,54 @@ constexpr std::uint64_t RoundUpToBlock(std::uint64_t n) {
   return (n + format::kBlock - 1) / format::kBlock * format::kBlock;
 }
 
+// The first bytes of a file are read once: they tell whether it is
+// locked, and a file this small has all of its content in them too.
+constexpr std::size_t kFirstRead = std::size_t{64} << 10;
+
+// Bytes read from the start of the source, with the slack the scramble
+// kernel may read past them.
+class FirstBytes {
+ public:
+  explicit FirstBytes(std::size_t capacity)
+      : buf_(std::make_unique_for_overwrite<std::uint8_t[]>(capacity + format::kScrambleSlack)), capacity_(capacity) {
+    std::memset(buf_.get() + capacity, 0, format::kScrambleSlack);
+  }
+  [[nodiscard]] std::span<std::uint8_t> Room() noexcept { return {buf_.get(), capacity_}; }
+  void SetLength(std::size_t n) noexcept { length_ = n; }
+  [[nodiscard]] std::span<const std::uint8_t> Bytes() const noexcept { return {buf_.get(), length_}; }
+
+ private:
+  std::unique_ptr<std::uint8_t[]> buf_;
+  std::size_t capacity_;
+  std::size_t length_ = 0;
+};
+
 // The content: `length` bytes from `inStart` of the source go to `outStart`
 // of the new version, every complete block scrambled and a final incomplete
 // block unchanged. A block of zeros scrambles to zeros, so the holes of a
-// sparse file are skipped and stay holes.
+// sparse file are skipped and stay holes. What `first` holds of the source
+// is not read again, and a `prefix` (the head of a file being locked) goes
+// to the bytes before `outStart` in the same write as the first chunk.
 class ContentPass {
  public:
   ContentPass(SourceFile& src, ReplacementFile& out, ProgressMeter& meter, WindowPort& window,
-              std::chrono::milliseconds yieldEvery)
-      : src_(src), out_(out), meter_(meter), window_(window), yieldEvery_(yieldEvery) {}
+              std::chrono::milliseconds yieldEvery, std::span<const std::uint8_t> first,
+              std::span<const std::uint8_t> prefix)
+      : src_(src), out_(out), meter_(meter), window_(window), yieldEvery_(yieldEvery), first_(first),
+        prefix_(prefix) {}
+
+  ~ContentPass() {
+    // The head of a file being locked holds its password.
+    if (out_buf_) WipeBytes(out_buf_.get(), prefix_.size());
+  }
+  ContentPass(const ContentPass&) = delete;
+  ContentPass& operator=(const ContentPass&) = delete;
 
   std::expected<void, Failure> Run(std::uint64_t inStart, std::uint64_t outStart, std::uint64_t length) {
     // Buffers of a chunk, or less for a small file: a batch of many small
     // files must not pay for two large buffers each.
     chunk_ = static_cast<std::size_t>(std::min<std::uint64_t>(kChunk, RoundUpToBlock(length)));
-    in_ = MakeBuffer(chunk_);
-    out_buf_ = MakeBuffer(chunk_);
+    out_buf_ = MakeBuffer(prefix_.size() + chunk_);
     std::uint64_t pos = 0;  // from the content's start; a block boundary until the end
     while (pos < length) {
       auto data = src_.NextData(inStart + pos);
@@ -66,7 +98,8 @@ class ContentPass {
       }
       for (; pos < to;) {
         const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(chunk_, to - pos));
-        if (auto r = Chunk(inStart + pos, outStart + pos, want); !r) return r;
+        const bool last = pos + want >= length;
+        if (auto r = Chunk(inStart + pos, outStart + pos, want, outStart, last); !r) return r;
         pos += want;
         // A chunk takes milliseconds: a stop is heard within one, however
         // large the file.
@@ -77,6 +110,12 @@ class ContentPass {
       }
     }
     Skip(pos, length);
+    // Nothing of the content was written (an empty file, or one that is
+    // all hole): the prefix goes on its own.
+    if (!prefixWritten_ && !prefix_.empty()) {
+      if (auto w = out_.WriteAt(outStart - prefix_.size(), prefix_); !w) return w;
+      prefixWritten_ = true;
+    }
     return {};
   }
 
@@ -92,19 +131,45 @@ class ContentPass {
     pos = to;
   }
 
-  std::expected<void, Failure> Chunk(std::uint64_t in, std::uint64_t out, std::size_t want) {
-    auto got = src_.ReadAt(in, {in_.get(), want});
-    if (!got) return std::unexpected(got.error());
-    if (*got != want) return std::unexpected(Failure::Of(Failure::Kind::Changed));
+  std::expected<void, Failure> Chunk(std::uint64_t in, std::uint64_t out, std::size_t want, std::uint64_t outStart,
+                                     bool last) {
+    const std::uint8_t* source;
+    if (in + want <= first_.size()) {
+      source = first_.data() + in;  // read already, with the head
+    } else {
+      if (!in_) in_ = MakeBuffer(chunk_);
+      auto got = src_.ReadAt(in, {in_.get(), want});
+      if (!got) return std::unexpected(got.error());
+      if (*got != want) return std::unexpected(Failure::Of(Failure::Kind::Changed));
+      source = in_.get();
+    }
     const std::size_t blocks = want / format::kBlock;
     const std::size_t tail = want % format::kBlock;
-    format::ScrambleBlocks(in_.get(), out_buf_.get(), blocks);
-    std::memcpy(out_buf_.get() + blocks * format::kBlock, in_.get() + blocks * format::kBlock, tail);
-    if (auto w = out_.WriteAt(out, {out_buf_.get(), want}); !w) return w;
+    std::uint8_t* const scrambled = out_buf_.get() + prefix_.size();
+    format::ScrambleBlocks(source, scrambled, blocks);
+    std::memcpy(scrambled + blocks * format::kBlock, source + blocks * format::kBlock, tail);
+    std::span<const std::uint8_t> bytes(scrambled, want);
+    std::uint64_t at = out;
+    if (!prefixWritten_ && !prefix_.empty()) {
+      if (out == outStart) {
+        // Right before the content: one write for both.
+        std::memcpy(out_buf_.get(), prefix_.data(), prefix_.size());
+        bytes = {out_buf_.get(), prefix_.size() + want};
+        at = outStart - prefix_.size();
+      } else if (auto w = out_.WriteAt(outStart - prefix_.size(), prefix_); !w) {
+        return w;
+      }
+      prefixWritten_ = true;
+    }
+    if (auto w = out_.WriteAt(at, bytes); !w) return w;
     meter_.AddLines(blocks + (tail != 0 ? 1 : 0));
     // Another program that opens the file for writing is held up until we
-    // let go; stop at once rather than keep it waiting.
-    if (auto r = src_.CheckNoWriter(); !r) return r;
+    // let go; stop at once rather than keep it waiting. After the last
+    // chunk the look before the new version takes its place tells the same
+    // (and it comes before the writer is let go).
+    if (!last) {
+      if (auto r = src_.CheckNoWriter(); !r) return r;
+    }
     const auto now = std::chrono::steady_clock::now();
     if (now - lastYield_ >= yieldEvery_) {
       window_.Yield();
@@ -118,6 +183,9 @@ class ContentPass {
   ProgressMeter& meter_;
   WindowPort& window_;
   std::chrono::milliseconds yieldEvery_;
+  std::span<const std::uint8_t> first_;
+  std::span<const std::uint8_t> prefix_;
+  bool prefixWritten_ = false;
   std::chrono::steady_clock::time_point lastYield_ = std::chrono::steady_clock::now();
   std::size_t chunk_ = 0;
   bool stopped_ = false;
@@ -134,11 +202,8 @@ class ContentPass {
 std::array<std::uint8_t, format::kHead> MakeHead(std::string_view password, RandomSource& random) {
   std::string text = format::MakeKeyHeaderText(password, random);
   std::array<std::uint8_t, format::kHead> head{};
-  std::vector<std::uint8_t> bytes;
-  const bool ok = base64::DecodeAppend(text, bytes);
+  if (!base64::DecodeInto(text, head)) head.fill(0);
   SecureWipe(text);
-  if (ok && bytes.size() == head.size()) std::memcpy(head.data(), bytes.data(), head.size());
-  WipeBytes(bytes.data(), bytes.size());
   return head;
 }
 
@@ -198,11 +263,14 @@ std::expected<bool, Form1::Refusal> Form1::Work(const fs::path& filesseps, const
   const std::uint64_t size = src->Size();
 
   // Recognition: a locked file carries the signature at bytes 649..702.
-  std::array<std::uint8_t, format::kHead> head{};
-  auto got = src->ReadAt(0, head);
+  // The same read brings the content of a small file.
+  FirstBytes first(static_cast<std::size_t>(std::min<std::uint64_t>(size, std::max(kFirstRead, format::kHead))));
+  auto got = src->ReadAt(0, first.Room());
   if (!got) return failed(got.error());
-  if (*got != std::min<std::uint64_t>(size, format::kHead)) return failed(Failure::Of(Failure::Kind::Changed));
-  const bool locked = format::IsLocked(std::span(head).first(*got));
+  if (*got != first.Room().size()) return failed(Failure::Of(Failure::Kind::Changed));
+  first.SetLength(*got);
+  const std::span<const std::uint8_t> head = first.Bytes().first(std::min<std::size_t>(*got, format::kHead));
+  const bool locked = format::IsLocked(head);
   window_.Yield();
   if (stopAsked()) return false;
   const double refusedLines = static_cast<double>(size) / traits.bytesPerRefusedLine;
@@ -216,7 +284,7 @@ std::expected<bool, Form1::Refusal> Form1::Work(const fs::path& filesseps, const
   if (stopAsked()) return false;
 
   if (!lock) {
-    auto stored = format::ReadStoredPassword(std::span<const std::uint8_t, format::kHead>(head));
+    auto stored = format::ReadStoredPassword(head.first<format::kHead>());
     // A head too damaged to name a password matches no password at all:
     // the user is told so, rather than to try the right one again.
     if (!stored) return refused(Notice::What::DamagedHead);
@@ -234,17 +302,21 @@ std::expected<bool, Form1::Refusal> Form1::Work(const fs::path& filesseps, const
   const std::uint64_t inStart = lock ? 0 : format::kHead;
   const std::uint64_t outStart = lock ? format::kHead : 0;
   const std::uint64_t contentLength = size - inStart;
+  // The head of a file being locked goes out with its first content.
+  std::array<std::uint8_t, format::kHead> newHead{};
+  struct Wipe {
+    std::array<std::uint8_t, format::kHead>& bytes;
+    ~Wipe() { WipeBytes(bytes.data(), bytes.size()); }
+  } wipeHead{newHead};
   if (lock) {
-    auto newHead = MakeHead(password.Get(), random_);
-    auto w = out->WriteAt(0, newHead);
-    WipeBytes(newHead.data(), newHead.size());
-    if (!w) return failed(w.error());
+    newHead = MakeHead(password.Get(), random_);
     window_.Yield();
     if (stopAsked()) return false;
   }
 
   ProgressMeter meter(window_, counters_, estimate);
-  ContentPass pass(*src, *out, meter, window_, yieldEvery_);
+  ContentPass pass(*src, *out, meter, window_, yieldEvery_, first.Bytes(),
+                   lock ? std::span<const std::uint8_t>(newHead) : std::span<const std::uint8_t>());
   if (auto r = pass.Run(inStart, outStart, contentLength); !r) return failed(r.error());
   if (pass.Stopped()) {
     stopped_ = true;

@@ -66,7 +66,10 @@ void ProgressMeter::AddLines(std::uint64_t lines) {
     };
     std::uint64_t quiet = lines;
     if (!unchanged(lines)) {
+      // In a file of fewer than a hundred lines every line moves its
+      // figure: no search for those.
       std::uint64_t lo = 0, hi = lines;  // unchanged(lo), !unchanged(hi)
+      if (lines > 1 && !unchanged(1)) hi = 1;
       while (hi - lo > 1) {
         const std::uint64_t mid = lo + (hi - lo) / 2;
         (unchanged(mid) ? lo : hi) = mid;

@@ -127,8 +127,8 @@ std::expected<void, Failure> CopyFileMetadata(int from, const struct stat& origi
   // Owner first: a change of owner clears set-id bits and capabilities,
   // which the mode and the attributes below put back. A new file is ours,
   // in our group or, in a set-group-ID folder, in the folder's.
-  const gid_t newGroup = (folder.st.st_mode & S_ISGID) ? folder.st.st_gid : ::getegid();
-  if ((::geteuid() != original.st_uid || newGroup != original.st_gid) &&
+  const gid_t newGroup = (folder.st.st_mode & S_ISGID) ? folder.st.st_gid : folder.ourGid;
+  if ((folder.ourUid != original.st_uid || newGroup != original.st_gid) &&
       ::fchown(to, original.st_uid, original.st_gid) != 0) {
     if (errno == EPERM) return std::unexpected(Failure::Of(Failure::Kind::OtherUsersFile));
     return std::unexpected(Failure::System(errno));

@@ -6,6 +6,7 @@
 #include <sys/ioctl.h>
 #include <sys/statfs.h>
 #include <sys/xattr.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <map>
@@ -68,6 +69,8 @@ std::expected<std::shared_ptr<Folder>, Failure> Open(const std::string& path) {
     folder->project = x.fsx_projid;
   }
   folder->defaultAccessList = ::fgetxattr(fd, "system.posix_acl_default", nullptr, 0) > 0;
+  folder->ourUid = ::geteuid();
+  folder->ourGid = ::getegid();
   return folder;
 }
 
@@ -77,7 +80,10 @@ std::expected<std::shared_ptr<Folder>, Failure> Folder::Get(const std::string& p
   const bool batch = BatchScope::Active();
   if (batch) {
     const std::lock_guard lock(gMutex);
-    if (auto known = gFolders[path].lock()) return known;
+    if (auto known = gFolders[path].lock()) {
+      BatchScope::KeepRecent(known);
+      return known;
+    }
   }
   auto folder = Open(path);
   if (!folder) return folder;
@@ -93,7 +99,7 @@ std::expected<std::shared_ptr<Folder>, Failure> Folder::Get(const std::string& p
   if (batch) {
     std::erase_if(gFolders, [](const auto& entry) { return entry.second.expired(); });
     gFolders[path] = *folder;
-    BatchScope::Keep(*folder);
+    BatchScope::KeepRecent(*folder);
   }
   return folder;
 }

@@ -38,6 +38,11 @@ struct Folder {
   std::uint32_t project = 0;
   // A default access list: new files pick up entries the original may lack.
   bool defaultAccessList = false;
+  // Who we are, asked once with the folder rather than for every file:
+  // what owner and group a new file here gets, and whose files we may
+  // give back to their owner.
+  uid_t ourUid = 0;
+  gid_t ourGid = 0;
   // Its working files of killed runs were looked for already.
   bool leftoversLookedAt = false;
   std::shared_ptr<FileSystemFacts> facts;

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <set>
 #include <string>
 #include <utility>
 
@@ -48,9 +49,17 @@ io::Result ExchangeInto(int dir, const std::string& users, const std::string& ou
   return io::RenameAt(dir, users, ours, RENAME_EXCHANGE);
 }
 
-// Folders whose sync waits for the end of the batch: a later sync of
-// their file system carries their new names (BatchScope keeps them).
-std::vector<std::shared_ptr<Folder>> gWaitingFolders;
+// Folders whose sync waits for the end of the batch, by file system: the
+// next sync of the whole file system carries their new names, and the
+// batch ends with one. Only one folder of each is held open for it, so a
+// batch through more folders than the process may have files open can
+// still wait for each of them.
+struct WaitingSyncs {
+  dev_t device = 0;
+  std::shared_ptr<Folder> by;             // its handle reaches the file system
+  std::set<std::string> folders;           // as reached, for messages
+};
+std::vector<WaitingSyncs> gWaiting;
 
 }  // namespace
 
@@ -445,17 +454,35 @@ std::expected<void, Failure> ReplacementFile::SyncFolder(bool canWait) noexcept 
   // The next sync of the whole file system carries the new names too, and
   // the batch ends with one: a folder of many groups is synced once.
   if (canWait && folder->syncFsTrusted && BatchScope::Active()) {
-    if (std::find(gWaitingFolders.begin(), gWaitingFolders.end(), folder) == gWaitingFolders.end())
-      gWaitingFolders.push_back(folder);
-    return {};
+    try {
+      auto fs = std::find_if(gWaiting.begin(), gWaiting.end(),
+                             [&](const WaitingSyncs& w) { return w.device == folder->st.st_dev; });
+      if (fs == gWaiting.end()) fs = gWaiting.insert(gWaiting.end(), WaitingSyncs{folder->st.st_dev, folder, {}});
+      fs->folders.insert(folder->path);
+      return {};
+    } catch (...) {
+      // No memory to note it in: synced now instead.
+    }
   }
   return io::Fsync(folder->dir.Get());
 }
 
 std::vector<FolderSyncFailure> ReplacementFile::SyncWaitingFolders() noexcept {
   std::vector<FolderSyncFailure> failed;
-  for (const auto& folder : std::exchange(gWaitingFolders, {}))
-    if (auto r = io::Fsync(folder->dir.Get()); !r) failed.push_back({folder->path, r.error()});
+  for (const WaitingSyncs& fs : std::exchange(gWaiting, {})) {
+    if (io::SyncFs(fs.by->dir.Get())) continue;
+    // Which of them did not reach the disk: each on its own.
+    for (const std::string& path : fs.folders) {
+      io::Result r;
+      if (path == fs.by->path)
+        r = io::Fsync(fs.by->dir.Get());
+      else if (auto dir = io::Open(path, O_RDONLY | O_DIRECTORY))
+        r = io::Fsync(dir->Get());
+      else
+        r = std::unexpected(dir.error());
+      if (!r) failed.push_back({path, r.error()});
+    }
+  }
   return failed;
 }
 

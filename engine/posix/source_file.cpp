@@ -36,8 +36,8 @@ void QuietLeaseSignal() noexcept {
   (void)done;
 }
 
-bool InGroup(gid_t gid) {
-  if (gid == ::getegid()) return true;
+bool InGroup(gid_t gid, gid_t ours) {
+  if (gid == ours) return true;
   const int n = ::getgroups(0, nullptr);
   if (n <= 0) return false;
   std::vector<gid_t> groups(static_cast<std::size_t>(n));
@@ -49,10 +49,10 @@ std::unexpected<Failure> Refused(Failure::Kind kind) { return std::unexpected(Fa
 
 // The new version is made by us and must end up with the file's owner and
 // group; only root may give a file away.
-std::expected<void, Failure> OwnerCanBeKept(const struct stat& st) {
-  if (::geteuid() == 0) return {};
-  if (st.st_uid != ::geteuid()) return Refused(Failure::Kind::OtherUsersFile);
-  if (!InGroup(st.st_gid)) return Refused(Failure::Kind::ForeignGroup);
+std::expected<void, Failure> OwnerCanBeKept(const struct stat& st, const Folder& folder) {
+  if (folder.ourUid == 0) return {};
+  if (st.st_uid != folder.ourUid) return Refused(Failure::Kind::OtherUsersFile);
+  if (!InGroup(st.st_gid, folder.ourGid)) return Refused(Failure::Kind::ForeignGroup);
   return {};
 }
 
@@ -160,7 +160,7 @@ std::expected<SourceFile, Failure> SourceFile::Open(const fs::path& path, Action
   impl->folderPath = folderName;
   impl->name = name;
   if (auto r = CheckFileOnDisk(found, impl->folder->fsType); !r) return std::unexpected(r.error());
-  if (auto owner = OwnerCanBeKept(found); !owner) return std::unexpected(owner.error());
+  if (auto owner = OwnerCanBeKept(found, *impl->folder); !owner) return std::unexpected(owner.error());
 
   auto fd = io::OpenAt(impl->Dir(), impl->name.string(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_NOCTTY);
   if (!fd) return std::unexpected(fd.error());
@@ -201,7 +201,7 @@ std::expected<SourceFile, Failure> SourceFile::Open(const fs::path& path, Action
         // The processes we may not look at are other users'. Without a
         // lease, we cannot know whether one of them writes another user's
         // file, and would lose what it writes.
-        if (impl->st.st_uid != ::geteuid()) return Refused(Failure::Kind::WritersUnknown);
+        if (impl->st.st_uid != impl->folder->ourUid) return Refused(Failure::Kind::WritersUnknown);
         break;
       case WriterSearch::None:
         break;

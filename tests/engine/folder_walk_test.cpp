@@ -45,6 +45,15 @@ TEST(FolderWalk, FilesInNameOrderDepthFirstWithoutOurWorkingFiles) {
             (std::vector<std::string>{"b/0", "b/a/y", "b/c/1", "b/c/2", "z", ".hidden", "a/x"}));
   EXPECT_EQ(text::LeftOut(batch, Action::Lock), "");
   EXPECT_TRUE(batch.unreadable.empty());
+  // What the walk saw of each file stands beside it, for the batch to use
+  // instead of looking again: the files named as well as the files found.
+  ASSERT_EQ(batch.facts.size(), batch.files.size());
+  for (std::size_t i = 0; i < batch.files.size(); ++i) {
+    const auto looked = FactsOf(PathFromText(batch.files[i]));
+    ASSERT_TRUE(looked && batch.facts[i]) << batch.files[i];
+    EXPECT_EQ(batch.facts[i]->identity, looked->identity) << batch.files[i];
+    EXPECT_EQ(batch.facts[i]->size, looked->size) << batch.files[i];
+  }
 }
 
 TEST(FolderWalk, AStopEndsTheWalkWhereItIs) {

@@ -61,7 +61,12 @@ TEST(SystemFaults, EachFileIsLockedOrAsItWasAndNothingIsLeft) {
   const Case cases[] = {
       {"syncfs:EIO:*", false, n},                  // each file's own sync then tells: all fine
       {"syncfs:EIO:*,fsync:EIO:*", false, 0},
-      {"fsync:EIO:1", false, n, true},             // the folder's sync, after every file is in place
+      // The batch's last sync of the file system, which carries the
+      // folder's new names: failing, the folder is synced on its own...
+      {"syncfs:EIO:2", false, n},
+      // ...and where that fails too, every file is in place but the run
+      // says the folder was not confirmed.
+      {"syncfs:EIO:2,fsync:EIO:*", false, n, true},
       {"pwrite:ENOSPC:3", false, n - 1},
       {"fallocate:ENOSPC:*", false, n - 1},
       {"renameat2:EIO:1", false, n - 1},
