@@ -66,6 +66,7 @@ void CommitGroup::Add(PendingReplacement pending) {
 
 void CommitGroup::Drop() {
   pending_.clear();
+  folders_.clear();
   bytes_ = 0;
 }
 
