@@ -280,13 +280,19 @@ std::expected<void, Failure> ReplacementFile::WriteAt(std::uint64_t offset, std:
   impl_->writtenTo = std::max(impl_->writtenTo, offset + bytes.size());
   impl_->length = std::max(impl_->length, impl_->writtenTo);
   if (impl_->writtenTo - impl_->writeBackFrom >= kWriteBackEvery) {
-    // Only a head start for the disk: errors show in the final sync.
+    // Starting the write-back is only a head start for the disk; where it
+    // is refused, the final sync still writes everything.
     (void)::sync_file_range(fd, static_cast<off_t>(impl_->writeBackFrom),
                             static_cast<off_t>(impl_->writtenTo - impl_->writeBackFrom), SYNC_FILE_RANGE_WRITE);
-    if (impl_->writeBackFrom > impl_->writingBackFrom)
-      (void)::sync_file_range(fd, static_cast<off_t>(impl_->writingBackFrom),
-                              static_cast<off_t>(impl_->writeBackFrom - impl_->writingBackFrom),
-                              SYNC_FILE_RANGE_WAIT_BEFORE | SYNC_FILE_RANGE_WRITE | SYNC_FILE_RANGE_WAIT_AFTER);
+    // Waiting for it, though, takes the report of a failed write: the
+    // kernel tells a failed write-back once, and the final sync would then
+    // say all is well. So its failure is the file's failure.
+    if (impl_->writeBackFrom > impl_->writingBackFrom &&
+        ::sync_file_range(fd, static_cast<off_t>(impl_->writingBackFrom),
+                          static_cast<off_t>(impl_->writeBackFrom - impl_->writingBackFrom),
+                          SYNC_FILE_RANGE_WAIT_BEFORE | SYNC_FILE_RANGE_WRITE | SYNC_FILE_RANGE_WAIT_AFTER) != 0 &&
+        errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP && errno != ESPIPE)
+      return SystemFailure(errno);
     impl_->writingBackFrom = impl_->writeBackFrom;
     impl_->writeBackFrom = impl_->writtenTo;
   }

@@ -8,8 +8,9 @@
 //   SEALDOOR_FAULT_REPORT=FILE      how many calls were made to fail, written
 //                                   to FILE when the process ends
 //
-// CALL is one of fsync, fdatasync, syncfs, write, pwrite, fallocate,
-// renameat2, renameat, rename, linkat, unlinkat, ioctl. Writes fail only to
+// CALL is one of fsync, fdatasync, syncfs, sync_file_range (only where it
+// waits, and so reports), write, pwrite, fallocate, renameat2, renameat,
+// rename, linkat, unlinkat, ioctl. Writes fail only to
 // regular files, never to the terminal or a pipe; ioctl only where it reads
 // a file's flags (chattr's and the project). ERRNO is EIO, ENOSPC, EDQUOT or
 // EROFS.
@@ -118,6 +119,11 @@ int fdatasync(int fd) {
 int syncfs(int fd) {
   if (Fails("syncfs")) return -1;
   return Next<int (*)(int)>("syncfs")(fd);
+}
+
+int sync_file_range(int fd, off_t at, off_t length, unsigned int flags) {
+  if ((flags & SYNC_FILE_RANGE_WAIT_AFTER) != 0 && Fails("sync_file_range")) return -1;
+  return Next<int (*)(int, off_t, off_t, unsigned int)>("sync_file_range")(fd, at, length, flags);
 }
 
 ssize_t write(int fd, const void* buf, size_t n) {

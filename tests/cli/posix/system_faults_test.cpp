@@ -57,7 +57,9 @@ class Env {
 
 TEST(SystemFaults, EachFileIsLockedOrAsItWasAndNothingIsLeft) {
   const bool fuse = !test::PowerCutDisk::Unavailable();
-  const int n = 21;  // twenty small files and one large enough to have its space reserved
+  // Twenty small files and one large enough to have its space reserved and
+  // its write-back waited for on the way.
+  const int n = 21;
   const Case cases[] = {
       {"syncfs:EIO:*", false, n},                  // each file's own sync then tells: all fine
       {"syncfs:EIO:*,fsync:EIO:*", false, 0},
@@ -68,6 +70,9 @@ TEST(SystemFaults, EachFileIsLockedOrAsItWasAndNothingIsLeft) {
       // says the folder was not confirmed.
       {"syncfs:EIO:2,fsync:EIO:*", false, n, true},
       {"pwrite:ENOSPC:3", false, n - 1},
+      // A write-back of the large file that fails while it is waited for:
+      // the kernel reports it to that wait only.
+      {"sync_file_range:EIO:1", false, n - 1},
       {"fallocate:ENOSPC:*", false, n - 1},
       {"renameat2:EIO:1", false, n - 1},
       {"linkat:EIO:*", false, 0},
@@ -96,7 +101,7 @@ TEST(SystemFaults, EachFileIsLockedOrAsItWasAndNothingIsLeft) {
     std::vector<Bytes> plain;
     for (int i = 0; i < n; ++i) {
       names.push_back("f" + std::to_string(i));
-      plain.push_back(test::RandomBytes(i == n - 1 ? (3u << 20) : 4096, static_cast<unsigned>(i) + 90));
+      plain.push_back(test::RandomBytes(i == n - 1 ? (20u << 20) : 4096, static_cast<unsigned>(i) + 90));
       test::WriteBytes(dir / names.back(), plain.back());
     }
     const fs::path report = fs::temp_directory_path() / ("sealdoor-fault-report-" + std::to_string(::getpid()));
