@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <sstream>
 #include <string>
 
@@ -24,6 +25,29 @@ bool IsSealdoor(long pid) {
   return name == "sealdoor" || name == "sealdoor-cli";
 }
 
+// One lock as the kernel lists it, in /proc/locks and in a process's
+// fdinfo alike: "1: FLOCK  ADVISORY  READ  1234 08:01:5678 0 EOF"; a
+// waiting lock has "->" after the number, which shifts the fields by one.
+struct ListedLock {
+  long pid = 0;
+  std::uint64_t device = 0, inode = 0;
+};
+std::optional<ListedLock> ReadLockLine(const std::string& line) {
+  std::istringstream in(line);
+  std::string number, kind, mode, access, where;
+  ListedLock lock;
+  in >> number >> kind;
+  if (kind == "->") in >> kind;
+  in >> mode >> access >> lock.pid >> where;
+  if (!in || (kind != "FLOCK" && kind != "LEASE")) return std::nullopt;
+  unsigned major = 0, minor = 0;
+  unsigned long long inode = 0;
+  if (std::sscanf(where.c_str(), "%x:%x:%llu", &major, &minor, &inode) != 3) return std::nullopt;
+  lock.device = static_cast<std::uint64_t>(makedev(major, minor));
+  lock.inode = inode;
+  return lock;
+}
+
 }  // namespace
 
 // A run holds the file it works on with a shared flock and, on local file
@@ -33,22 +57,10 @@ FilesInUse FilesInUse::Now() {
   FilesInUse now;
   std::ifstream locks("/proc/locks");
   const long self = static_cast<long>(::getpid());
-  std::string line;
-  while (std::getline(locks, line)) {
-    // "1: FLOCK  ADVISORY  READ  1234 08:01:5678 0 EOF"; a waiting lock has
-    // "->" after the number, which shifts the fields by one.
-    std::istringstream in(line);
-    std::string number, kind, mode, access, where;
-    long pid = 0;
-    in >> number >> kind;
-    if (kind == "->") in >> kind;
-    in >> mode >> access >> pid >> where;
-    if (!in || (kind != "FLOCK" && kind != "LEASE") || pid == self) continue;
-    unsigned major = 0, minor = 0;
-    unsigned long long inode = 0;
-    if (std::sscanf(where.c_str(), "%x:%x:%llu", &major, &minor, &inode) != 3) continue;
-    if (!IsSealdoor(pid)) continue;
-    now.held_.emplace(static_cast<std::uint64_t>(makedev(major, minor)), inode);
+  for (std::string line; std::getline(locks, line);) {
+    const auto lock = ReadLockLine(line);
+    if (!lock || lock->pid == self || !IsSealdoor(lock->pid)) continue;
+    now.held_.emplace(lock->device, lock->inode);
   }
   return now;
 }
@@ -80,7 +92,9 @@ bool HeldByAnotherRun(std::uint64_t device, std::uint64_t inode) {
   // walk of the list: locks let go between two pages shift the rest, and
   // a line can be skipped. On a busy system (a batch taking and letting go
   // of hundreds of locks) that can be the very run that holds the file, so
-  // the few processes of ours are asked by their open files as well.
+  // the few processes of ours are asked too, by the locks on their open
+  // files: read from their fdinfo, never by touching the files themselves
+  // (a stalled network or FUSE mount would hang us there).
   namespace fs = std::filesystem;
   std::error_code ec;
   for (fs::directory_iterator process("/proc", ec), end; !ec && process != end; process.increment(ec)) {
@@ -90,11 +104,16 @@ bool HeldByAnotherRun(std::uint64_t device, std::uint64_t inode) {
     if (number == static_cast<long>(::getpid()) || !IsSealdoor(number)) continue;
     // Gone meanwhile, or not ours to look into: nothing to learn there.
     std::error_code gone;
-    for (fs::directory_iterator fd(process->path() / "fd", gone); !gone && fd != end; fd.increment(gone)) {
-      struct stat st {};
-      if (::stat(fd->path().c_str(), &st) == 0 && static_cast<std::uint64_t>(st.st_dev) == device &&
-          static_cast<std::uint64_t>(st.st_ino) == inode)
-        return true;
+    for (fs::directory_iterator fd(process->path() / "fdinfo", gone); !gone && fd != end; fd.increment(gone)) {
+      std::ifstream info(fd->path());
+      for (std::string line; std::getline(info, line);) {
+        if (!line.starts_with("lock:")) continue;
+        const auto lock = ReadLockLine(line.substr(5));
+        // As in Holds: a device of major 0 (a Btrfs subvolume, an overlay)
+        // is not the one the kernel lists; the number decides.
+        if (lock && lock->inode == inode && (lock->device == device || major(static_cast<dev_t>(device)) == 0))
+          return true;
+      }
     }
   }
   return false;
