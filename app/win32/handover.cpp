@@ -9,6 +9,8 @@
 #include <vector>
 
 #include "app/handover_client.h"
+#include "engine/path_text.h"
+#include "engine/win32/long_path.h"
 #include "engine/win32/unique_handle.h"
 #include "engine/win32/wide.h"
 #include "text/tr.h"
@@ -184,12 +186,9 @@ Launch ReadLaunch() {
   out.own.stamp = LaunchStamp();
   // Full paths: the running window has a working folder of its own.
   for (const auto& f : parsed->files) {
-    const std::wstring wide = win32::Widen(f);
-    const DWORD n = ::GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
-    std::wstring full(n, L'\0');
-    const DWORD got = n ? ::GetFullPathNameW(wide.c_str(), n, full.data(), nullptr) : 0;
-    full.resize(got);
-    out.own.paths.push_back(got ? win32::Narrow(full) : f);
+    // Each name as given: only "." and ".." are followed (long_path.h).
+    const auto full = win32::FullPath(PathFromText(f));
+    out.own.paths.push_back(full ? PathText(std::filesystem::path(*full)) : f);
   }
   return out;
 }
