@@ -90,13 +90,9 @@ LRESULT HandoverWindow::OnCopyData(HWND sender, const COPYDATASTRUCT* data) {
       data->cbData > kMaxMessageBytes)
     return FALSE;
   if (!SameUser(sender)) return FALSE;
-  const int units = static_cast<int>(data->cbData / 2);
-  const auto* text = static_cast<const wchar_t*>(data->lpData);
-  // Well-formed UTF-16 only: an unpaired surrogate makes the whole message void.
-  const int size = ::WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, text, units, nullptr, 0, nullptr, nullptr);
-  if (size <= 0) return FALSE;
-  std::string utf8(static_cast<std::size_t>(size), '\0');
-  ::WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, text, units, utf8.data(), size, nullptr, nullptr);
+  // Names as Windows gives them: a lone surrogate stays one (wtf8.h).
+  const std::string utf8 =
+      win32::Narrow(std::wstring_view(static_cast<const wchar_t*>(data->lpData), data->cbData / sizeof(wchar_t)));
   auto arrival = DecodeArrival(utf8);
   if (!arrival) return FALSE;
   Accept(std::move(*arrival));

@@ -1,10 +1,12 @@
-// Names as Windows gives them: a name with a trailing dot or space, or one
-// of the old device names, is a file of its own, reached as named from the
-// command line and from a folder's walk, and never taken for the file
-// Windows' usual path rules would shorten it to.
+// Names as Windows gives them: a name with a trailing dot or space, one
+// of the old device names, or one that holds a lone surrogate, is a file
+// of its own, reached as named from the command line and from a folder's
+// walk, and never taken for the file Windows' usual path rules would
+// shorten it to, nor for the one a replacement character would name.
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -113,6 +115,39 @@ TEST(WindowsNames, ANameThatIsNotThereAsGivenIsRefusedAndItsNeighbourLeftAlone) 
     EXPECT_TRUE(ReadAs(Extended(dir.Path(), L"y")) == plain) << given;
   }
   EXPECT_EQ(Listed(dir.Path()), std::vector<std::wstring>{L"y"});
+}
+
+// A name with a lone surrogate arrives whole through the wide command
+// line: the file of that very name is locked where the file system can
+// hold such a name (NTFS can; Wine's disks cannot, and the name is then
+// refused), never the file whose name has U+FFFD in its place.
+TEST(WindowsNames, ANameWithALoneSurrogateIsTheFileOfThatNameNeverItsReplacement) {
+  test::ScratchDir dir;
+  const Tidy tidy(dir.Path());
+  const std::wstring lone = L"a\xD800.txt";
+  const auto plain = test::RandomBytes(3000, 63);
+  const auto other = test::RandomBytes(2000, 64);
+  const bool made = WriteAs(Extended(dir.Path(), lone), plain);
+  ASSERT_TRUE(WriteAs(Extended(dir.Path(), L"a\uFFFD.txt"), other));
+  for (const bool absolute : {false, true}) {
+    SCOPED_TRACE(absolute ? "given in full" : "given as it is in the folder");
+    const std::string given = absolute ? PathText(dir.Path() / lone) : PathText(fs::path(lone));
+    ASSERT_EQ(win32::Widen(given).back(), L't');
+    auto r = test::RunCli({"lock", "--password-stdin", given}, "Abc1\n", dir.Path());
+    if (made) {
+      EXPECT_EQ(r.exitCode, 0) << r.err;
+      EXPECT_TRUE(test::IsLockedFormOf(ReadAs(Extended(dir.Path(), lone)), plain, "Abc1"));
+      r = test::RunCli({"unlock", "--password-stdin", given}, "Abc1\n", dir.Path());
+      EXPECT_EQ(r.exitCode, 0) << r.err;
+      EXPECT_TRUE(ReadAs(Extended(dir.Path(), lone)) == plain);
+    } else {
+      // Refused, and said of the name as given, the lone surrogate in it.
+      EXPECT_EQ(r.exitCode, 1);
+      EXPECT_TRUE(r.err.starts_with("sealdoor-cli: '" + given + "' could not be locked: ")) << r.err;
+      std::printf("this file system holds no such name; refused: %s", r.err.c_str());
+    }
+    EXPECT_TRUE(ReadAs(Extended(dir.Path(), L"a\uFFFD.txt")) == other);
+  }
 }
 
 }  // namespace
