@@ -47,28 +47,35 @@ std::wstring Resolved(HANDLE h) {
   return buf;
 }
 
+// Whether `path` names what `info` describes (links not followed).
+bool Names(const std::wstring& path, const BY_HANDLE_FILE_INFORMATION& info) {
+  constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+  const win32::UniqueHandle named(::CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES, kShareAll, nullptr, OPEN_EXISTING,
+                                                FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  BY_HANDLE_FILE_INFORMATION there{};
+  return named.Valid() && ::GetFileInformationByHandle(named.Get(), &there) && SameFile(there, info);
+}
+
 // The file's path as the system resolved it, where that path names the
 // very file open as `file`. Wine gives a name with a trailing dot or space
-// without it, which is another file or none: then the name it was opened
-// by, in its folder as the system resolves that (which a journal's
-// records are signed for, whichever way a file was named).
+// without it, the file's or a folder's on the way, which is another file
+// or none: then the name it was opened by, in its folder as the system
+// resolves that where that holds (a journal's records are signed for the
+// folder, whichever way a file in it was named), else as it was opened.
 std::wstring FinalPath(HANDLE file, const BY_HANDLE_FILE_INFORMATION& info, const std::wstring& opened) {
-  if (std::wstring resolved = Resolved(file); !resolved.empty()) {
-    const win32::UniqueHandle named(::CreateFileW(resolved.c_str(), FILE_READ_ATTRIBUTES,
-                                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                                  OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
-    BY_HANDLE_FILE_INFORMATION there{};
-    if (named.Valid() && ::GetFileInformationByHandle(named.Get(), &there) && SameFile(there, info)) return resolved;
-  }
+  if (std::wstring resolved = Resolved(file); !resolved.empty() && Names(resolved, info)) return resolved;
   const std::size_t slash = opened.find_last_of(L'\\');
   std::wstring folderPath = opened.substr(0, slash);
   if (folderPath.ends_with(L':')) folderPath += L'\\';  // a drive's root, not the drive itself
   const win32::UniqueHandle folder(::CreateFileW(folderPath.c_str(), FILE_READ_ATTRIBUTES,
                                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                                  OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-  std::wstring resolvedFolder = folder.Valid() ? Resolved(folder.Get()) : std::wstring();
+  BY_HANDLE_FILE_INFORMATION folderInfo{};
+  if (!folder.Valid() || !::GetFileInformationByHandle(folder.Get(), &folderInfo)) return opened;
+  std::wstring resolvedFolder = Resolved(folder.Get());
+  if (resolvedFolder.empty() || !Names(resolvedFolder, folderInfo)) return opened;
   if (resolvedFolder.ends_with(L'\\')) resolvedFolder.pop_back();
-  return resolvedFolder.empty() ? opened : resolvedFolder + opened.substr(slash);
+  return resolvedFolder + opened.substr(slash);
 }
 
 }  // namespace

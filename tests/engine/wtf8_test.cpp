@@ -19,7 +19,8 @@ TEST(Wtf8, EveryNameComesBackUnitForUnit) {
   };
   const Case cases[] = {
       {"letters", u"report.doc", "report.doc"},
-      {"other scripts", u"\u0444\u0430\u0439\u043b \u6587\u4ef6", "\xd1\x84\xd0\xb0\xd0\xb9\xd0\xbb \xe6\x96\x87\xe4\xbb\xb6"},
+      {"other scripts", u"\u0444\u0430\u0439\u043b \u6587\u4ef6",
+       "\xd1\x84\xd0\xb0\xd0\xb9\xd0\xbb \xe6\x96\x87\xe4\xbb\xb6"},
       {"a pair beyond the first plane", u"a\U0001F600b", "a\xf0\x9f\x98\x80" "b"},
       {"a lone high surrogate", std::u16string{u'a', char16_t(0xD800), u'.', u't'}, "a\xed\xa0\x80.t"},
       {"a lone low surrogate", std::u16string{u'a', char16_t(0xDC00)}, "a\xed\xb0\x80"},

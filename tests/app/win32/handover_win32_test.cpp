@@ -100,21 +100,25 @@ TEST(Handover, ASecondSealdoorHandsItsFilesToTheRunningWindow) {
 // of that name, never the one Windows' usual path rules or a replacement
 // character would name. (Wine's disks hold no name with a lone surrogate:
 // there that file is not found, and nothing else is locked in its place.)
+// A name with a dot at its end is found as named, with or without a file
+// of the shortened name beside it.
 TEST(Handover, NamesReachTheRunningWindowAsWindowsGivesThem) {
   test::ScratchDir dir;
   const test::Tidy tidy(dir.Path());
-  const std::wstring dotted = L"x.", lone = L"a\xD800.txt";
+  const std::wstring dotted = L"x.", alone = L"y.", lone = L"a\xD800.txt";
   const std::wstring others[] = {L"x", L"a\uFFFD.txt"};
   const auto plain = test::RandomBytes(3000, 11);
   const auto other = test::RandomBytes(2000, 12);
   ASSERT_TRUE(test::WriteAs(test::Extended(dir.Path(), dotted), plain));
+  ASSERT_TRUE(test::WriteAs(test::Extended(dir.Path(), alone), plain));
   const bool made = test::WriteAs(test::Extended(dir.Path(), lone), plain);
   for (const auto& name : others) ASSERT_TRUE(test::WriteAs(test::Extended(dir.Path(), name), other));
   First first;
   ASSERT_TRUE(first.lock.First());
   first.view.SetText1("Abc123");
   // Given as they are in the launch's own working folder.
-  std::wstring command = L"\"" + AppPath() + L"\" --lock \"" + dotted + L"\" \"" + lone + L"\"";
+  std::wstring command =
+      L"\"" + AppPath() + L"\" --lock \"" + dotted + L"\" \"" + alone + L"\" \"" + lone + L"\"";
   STARTUPINFOW si{};
   si.cb = sizeof si;
   PROCESS_INFORMATION pi{};
@@ -131,6 +135,8 @@ TEST(Handover, NamesReachTheRunningWindowAsWindowsGivesThem) {
     EXPECT_EQ(first.messages.Texts(), std::vector<std::string>{"Files locked !"});
   }
   EXPECT_TRUE(format::IsLocked(test::ReadAs(test::Extended(dir.Path(), dotted))));
+  EXPECT_TRUE(format::IsLocked(test::ReadAs(test::Extended(dir.Path(), alone))))
+      << ::testing::PrintToString(first.messages.Texts());
   if (made) {
     EXPECT_TRUE(format::IsLocked(test::ReadAs(test::Extended(dir.Path(), lone))));
   }

@@ -89,7 +89,8 @@ TEST(CliKilled, AfterAnyStepTheFileIsWholeWithItsAttributesAndALaterRunLeavesNot
       }
       EXPECT_EQ(Attributes(f), before);
       const auto now = test::ReadBytes(f);
-      EXPECT_TRUE(now == plain || test::IsLockedFormOf(now, plain, "Abc1")) << "neither its original nor its new version";
+      EXPECT_TRUE(now == plain || test::IsLockedFormOf(now, plain, "Abc1"))
+          << "neither its original nor its new version";
       EXPECT_EQ(test::Housekeeping(dir.Path()), std::vector<std::string>{});
       // Killed between the new version's taking the file's place and the
       // journal's saying so, the original moved aside cannot be told from

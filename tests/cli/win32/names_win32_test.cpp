@@ -53,7 +53,8 @@ TEST(WindowsNames, AFileIsLockedAndUnlockedAsNamedNeverAsItsShortenedName) {
       if (odd.shortened) {
         ASSERT_TRUE(WriteAs(Extended(dir.Path(), odd.shortened), other));
       }
-      const std::string given = absolute ? PathText(dir.Path()) + "\\" + win32::Narrow(odd.name) : win32::Narrow(odd.name);
+      const std::string name = win32::Narrow(odd.name);
+      const std::string given = absolute ? PathText(dir.Path()) + "\\" + name : name;
       auto r = test::RunCli({"lock", "--password-stdin", given}, "Abc1\n", dir.Path());
       EXPECT_EQ(r.exitCode, 0) << r.err;
       EXPECT_TRUE(test::IsLockedFormOf(ReadAs(Extended(dir.Path(), odd.name)), plain, "Abc1"));
@@ -90,7 +91,8 @@ TEST(WindowsNames, AFolderWalkTakesEveryNameAsItIsListed) {
   EXPECT_EQ(r.exitCode, 0) << r.err;
   EXPECT_EQ(r.err, "sealdoor-cli: 5 files to lock\n");
   for (std::size_t i = 0; i < std::size(names); ++i) {
-    EXPECT_TRUE(test::IsLockedFormOf(ReadAs(Extended(dir / "t", names[i])), plain[i], "Abc1")) << win32::Narrow(names[i]);
+    EXPECT_TRUE(test::IsLockedFormOf(ReadAs(Extended(dir / "t", names[i])), plain[i], "Abc1"))
+        << win32::Narrow(names[i]);
   }
   r = test::RunCli({"unlock", "--password-stdin", "-r", "t"}, "Abc1\n", dir.Path());
   EXPECT_EQ(r.exitCode, 0) << r.err;
@@ -101,6 +103,13 @@ TEST(WindowsNames, AFolderWalkTakesEveryNameAsItIsListed) {
   std::vector<std::wstring> expected(std::begin(names), std::end(names));
   std::sort(expected.begin(), expected.end());
   EXPECT_EQ(Listed(dir / "t"), expected);
+  // A folder whose own name ends in a dot is walked as named, with no
+  // folder of the shortened name beside it.
+  ASSERT_TRUE(::CreateDirectoryW(Extended(dir.Path(), L"d.").c_str(), nullptr));
+  ASSERT_TRUE(WriteAs(Extended(dir / "d.", L"f"), plain[0]));
+  r = test::RunCli({"lock", "--password-stdin", "-r", "d."}, "Abc1\n", dir.Path());
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_TRUE(test::IsLockedFormOf(ReadAs(Extended(dir / "d.", L"f")), plain[0], "Abc1"));
 }
 
 TEST(WindowsNames, ANameThatIsNotThereAsGivenIsRefusedAndItsNeighbourLeftAlone) {
