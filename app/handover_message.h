@@ -1,8 +1,9 @@
 #pragma once
 // What a second launch hands to the running window: an action and full
 // paths, never a password. The same text on every system (UTF-8; on
-// Windows carried as UTF-16, refused when it is not well-formed). A message that is not exactly of this form,
-// or larger than its bounds, is refused whole.
+// Windows WTF-8, carried as the UTF-16 of the names as Windows gives them).
+// A message that is not exactly of this form, or larger than its bounds, is
+// refused whole.
 
 #include <cstddef>
 #include <cstdint>

@@ -8,6 +8,7 @@
 #include "folder_reader.h"
 #include "format.h"
 #include "in_use.h"
+#include "path_kind.h"
 #include "path_text.h"
 #include "temp_names.h"
 
@@ -118,8 +119,8 @@ class Walker {
 }  // namespace
 
 bool IsFolder(const std::string& path) {
-  std::error_code ec;
-  return fs::is_directory(fs::symlink_status(PathFromText(path), ec));
+  const auto kind = KindOf(PathFromText(path));
+  return kind && *kind == PathKind::Folder;
 }
 
 FolderBatch ExpandFolders(std::span<const std::string> paths, const WalkOptions& options) {

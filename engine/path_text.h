@@ -1,6 +1,9 @@
 #pragma once
-// Paths as UTF-8 text, the one encoding the window, the messages and the
-// command line share, on every system.
+// Paths as text, the one encoding the window, the messages and the command
+// line share, on every system: UTF-8; on Linux the name's own bytes, on
+// Windows WTF-8 (wtf8.h), which also carries the lone surrogates a name
+// may hold, so that every path comes back exactly as the system gave it.
+// One implementation per system.
 
 #include <filesystem>
 #include <string>
@@ -8,13 +11,7 @@
 
 namespace sealdoor {
 
-[[nodiscard]] inline std::string PathText(const std::filesystem::path& p) {
-  const std::u8string u = p.u8string();
-  return {u.begin(), u.end()};
-}
-
-[[nodiscard]] inline std::filesystem::path PathFromText(std::string_view utf8) {
-  return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
-}
+[[nodiscard]] std::string PathText(const std::filesystem::path& p);
+[[nodiscard]] std::filesystem::path PathFromText(std::string_view text);
 
 }  // namespace sealdoor

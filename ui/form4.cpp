@@ -9,6 +9,7 @@
 #include "engine/folder_walk.h"
 #include "engine/format.h"
 #include "engine/password_rule.h"
+#include "engine/path_kind.h"
 #include "engine/path_text.h"
 #include "engine/secure_wipe.h"
 #include "file_dialog.h"
@@ -169,12 +170,9 @@ void Form4::FilesFromOutside(std::optional<Action> fromwhere, std::vector<std::s
   // What cannot be read (not found, no access) is said at once, and left out.
   std::vector<std::string> found, missing;
   for (auto& p : paths) {
-    std::error_code ec;
-    const auto st = std::filesystem::symlink_status(PathFromText(p), ec);
-    if (!ec && st.type() == std::filesystem::file_type::not_found)
-      ec = std::make_error_code(std::errc::no_such_file_or_directory);
-    if (ec)
-      missing.push_back(text::UnreadableLine(p, ec.message()));
+    // Under the name as given: on Windows "x." is never taken for "x".
+    if (const auto kind = KindOf(PathFromText(p)); !kind)
+      missing.push_back(text::UnreadableLine(p, kind.error().message()));
     else
       found.push_back(std::move(p));
   }

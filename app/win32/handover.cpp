@@ -10,6 +10,8 @@
 #include <vector>
 
 #include "app/handover_client.h"
+#include "engine/path_text.h"
+#include "engine/win32/long_path.h"
 #include "engine/win32/unique_handle.h"
 #include "engine/win32/wide.h"
 #include "text/tr.h"
@@ -91,13 +93,9 @@ LRESULT HandoverWindow::OnCopyData(HWND sender, const COPYDATASTRUCT* data) {
       data->cbData > kMaxMessageBytes)
     return FALSE;
   if (!SameUser(sender)) return FALSE;
-  const int units = static_cast<int>(data->cbData / 2);
-  const auto* text = static_cast<const wchar_t*>(data->lpData);
-  // Well-formed UTF-16 only: an unpaired surrogate makes the whole message void.
-  const int size = ::WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, text, units, nullptr, 0, nullptr, nullptr);
-  if (size <= 0) return FALSE;
-  std::string utf8(static_cast<std::size_t>(size), '\0');
-  ::WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, text, units, utf8.data(), size, nullptr, nullptr);
+  // Names as Windows gives them: a lone surrogate stays one (wtf8.h).
+  const std::string utf8 =
+      win32::Narrow(std::wstring_view(static_cast<const wchar_t*>(data->lpData), data->cbData / sizeof(wchar_t)));
   auto arrival = DecodeArrival(utf8);
   if (!arrival) return FALSE;
   Accept(std::move(*arrival));
@@ -166,12 +164,9 @@ Launch ReadLaunch() {
   out.own.stamp = LaunchStamp();
   // Full paths: the running window has a working folder of its own.
   for (const auto& f : parsed->files) {
-    const std::wstring wide = win32::Widen(f);
-    const DWORD n = ::GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
-    std::wstring full(n, L'\0');
-    const DWORD got = n ? ::GetFullPathNameW(wide.c_str(), n, full.data(), nullptr) : 0;
-    full.resize(got);
-    out.own.paths.push_back(got ? win32::Narrow(full) : f);
+    // Each name as given: only "." and ".." are followed (long_path.h).
+    const auto full = win32::FullPath(PathFromText(f));
+    out.own.paths.push_back(full ? PathText(std::filesystem::path(*full)) : f);
   }
   return out;
 }

@@ -1,8 +1,9 @@
 #pragma once
 // The hand-over on Windows: the first copy keeps a hidden message-only
 // window that takes WM_COPYDATA from later launches of the same user in
-// the same session. A message of another kind, size or user, or not
-// well-formed UTF-16, is refused and changes nothing.
+// the same session. A message of another kind, size or user, or not whole
+// 16-bit units, is refused and changes nothing. Names arrive as Windows
+// gave them to the later launch, a lone surrogate and all.
 
 #include <functional>
 #include <optional>

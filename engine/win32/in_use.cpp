@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "long_path.h"
 #include "unique_handle.h"
 
 namespace sealdoor {
@@ -60,7 +61,9 @@ FilesInUse FilesInUse::Now() { return {}; }
 bool FilesInUse::Holds(const std::filesystem::path& file, const FileIdentity*) const {
   const QueryFile query = QueryFileFunction();
   if (!query) return false;
-  win32::UniqueHandle handle(::CreateFileW(file.c_str(), FILE_READ_ATTRIBUTES,
+  const auto api = win32::ApiPath(file);
+  if (!api) return false;
+  win32::UniqueHandle handle(::CreateFileW(api->c_str(), FILE_READ_ATTRIBUTES,
                                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                            OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
   if (!handle.Valid()) return false;

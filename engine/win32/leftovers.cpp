@@ -23,10 +23,23 @@ win32::UniqueHandle TakeAlone(const std::wstring& path, DWORD access) {
                                            FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
 }
 
+// Removes the file `h` was taken for. A version of ours may carry its
+// file's read-only mark (a new version gets the file's attributes before
+// it takes the file's place; an original moved aside keeps its own),
+// which the system removes no file with: taken with the right to change
+// its attributes, such a file is unmarked first.
 bool RemoveTaken(HANDLE h) {
   FILE_DISPOSITION_INFO info{};
   info.DeleteFile = TRUE;
-  return ::SetFileInformationByHandle(h, FileDispositionInfo, &info, sizeof info) != 0;
+  if (::SetFileInformationByHandle(h, FileDispositionInfo, &info, sizeof info)) return true;
+  FILE_BASIC_INFO basic{};
+  if (!::GetFileInformationByHandleEx(h, FileBasicInfo, &basic, sizeof basic) ||
+      !(basic.FileAttributes & FILE_ATTRIBUTE_READONLY))
+    return false;
+  basic.FileAttributes &= ~DWORD{FILE_ATTRIBUTE_READONLY};
+  if (basic.FileAttributes == 0) basic.FileAttributes = FILE_ATTRIBUTE_NORMAL;
+  return ::SetFileInformationByHandle(h, FileBasicInfo, &basic, sizeof basic) &&
+         ::SetFileInformationByHandle(h, FileDispositionInfo, &info, sizeof info);
 }
 
 // The folder as a dead run's journal sees it: only names of ours are
@@ -39,7 +52,7 @@ class Win32Folder final : public journal::Folder {
   }
   bool Remove(const std::string& name) override {
     if (!IsWorkingFileName(name)) return false;
-    const win32::UniqueHandle file = TakeAlone(Path(name), 0);
+    const win32::UniqueHandle file = TakeAlone(Path(name), FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES);
     return file.Valid() && RemoveTaken(file.Get());
   }
   bool Rename(const std::string& from, const std::string& to) override {

@@ -26,6 +26,10 @@ namespace {
 constexpr FILE_INFO_BY_HANDLE_CLASS kFileRenameInfoEx = static_cast<FILE_INFO_BY_HANDLE_CLASS>(22);
 constexpr DWORD kRenameReplaceIfExists = 0x1;
 constexpr DWORD kRenamePosixSemantics = 0x2;
+// Replaces a read-only file too (Windows 10 1809 and later): the file's
+// own mark is never taken off for the exchange, so a kill at any moment
+// leaves it on whatever version is under the name.
+constexpr DWORD kRenameIgnoreReadOnly = 0x40;
 
 std::unexpected<Failure> SystemFailure(DWORD err) { return std::unexpected(Failure::System(static_cast<int>(err))); }
 std::unexpected<Failure> LastError() { return SystemFailure(::GetLastError()); }
@@ -37,19 +41,44 @@ bool SetDeleteOnClose(HANDLE h, bool on) {
 }
 
 // Gives the open file `h` the name `target` (a full path): replacing what is
-// there with POSIX semantics (`posix`), or only where nothing is.
-bool RenameByHandle(HANDLE h, const std::wstring& target, bool posix) {
+// there with POSIX semantics (`posix`; a read-only file too with
+// `overReadOnly`), or only where nothing is.
+bool RenameByHandle(HANDLE h, const std::wstring& target, bool posix, bool overReadOnly = false) {
   const DWORD bytes = static_cast<DWORD>(target.size() * sizeof(wchar_t));
   std::string buffer(sizeof(FILE_RENAME_INFO) + bytes, '\0');
   auto* info = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
   info->FileNameLength = bytes;
   std::memcpy(info->FileName, target.data(), bytes);
   if (posix) {
-    info->Flags = kRenameReplaceIfExists | kRenamePosixSemantics;
+    info->Flags = kRenameReplaceIfExists | kRenamePosixSemantics | (overReadOnly ? kRenameIgnoreReadOnly : 0);
     return ::SetFileInformationByHandle(h, kFileRenameInfoEx, info, static_cast<DWORD>(buffer.size())) != 0;
   }
   info->ReplaceIfExists = FALSE;
   return ::SetFileInformationByHandle(h, FileRenameInfo, info, static_cast<DWORD>(buffer.size())) != 0;
+}
+
+// Sets the attributes of the file `h` has open (with the right to write
+// them).
+bool SetAttributes(HANDLE h, DWORD attributes) {
+  FILE_BASIC_INFO basic{};
+  if (!::GetFileInformationByHandleEx(h, FileBasicInfo, &basic, sizeof basic)) return false;
+  basic.FileAttributes = attributes == 0 ? FILE_ATTRIBUTE_NORMAL : attributes;
+  return ::SetFileInformationByHandle(h, FileBasicInfo, &basic, sizeof basic) != 0;
+}
+
+// Removes the file `path` names, which may be read-only: the system
+// removes no such file, so its mark goes first.
+bool RemoveEvenReadOnly(const std::wstring& path) {
+  if (::DeleteFileW(path.c_str())) return true;
+  const DWORD err = ::GetLastError();
+  const DWORD attributes = ::GetFileAttributesW(path.c_str());
+  const DWORD unmarked = attributes & ~DWORD{FILE_ATTRIBUTE_READONLY};
+  if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_READONLY) ||
+      !::SetFileAttributesW(path.c_str(), unmarked == 0 ? FILE_ATTRIBUTE_NORMAL : unmarked)) {
+    ::SetLastError(err);
+    return false;
+  }
+  return ::DeleteFileW(path.c_str()) != 0;
 }
 
 bool SameFile(HANDLE a, const BY_HANDLE_FILE_INFORMATION& b) {
@@ -156,13 +185,11 @@ struct ReplacementFile::Impl {
     return SystemFailure(ERROR_FILE_EXISTS);
   }
 
-  // The file's attributes on the new version, now in its place or beside.
-  void KeepAttributes() {
-    FILE_BASIC_INFO basic{};
-    if (!::GetFileInformationByHandleEx(file.Get(), FileBasicInfo, &basic, sizeof basic)) return;
-    basic.FileAttributes = source.info.dwFileAttributes & ~DWORD{FILE_ATTRIBUTE_SPARSE_FILE};
-    if (basic.FileAttributes == 0) basic.FileAttributes = FILE_ATTRIBUTE_NORMAL;
-    ::SetFileInformationByHandle(file.Get(), FileBasicInfo, &basic, sizeof basic);
+  // The file's attributes on the new version, before it takes the file's
+  // place or once it is beside: whatever a kill interrupts, the file under
+  // its name has its own attributes, read-only among them.
+  bool KeepAttributes() {
+    return SetAttributes(file.Get(), source.info.dwFileAttributes & ~DWORD{FILE_ATTRIBUTE_SPARSE_FILE});
   }
 
   // Where there is no replacing in one step: the original moves aside, the
@@ -201,7 +228,7 @@ struct ReplacementFile::Impl {
       (void)journal->NoteUnsynced(journal::DoneRecord(*backupName));
       // Gone once we let go of the original; where it will not go, the
       // journal stays and the next run removes it.
-      if (!::DeleteFileW(backup.c_str())) {
+      if (!RemoveEvenReadOnly(backup)) {
         const DWORD err = ::GetLastError();
         journal->LeaveForLaterRun();
         return std::unexpected(Failure{Failure::Kind::NotTidied, static_cast<int>(err), {}, 0, *backupName});
@@ -231,10 +258,13 @@ void ReplacementFile::Close() noexcept {
   if (!impl_) return;
   Impl& w = *impl_;
   if (!w.done) {
-    // Marked to go when closed; once unmarked for its commit, removed by name.
-    const bool marked = w.deleteOnClose && w.file.Valid();
+    // Marked to go when closed; once unmarked for its commit (and given the
+    // file's attributes, read-only perhaps), marked again, or removed by name.
+    bool marked = w.deleteOnClose && w.file.Valid();
+    if (!marked && w.file.Valid())
+      marked = SetAttributes(w.file.Get(), FILE_ATTRIBUTE_HIDDEN) && SetDeleteOnClose(w.file.Get(), true);
     w.file.Reset();
-    if (!marked && !w.path.empty()) ::DeleteFileW(w.path.c_str());
+    if (!marked && !w.path.empty()) (void)RemoveEvenReadOnly(w.path);
     w.done = true;
   }
   w.file.Reset();
@@ -348,25 +378,19 @@ std::expected<void, Failure> ReplacementFile::Commit() {
   if (const int e = io::Injected(io::Op::Rename)) return std::unexpected(Failure::System(e));
   if (!SetDeleteOnClose(w.file.Get(), false)) return LastError();
   w.deleteOnClose = false;  // from here the journal names it, until it has the file's name
-  // A read-only file is replaced as a normal one; the new version gets all
-  // of the file's attributes once in place.
-  const DWORD attributes = src.info.dwFileAttributes;
-  if (attributes & FILE_ATTRIBUTE_READONLY)
-    ::SetFileAttributesW(src.path.c_str(), (attributes & ~DWORD{FILE_ATTRIBUTE_READONLY}) | FILE_ATTRIBUTE_NORMAL);
+  // The file's attributes go on the new version before it takes the place;
+  // the original keeps its own until it goes.
+  if (!w.KeepAttributes()) return LastError();
+  const bool readOnly = (src.info.dwFileAttributes & FILE_ATTRIBUTE_READONLY) != 0;
   std::expected<void, Failure> replaced;
-  if (RenameByHandle(w.file.Get(), src.path, true)) {
+  if (RenameByHandle(w.file.Get(), src.path, true, readOnly)) {
     w.placed = true;
     // The data was flushed before; this puts the rename on the disk with it.
     (void)::FlushFileBuffers(w.file.Get());
   } else {
     replaced = w.ReplaceInTwoSteps();
   }
-  if (!w.placed) {
-    if (attributes & FILE_ATTRIBUTE_READONLY) ::SetFileAttributesW(src.path.c_str(), attributes);
-    return replaced;
-  }
-  w.KeepAttributes();
-  w.done = true;
+  if (w.placed) w.done = true;
   return replaced;
 }
 
@@ -380,7 +404,9 @@ std::expected<std::string, Failure> ReplacementFile::KeepBeside(const std::strin
   }
   auto name = w.NameBeside(suffix);
   if (!name) return std::unexpected(name.error());
-  w.KeepAttributes();
+  // A version kept beside without the file's attributes is still the
+  // user's content, kept all the same.
+  (void)w.KeepAttributes();
   w.done = true;
   return win32::Narrow(fs::path(*name).filename().wstring());
 }

@@ -33,18 +33,49 @@ bool SameVersion(const BY_HANDLE_FILE_INFORMATION& a, const BY_HANDLE_FILE_INFOR
          a.ftLastWriteTime.dwHighDateTime == b.ftLastWriteTime.dwHighDateTime;
 }
 
-// The file's path as the system resolved it (links followed), in the
-// extended form.
-std::wstring FinalPath(HANDLE file, const std::wstring& fallback) {
+// The path of what `h` has open as the system resolved it (links
+// followed), in the extended form; empty where it cannot tell.
+std::wstring Resolved(HANDLE h) {
   std::wstring buf(1024, L'\0');
-  DWORD n = ::GetFinalPathNameByHandleW(file, buf.data(), static_cast<DWORD>(buf.size()), FILE_NAME_NORMALIZED);
+  DWORD n = ::GetFinalPathNameByHandleW(h, buf.data(), static_cast<DWORD>(buf.size()), FILE_NAME_NORMALIZED);
   if (n >= buf.size()) {
     buf.resize(n + 1);
-    n = ::GetFinalPathNameByHandleW(file, buf.data(), static_cast<DWORD>(buf.size()), FILE_NAME_NORMALIZED);
+    n = ::GetFinalPathNameByHandleW(h, buf.data(), static_cast<DWORD>(buf.size()), FILE_NAME_NORMALIZED);
   }
-  if (n == 0 || n >= buf.size() || !buf.starts_with(L"\\\\?\\")) return fallback;
+  if (n == 0 || n >= buf.size() || !buf.starts_with(L"\\\\?\\")) return {};
   buf.resize(n);
   return buf;
+}
+
+// Whether `path` names what `info` describes (links not followed).
+bool Names(const std::wstring& path, const BY_HANDLE_FILE_INFORMATION& info) {
+  constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+  const win32::UniqueHandle named(::CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES, kShareAll, nullptr, OPEN_EXISTING,
+                                                FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  BY_HANDLE_FILE_INFORMATION there{};
+  return named.Valid() && ::GetFileInformationByHandle(named.Get(), &there) && SameFile(there, info);
+}
+
+// The file's path as the system resolved it, where that path names the
+// very file open as `file`. Wine gives a name with a trailing dot or space
+// without it, the file's or a folder's on the way, which is another file
+// or none: then the name it was opened by, in its folder as the system
+// resolves that where that holds (a journal's records are signed for the
+// folder, whichever way a file in it was named), else as it was opened.
+std::wstring FinalPath(HANDLE file, const BY_HANDLE_FILE_INFORMATION& info, const std::wstring& opened) {
+  if (std::wstring resolved = Resolved(file); !resolved.empty() && Names(resolved, info)) return resolved;
+  const std::size_t slash = opened.find_last_of(L'\\');
+  std::wstring folderPath = opened.substr(0, slash);
+  if (folderPath.ends_with(L':')) folderPath += L'\\';  // a drive's root, not the drive itself
+  const win32::UniqueHandle folder(::CreateFileW(folderPath.c_str(), FILE_READ_ATTRIBUTES,
+                                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                                 OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  BY_HANDLE_FILE_INFORMATION folderInfo{};
+  if (!folder.Valid() || !::GetFileInformationByHandle(folder.Get(), &folderInfo)) return opened;
+  std::wstring resolvedFolder = Resolved(folder.Get());
+  if (resolvedFolder.empty() || !Names(resolvedFolder, folderInfo)) return opened;
+  if (resolvedFolder.ends_with(L'\\')) resolvedFolder.pop_back();
+  return resolvedFolder + opened.substr(slash);
 }
 
 }  // namespace
@@ -106,7 +137,7 @@ std::expected<SourceFile, Failure> SourceFile::Open(const fs::path& path, Action
   if (!::GetFileInformationByHandle(impl->file.Get(), &impl->info)) return LastError();
   if (Locks(action) && impl->info.nNumberOfLinks > 1)
     return std::unexpected(Failure{Failure::Kind::HardLinks, 0, {}, impl->info.nNumberOfLinks - 1, {}});
-  impl->path = FinalPath(impl->file.Get(), *api);
+  impl->path = FinalPath(impl->file.Get(), impl->info, *api);
   impl->folderPath = impl->path.substr(0, impl->path.find_last_of(L'\\'));
   impl->folder = fs::path(win32::DisplayPath(impl->folderPath));
   impl->name = fs::path(impl->path.substr(impl->path.find_last_of(L'\\') + 1));

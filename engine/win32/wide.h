@@ -1,5 +1,6 @@
 #pragma once
-// Windows speaks UTF-16; the rest of Sealdoor speaks UTF-8.
+// Windows speaks UTF-16; the rest of Sealdoor speaks UTF-8, or WTF-8
+// (wtf8.h) where a name holds a lone surrogate: both ways keep every unit.
 
 #include <string>
 #include <string_view>

@@ -1,4 +1,4 @@
-#include "../cli_runner.h"
+#include "cli_runner_win32.h"
 
 #include "engine/win32/windows_h.h"
 
@@ -59,13 +59,19 @@ bool TakeAvailable(HANDLE h, std::string& out) {
 
 CliResult RunCli(const std::vector<std::string>& args, const std::string& input,
                  const std::filesystem::path& folder, std::optional<std::chrono::microseconds> interruptAfter) {
+  return RunProgram(CliPath(), args, input, folder, interruptAfter);
+}
+
+CliResult RunProgram(const std::filesystem::path& program, const std::vector<std::string>& args,
+                     const std::string& input, const std::filesystem::path& folder,
+                     std::optional<std::chrono::microseconds> interruptAfter) {
   SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
   HANDLE inRead, inWrite, outRead, outWrite, errRead, errWrite;
   ::CreatePipe(&inRead, &inWrite, &inherit, 0);
   ::CreatePipe(&outRead, &outWrite, &inherit, 0);
   ::CreatePipe(&errRead, &errWrite, &inherit, 0);
   for (HANDLE ours : {inWrite, outRead, errRead}) ::SetHandleInformation(ours, HANDLE_FLAG_INHERIT, 0);
-  std::wstring command = Quote(CliPath());
+  std::wstring command = Quote(program.wstring());
   for (const auto& a : args) command += L" " + Quote(win32::Widen(a));
   STARTUPINFOW si{};
   si.cb = sizeof si;
