@@ -50,6 +50,24 @@ bool PumpUntil(const std::function<bool()>& done, int ms = 60000) {
   return done();
 }
 
+// A later launch, `command` started in `folder` (the test's own where
+// none), with the window's messages run until it ends: its exit code, or
+// nothing when it could not start or did not end within a minute.
+std::optional<DWORD> LaunchAndWait(std::wstring command, const wchar_t* folder = nullptr) {
+  STARTUPINFOW si{};
+  si.cb = sizeof si;
+  PROCESS_INFORMATION pi{};
+  if (!::CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, folder, &si, &pi))
+    return std::nullopt;
+  const bool ended = PumpUntil([&] { return ::WaitForSingleObject(pi.hProcess, 0) == WAIT_OBJECT_0; });
+  DWORD code = 1;
+  ::GetExitCodeProcess(pi.hProcess, &code);
+  ::CloseHandle(pi.hProcess);
+  ::CloseHandle(pi.hThread);
+  if (!ended) return std::nullopt;
+  return code;
+}
+
 // The first copy: the session's lock, the window and its hand-over window.
 struct First {
   SingleInstance lock;
@@ -77,18 +95,9 @@ TEST(Handover, ASecondSealdoorHandsItsFilesToTheRunningWindow) {
   First first;
   ASSERT_TRUE(first.lock.First());
   first.view.SetText1("Abc123");
-  std::wstring command = L"\"" + AppPath() + L"\" --lock \"" + (dir / "a.txt").wstring() + L"\" \"" +
-                         (dir / "b b.txt").wstring() + L"\"";
-  STARTUPINFOW si{};
-  si.cb = sizeof si;
-  PROCESS_INFORMATION pi{};
-  ASSERT_TRUE(::CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi));
-  EXPECT_TRUE(PumpUntil([&] { return ::WaitForSingleObject(pi.hProcess, 0) == WAIT_OBJECT_0; }));
-  DWORD code = 1;
-  ::GetExitCodeProcess(pi.hProcess, &code);
-  EXPECT_EQ(code, 0u);
-  ::CloseHandle(pi.hProcess);
-  ::CloseHandle(pi.hThread);
+  EXPECT_EQ(LaunchAndWait(L"\"" + AppPath() + L"\" --lock \"" + (dir / "a.txt").wstring() + L"\" \"" +
+                          (dir / "b b.txt").wstring() + L"\""),
+            0u);
   EXPECT_TRUE(PumpUntil([&] { return !first.messages.shown.empty(); }));
   EXPECT_EQ(first.messages.Texts(), std::vector<std::string>{"Files locked !"});
   EXPECT_TRUE(IsLocked(dir / "a.txt") && IsLocked(dir / "b b.txt"));
@@ -117,19 +126,9 @@ TEST(Handover, NamesReachTheRunningWindowAsWindowsGivesThem) {
   ASSERT_TRUE(first.lock.First());
   first.view.SetText1("Abc123");
   // Given as they are in the launch's own working folder.
-  std::wstring command =
-      L"\"" + AppPath() + L"\" --lock \"" + dotted + L"\" \"" + alone + L"\" \"" + lone + L"\"";
-  STARTUPINFOW si{};
-  si.cb = sizeof si;
-  PROCESS_INFORMATION pi{};
-  ASSERT_TRUE(::CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, dir.Path().c_str(), &si,
-                               &pi));
-  EXPECT_TRUE(PumpUntil([&] { return ::WaitForSingleObject(pi.hProcess, 0) == WAIT_OBJECT_0; }));
-  DWORD code = 1;
-  ::GetExitCodeProcess(pi.hProcess, &code);
-  EXPECT_EQ(code, 0u);
-  ::CloseHandle(pi.hProcess);
-  ::CloseHandle(pi.hThread);
+  EXPECT_EQ(LaunchAndWait(L"\"" + AppPath() + L"\" --lock \"" + dotted + L"\" \"" + alone + L"\" \"" + lone + L"\"",
+                          dir.Path().c_str()),
+            0u);
   EXPECT_TRUE(PumpUntil([&] { return !first.messages.shown.empty(); }));
   if (made) {
     EXPECT_EQ(first.messages.Texts(), std::vector<std::string>{"Files locked !"});
