@@ -10,6 +10,7 @@
 #include "engine/beside_name.h"
 #include "engine/folder_journal.h"
 #include "engine/io_faults.h"
+#include "win32_io.h"
 #include "engine/journal.h"
 #include "journal_store.h"
 #include "long_path.h"
@@ -273,7 +274,7 @@ void ReplacementFile::Close() noexcept {
 
 std::expected<ReplacementFile, Failure> ReplacementFile::Create(SourceFile& source) {
   auto impl = std::make_unique<Impl>(Impl{source.Internals(), {}, {}, {}, true, false, false});
-  if (const int e = io::Injected(io::Op::Open)) return std::unexpected(Failure::System(e));
+  if (auto r = io::Step(io::Op::Open); !r) return std::unexpected(r.error());
   auto journal = FolderJournal::For(MakeJournalStore(impl->source.folderPath));
   if (!journal) return std::unexpected(journal.error());
   impl->journal = std::move(*journal);
@@ -304,30 +305,12 @@ std::expected<ReplacementFile, Failure> ReplacementFile::Create(SourceFile& sour
 }
 
 std::expected<void, Failure> ReplacementFile::Reserve(std::uint64_t offset, std::uint64_t length) {
-  if (const int e = io::Injected(io::Op::Allocate)) return std::unexpected(Failure::System(e));
-  if (impl_->source.sparse) return {};  // its holes stay holes
-  FILE_ALLOCATION_INFO info{};
-  info.AllocationSize.QuadPart = static_cast<LONGLONG>(offset + length);
-  if (::SetFileInformationByHandle(impl_->file.Get(), FileAllocationInfo, &info, sizeof info)) return {};
-  const DWORD err = ::GetLastError();
-  if (err == ERROR_DISK_FULL || err == ERROR_HANDLE_DISK_FULL) return SystemFailure(err);
-  return {};  // a file system that cannot reserve: go on without
+  if (impl_->source.sparse) return io::Step(io::Op::Allocate);  // its holes stay holes
+  return io::Reserve(impl_->file.Get(), offset + length);
 }
 
 std::expected<void, Failure> ReplacementFile::WriteAt(std::uint64_t offset, std::span<const std::uint8_t> bytes) {
-  if (const int e = io::Injected(io::Op::Write)) return std::unexpected(Failure::System(e));
-  std::size_t done = 0;
-  while (done < bytes.size()) {
-    OVERLAPPED at{};
-    const std::uint64_t where = offset + done;
-    at.Offset = static_cast<DWORD>(where);
-    at.OffsetHigh = static_cast<DWORD>(where >> 32);
-    const DWORD want = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - done, 1u << 30));
-    DWORD n = 0;
-    if (!::WriteFile(impl_->file.Get(), bytes.data() + done, want, &n, &at)) return LastError();
-    done += n;
-  }
-  return {};
+  return io::WriteAt(impl_->file.Get(), offset, bytes);
 }
 
 std::expected<void, Failure> ReplacementFile::SetSize(std::uint64_t size) {
@@ -355,10 +338,7 @@ std::vector<std::optional<Failure>> ReplacementFile::SyncAll(std::span<Replaceme
   // Each file's data on the disk before any of them takes its place (the
   // journal that names them is on the disk already).
   for (std::size_t i = 0; i < files.size(); ++i) {
-    if (const int e = io::Injected(io::Op::Fsync))
-      result[i] = Failure::System(e);
-    else if (!::FlushFileBuffers(files[i]->impl_->file.Get()))
-      result[i] = Failure::System(static_cast<int>(::GetLastError()));
+    if (auto r = io::Flush(files[i]->impl_->file.Get()); !r) result[i] = r.error();
   }
   return result;
 }
@@ -374,8 +354,10 @@ std::expected<void, Failure> ReplacementFile::Commit() {
   Impl& w = *impl_;
   const SourceFile::Impl& src = w.source;
   if (auto r = CheckUnchanged(src); !r) return r;
-  if (const int e = io::Injected(io::Op::Chmod)) return std::unexpected(Failure::System(e));
-  if (const int e = io::Injected(io::Op::Rename)) return std::unexpected(Failure::System(e));
+  // Where tests fail the attributes or the rename: before anything of
+  // the commit is done, as a system refusing them would leave it.
+  for (const io::Op step : {io::Op::Chmod, io::Op::Rename})
+    if (auto r = io::Step(step); !r) return r;
   if (!SetDeleteOnClose(w.file.Get(), false)) return LastError();
   w.deleteOnClose = false;  // from here the journal names it, until it has the file's name
   // The file's attributes go on the new version before it takes the place;

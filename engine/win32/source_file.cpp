@@ -10,6 +10,7 @@
 #include "engine/source_file.h"
 #include "long_path.h"
 #include "source_impl.h"
+#include "win32_io.h"
 #include "wide.h"
 
 namespace sealdoor {
@@ -107,7 +108,7 @@ SourceFile& SourceFile::operator=(SourceFile&&) noexcept = default;
 SourceFile::~SourceFile() = default;
 
 std::expected<SourceFile, Failure> SourceFile::Open(const fs::path& path, Action action) {
-  if (const int e = io::Injected(io::Op::Open)) return std::unexpected(Failure::System(e));
+  if (auto r = io::Step(io::Op::Open); !r) return std::unexpected(r.error());
   auto api = win32::ApiPath(path);
   if (!api) return std::unexpected(Failure::System(static_cast<int>(api.error())));
   const DWORD attributes = ::GetFileAttributesW(api->c_str());
@@ -150,23 +151,7 @@ const fs::path& SourceFile::Folder() const noexcept { return impl_->folder; }
 const fs::path& SourceFile::Name() const noexcept { return impl_->name; }
 
 std::expected<std::size_t, Failure> SourceFile::ReadAt(std::uint64_t offset, std::span<std::uint8_t> buffer) {
-  if (const int e = io::Injected(io::Op::Read)) return std::unexpected(Failure::System(e));
-  std::size_t got = 0;
-  while (got < buffer.size()) {
-    OVERLAPPED at{};
-    const std::uint64_t where = offset + got;
-    at.Offset = static_cast<DWORD>(where);
-    at.OffsetHigh = static_cast<DWORD>(where >> 32);
-    const DWORD want = static_cast<DWORD>(std::min<std::size_t>(buffer.size() - got, 1u << 30));
-    DWORD n = 0;
-    if (!::ReadFile(impl_->file.Get(), buffer.data() + got, want, &n, &at)) {
-      if (::GetLastError() == ERROR_HANDLE_EOF) break;
-      return LastError();
-    }
-    if (n == 0) break;
-    got += n;
-  }
-  return got;
+  return io::ReadAt(impl_->file.Get(), offset, buffer);
 }
 
 std::expected<Extent, Failure> SourceFile::NextData(std::uint64_t offset) {
