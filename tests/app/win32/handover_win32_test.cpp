@@ -23,17 +23,14 @@
 #include "ui/form4.h"
 #include "ui/win32/win32_form4.h"
 #include "support/win32/odd_names.h"
+#include "support/win32/beside_test.h"
 
 namespace sealdoor::app {
 namespace {
 
 namespace fs = std::filesystem;
 
-std::wstring AppPath() {
-  wchar_t self[MAX_PATH];
-  ::GetModuleFileNameW(nullptr, self, MAX_PATH);
-  return (fs::path(self).parent_path() / SEALDOOR_APP_FROM_TEST).lexically_normal().wstring();
-}
+std::wstring AppPath() { return test::BesideThisTest(SEALDOOR_APP_FROM_TEST).wstring(); }
 
 // Runs the window's messages until `done`, or a minute has passed (a start
 // may take long on a busy machine: only a fault takes a minute).

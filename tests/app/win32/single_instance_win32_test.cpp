@@ -9,14 +9,11 @@
 
 #include "app/single_instance.h"
 #include "engine/win32/windows_h.h"
+#include "support/win32/beside_test.h"
 
 namespace {
 
-std::wstring AppPath() {
-  wchar_t self[MAX_PATH];
-  ::GetModuleFileNameW(nullptr, self, MAX_PATH);
-  return (std::filesystem::path(self).parent_path() / SEALDOOR_APP_FROM_TEST).lexically_normal().wstring();
-}
+std::wstring AppPath() { return sealdoor::test::BesideThisTest(SEALDOOR_APP_FROM_TEST).wstring(); }
 
 PROCESS_INFORMATION Start() {
   std::wstring command = L"\"" + AppPath() + L"\"";

@@ -9,16 +9,13 @@
 #include <vector>
 
 #include "engine/win32/wide.h"
+#include "support/win32/beside_test.h"
 
 namespace sealdoor::test {
 namespace {
 
 // sealdoor-cli.exe beside this test's own folder: build/cli next to build/tests.
-std::wstring CliPath() {
-  wchar_t self[MAX_PATH];
-  ::GetModuleFileNameW(nullptr, self, MAX_PATH);
-  return (std::filesystem::path(self).parent_path().parent_path() / L"cli" / L"sealdoor-cli.exe").wstring();
-}
+std::wstring CliPath() { return test::BesideThisTest(L"../cli/sealdoor-cli.exe").wstring(); }
 
 // One argument as the C runtime's command line parser reads it back.
 std::wstring Quote(const std::wstring& arg) {

@@ -21,6 +21,7 @@
 #include "engine/temp_names.h"
 #include "engine/win32/wide.h"
 #include "engine/win32/windows_h.h"
+#include "support/win32/beside_test.h"
 
 namespace sealdoor {
 namespace {
@@ -114,9 +115,7 @@ TEST(Cli, KilledDuringBatchesEveryFileStaysWholeAndALaterRunLeavesNothing) {
 // Starts appender.exe (beside this test) on `file`.
 HANDLE StartAppender(const std::filesystem::path& file, const std::filesystem::path& stop,
                      const std::filesystem::path& count) {
-  wchar_t self[MAX_PATH];
-  ::GetModuleFileNameW(nullptr, self, MAX_PATH);
-  const std::wstring exe = (std::filesystem::path(self).parent_path() / L"appender.exe").wstring();
+  const std::wstring exe = test::BesideThisTest(L"appender.exe").wstring();
   std::wstring command = L"\"" + exe + L"\" \"" + file.wstring() + L"\" \"" + stop.wstring() + L"\" \"" +
                          count.wstring() + L"\"";
   STARTUPINFOW si{};

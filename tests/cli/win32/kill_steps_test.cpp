@@ -14,6 +14,7 @@
 #include "cli_runner_win32.h"
 #include "engine/format.h"
 #include "engine/win32/windows_h.h"
+#include "support/win32/beside_test.h"
 
 namespace sealdoor {
 namespace {
@@ -21,11 +22,7 @@ namespace {
 namespace fs = std::filesystem;
 
 // sealdoor-cli-killed.exe, beside this test.
-fs::path KilledCli() {
-  wchar_t self[MAX_PATH];
-  ::GetModuleFileNameW(nullptr, self, MAX_PATH);
-  return fs::path(self).parent_path() / L"sealdoor-cli-killed.exe";
-}
+fs::path KilledCli() { return test::BesideThisTest(L"sealdoor-cli-killed.exe"); }
 
 constexpr int kKilled = 99;
 

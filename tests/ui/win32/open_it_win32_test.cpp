@@ -18,17 +18,14 @@
 #include "shell/win32/create_process_starter.h"
 #include "support/win32/registered_class.h"
 #include "ui/form4.h"
+#include "support/win32/beside_test.h"
 
 namespace sealdoor::ui {
 namespace {
 
 namespace fs = std::filesystem;
 
-fs::path Recorder() {
-  wchar_t self[MAX_PATH];
-  ::GetModuleFileNameW(nullptr, self, MAX_PATH);
-  return fs::path(self).parent_path() / L"recorder.exe";
-}
+fs::path Recorder() { return test::BesideThisTest(L"recorder.exe"); }
 
 // The lines the recorder wrote: its command line, then its arguments.
 std::vector<std::string> Recorded(const fs::path& record) {
