@@ -7,15 +7,14 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <set>
 #include <string>
 #include <utility>
 
-#include "engine/batch_scope.h"
 #include "engine/beside_name.h"
 #include "engine/folder_journal.h"
 #include "file_metadata.h"
 #include "journal_store.h"
+#include "replacement_impl.h"
 #include "source_impl.h"
 #include "working_file_registry.h"
 
@@ -28,11 +27,6 @@ namespace {
 // go (a stop, a failure) waits for the pages being written, and so waits
 // for little on a slow disk too.
 constexpr std::uint64_t kWriteBackEvery = 8u << 20;
-// Removing the former version again after a failure: a passing fault (a
-// disk busy for a moment) gets another chance, a lasting one is told of.
-constexpr int kRemoveTries = 3;
-
-std::unexpected<Failure> SystemFailure(int err) { return std::unexpected(Failure::System(err)); }
 
 bool Unsupported(const Failure& f) {
   return f.code == EINVAL || f.code == ENOSYS || f.code == EOPNOTSUPP;
@@ -49,159 +43,7 @@ io::Result ExchangeInto(int dir, const std::string& users, const std::string& ou
   return io::RenameAt(dir, users, ours, RENAME_EXCHANGE);
 }
 
-// Folders whose sync waits for the end of the batch, by file system: the
-// next sync of the whole file system carries their new names, and the
-// batch ends with one. Only one folder of each is held open for it, so a
-// batch through more folders than the process may have files open can
-// still wait for each of them.
-struct WaitingSyncs {
-  dev_t device = 0;
-  std::shared_ptr<Folder> by;             // its handle reaches the file system
-  std::set<std::string> folders;           // as reached, for messages
-};
-std::vector<WaitingSyncs> gWaiting;
-
 }  // namespace
-
-struct ReplacementFile::Impl {
-  SourceFile::Impl& source;
-  io::UniqueFd file;
-  // This process's journal in the folder, which lists every name below
-  // before a file of that name exists.
-  std::shared_ptr<FolderJournal> journal;
-  // The working file's name in the folder: empty while it has none (made
-  // with O_TMPFILE), else one of ours, listed and locked.
-  std::string name;
-  // The name a nameless working file takes for its exchange.
-  std::string reserved;
-  int ticket = -1;  // in the interrupt registry while it has a name
-  // Exchanged with the original, which waits under `name` until Finish.
-  bool exchanged = false;
-  // The new version is in the file's place.
-  bool placed = false;
-  // Nothing of it is left to tidy (placed, kept beside or removed).
-  bool done = false;
-  std::uint64_t writtenTo = 0;
-  std::uint64_t writeBackFrom = 0;
-  std::uint64_t writingBackFrom = 0;  // the stretch started before, up to writeBackFrom
-  std::uint64_t length = 0;  // the file's length so far: what was written or reserved
-
-  int Dir() const noexcept { return source.Dir(); }
-  const std::string Target() const { return source.name.string(); }
-
-  void Name(std::string n) {
-    name = std::move(n);
-    ticket = RegisterWorkingFile(Dir(), name);
-  }
-  void Unname() {
-    UnregisterWorkingFile(std::exchange(ticket, -1));
-    name.clear();
-  }
-
-  std::expected<void, Failure> UseJournal() {
-    if (journal) return {};
-    auto j = FolderJournal::For(MakeJournalStore(source.folder));
-    if (!j) return std::unexpected(j.error());
-    journal = std::move(*j);
-    return {};
-  }
-
-  // Gives a nameless working file the name `candidate`, never over an
-  // existing file.
-  io::Result LinkAs(const std::string& candidate) {
-    const std::string self = "/proc/self/fd/" + std::to_string(file.Get());
-    if (::linkat(AT_FDCWD, self.c_str(), Dir(), candidate.c_str(), AT_SYMLINK_FOLLOW) == 0) return {};
-    if (errno == ENOENT && ::linkat(file.Get(), "", Dir(), candidate.c_str(), AT_EMPTY_PATH) == 0) return {};
-    return SystemFailure(errno);
-  }
-
-  // A nameless working file gets its listed name just before it changes
-  // places with the original: a run killed in that instant leaves a file
-  // that a later run finds in the journal.
-  std::expected<void, Failure> Link() {
-    if (!name.empty()) return {};
-    if (reserved.empty()) return SystemFailure(EINVAL);  // synced first, which lists the name
-    auto linked = LinkAs(reserved);
-    // Taken meanwhile (a name drawn by chance twice): another, on the disk first.
-    for (int attempt = 0; !linked && linked.error().code == EEXIST && attempt < 100; ++attempt) {
-      auto another = journal->Reserve();
-      if (!another) return std::unexpected(another.error());
-      reserved = std::move(*another);
-      linked = LinkAs(reserved);
-    }
-    if (!linked) return linked;
-    Name(std::exchange(reserved, {}));
-    return {};
-  }
-
-  // Moves what stands under the working name beside the file, as the
-  // first free of `base`, "base (2)"...: listed first, so that if the move
-  // fails a later run makes it, and never removes it.
-  std::expected<std::string, Failure> MoveBeside(const std::string& base) {
-    if (auto r = journal->Note(journal::KeepRecord(name, Target(), base)); !r) return std::unexpected(r.error());
-    for (int n = 1; n <= kMostBeside; ++n) {
-      const std::string beside = BesideName(base, n);
-      auto moved = io::RenameNoReplace(Dir(), name, beside);
-      if (moved) {
-        Unname();
-        return beside;
-      }
-      if (moved.error().code != EEXIST) return std::unexpected(moved.error());
-    }
-    return SystemFailure(EEXIST);
-  }
-
-  // What stands under the working name must stay for the user and could
-  // not be moved beside: it stays hidden, and the journal stays with it so
-  // that the next run in the folder moves it (never removes it).
-  void LeaveHidden() {
-    journal->LeaveForLaterRun();
-    UnregisterWorkingFile(std::exchange(ticket, -1));
-    done = true;
-  }
-
-  // A copy kept beside a file that changed is never more open than the
-  // file is now, nor than it was: the narrower of the two modes, and no
-  // access list (whose group entries could reach further). Where it cannot
-  // be narrowed it is not kept.
-  std::expected<void, Failure> Narrow() {
-    struct stat now {};
-    mode_t mode = source.st.st_mode & 0777;
-    const bool exists = ::fstatat(Dir(), source.name.c_str(), &now, AT_SYMLINK_NOFOLLOW) == 0;
-    if (exists) mode &= now.st_mode;
-    bool lists = ::fgetxattr(file.Get(), "system.posix_acl_access", nullptr, 0) >= 0;
-    if (exists) {
-      // An access list on the file now, or one we cannot look at.
-      auto current = io::OpenAt(Dir(), source.name.string(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK);
-      if (!current || ::fgetxattr(current->Get(), "system.posix_acl_access", nullptr, 0) >= 0) lists = true;
-    }
-    if (lists) {
-      if (::fremovexattr(file.Get(), "system.posix_acl_access") != 0 && errno != ENODATA && errno != EOPNOTSUPP)
-        return SystemFailure(errno);
-      mode &= 0700;
-    }
-    return io::Fchmod(file.Get(), mode);
-  }
-
-  // Removes the former version, which waits under the working name, now
-  // that the new one is in place. Where it will not go, the journal keeps
-  // naming it, so the next run in the folder removes it.
-  std::expected<void, Failure> RemoveFormer() {
-    int err = 0;
-    for (int attempt = 0; attempt < kRemoveTries; ++attempt) {
-      const auto removed = io::UnlinkAt(Dir(), name);
-      if (removed || removed.error().code == ENOENT) {
-        Unname();
-        done = true;
-        return {};
-      }
-      err = removed.error().code;
-    }
-    const std::string hidden = name;
-    LeaveHidden();
-    return std::unexpected(Failure{Failure::Kind::NotTidied, err, {}, 0, hidden});
-  }
-};
 
 ReplacementFile::ReplacementFile(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
 ReplacementFile::ReplacementFile(ReplacementFile&&) noexcept = default;
@@ -312,70 +154,6 @@ std::expected<void, Failure> ReplacementFile::Prepare() {
   return CopyFileMetadata(src.file.Get(), src.st, src.flags, *src.folder, impl_->file.Get());
 }
 
-std::vector<std::optional<Failure>> ReplacementFile::SyncAll(std::span<ReplacementFile* const> files) {
-  std::vector<std::optional<Failure>> result(files.size());
-  // The names the nameless ones take for their exchange are listed first,
-  // so that they are on the disk with everything else; one record of all
-  // of them for each folder.
-  for (std::size_t i = 0; i < files.size(); ++i) {
-    Impl& w = *files[i]->impl_;
-    if (!w.name.empty() || !w.reserved.empty()) continue;
-    if (auto r = w.UseJournal(); !r) {
-      result[i] = r.error();
-      continue;
-    }
-    std::vector<std::size_t> same{i};
-    for (std::size_t j = i + 1; j < files.size(); ++j) {
-      Impl& o = *files[j]->impl_;
-      if (!o.name.empty() || !o.reserved.empty() || result[j] || o.source.folder != w.source.folder) continue;
-      if (!o.journal) o.journal = w.journal;
-      if (o.journal == w.journal) same.push_back(j);
-    }
-    auto names = w.journal->ReserveUnsynced(same.size());
-    for (std::size_t k = 0; k < same.size(); ++k) {
-      if (names)
-        files[same[k]]->impl_->reserved = std::move((*names)[k]);
-      else
-        result[same[k]] = names.error();
-    }
-  }
-  std::vector<bool> done(files.size(), false);
-  for (std::size_t i = 0; i < files.size(); ++i) {
-    if (done[i]) continue;
-    const Impl& first = *files[i]->impl_;
-    const dev_t device = first.source.st.st_dev;
-    std::vector<std::size_t> same;
-    for (std::size_t j = i; j < files.size(); ++j)
-      if (!done[j] && files[j]->impl_->source.st.st_dev == device) same.push_back(j);
-    // One sync of the whole file system, where it is known to reach the
-    // disk: a journaling file system commits once for all (a file alone
-    // syncs itself for less). A failing one is told of by each file's own
-    // sync after it.
-    const bool whole = same.size() > 1 && first.source.folder->syncFsTrusted && io::SyncFs(first.file.Get());
-    for (const std::size_t j : same) {
-      done[j] = true;
-      Impl& w = *files[j]->impl_;
-      if (whole) {
-        if (w.journal) w.journal->MarkSynced();
-      } else if (!result[j]) {
-        if (auto r = io::Fsync(w.file.Get()); !r) result[j] = r.error();
-      }
-    }
-    if (whole) continue;
-    for (const std::size_t j : same) {
-      Impl& w = *files[j]->impl_;
-      if (result[j] || !w.journal || w.journal->Synced()) continue;
-      if (auto r = w.journal->Sync(); !r) result[j] = r.error();
-    }
-    // A file whose journal could not be synced, for another file of it.
-    for (const std::size_t j : same) {
-      Impl& w = *files[j]->impl_;
-      if (!result[j] && w.journal && !w.journal->Synced()) result[j] = Failure::System(EIO);
-    }
-  }
-  return result;
-}
-
 std::expected<void, Failure> ReplacementFile::Commit() {
   Impl& w = *impl_;
   SourceFile::Impl& src = w.source;
@@ -453,43 +231,6 @@ std::expected<void, Failure> ReplacementFile::Finish() {
     return std::unexpected(Failure{Failure::Kind::LateWriterHidden, kept.error().code, {}, 0, hidden});
   }
   return w.RemoveFormer();
-}
-
-std::expected<void, Failure> ReplacementFile::SyncFolder(bool canWait) noexcept {
-  const std::shared_ptr<Folder>& folder = impl_->source.folder;
-  // The next sync of the whole file system carries the new names too, and
-  // the batch ends with one: a folder of many groups is synced once.
-  if (canWait && folder->syncFsTrusted && BatchScope::Active()) {
-    try {
-      auto fs = std::find_if(gWaiting.begin(), gWaiting.end(),
-                             [&](const WaitingSyncs& w) { return w.device == folder->st.st_dev; });
-      if (fs == gWaiting.end()) fs = gWaiting.insert(gWaiting.end(), WaitingSyncs{folder->st.st_dev, folder, {}});
-      fs->folders.insert(folder->path);
-      return {};
-    } catch (...) {
-      // No memory to note it in: synced now instead.
-    }
-  }
-  return io::Fsync(folder->dir.Get());
-}
-
-std::vector<FolderSyncFailure> ReplacementFile::SyncWaitingFolders() noexcept {
-  std::vector<FolderSyncFailure> failed;
-  for (const WaitingSyncs& fs : std::exchange(gWaiting, {})) {
-    if (io::SyncFs(fs.by->dir.Get())) continue;
-    // Which of them did not reach the disk: each on its own.
-    for (const std::string& path : fs.folders) {
-      io::Result r;
-      if (path == fs.by->path)
-        r = io::Fsync(fs.by->dir.Get());
-      else if (auto dir = io::Open(path, O_RDONLY | O_DIRECTORY))
-        r = io::Fsync(dir->Get());
-      else
-        r = std::unexpected(dir.error());
-      if (!r) failed.push_back({path, r.error()});
-    }
-  }
-  return failed;
 }
 
 std::expected<std::string, Failure> ReplacementFile::KeepBeside(const std::string& suffix) {
